@@ -1,0 +1,146 @@
+#include "command_catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <system_error>
+
+namespace cofralin {
+
+namespace {
+
+constexpr std::array<std::string_view, kCatalogueEntryCount> kKeyNames = {
+    "SHOW_DHCP_SERVER_SETTING",
+    "DISABLE_IP_NETWORK_LAN",
+    "ENABLE_IP_NETWORK_LAN",
+    "DELETE_IP_NETWORK_LAN",
+    "ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES",
+    "DISABLE_VC_INTERNET",
+    "SET_VC_INTERNET_REMOTE_IP_ADDRESS",
+    "SET_VC_INTERNET_LOCAL_IP_ADDRESS",
+    "SET_VC_INTERNET_NAT_OPTION_ENABLE",
+    "ENABLE_VC_INTERNET",
+    "SAVE_ALL",
+    "SHOW_VC_INTERNET",
+    "SET_DHCP_MODE_SERVER",
+    "SET_DHCP_SERVER_START",
+    "SET_DHCP_SERVER_ROUTER",
+    "SET_DHCP_SERVER_DNS",
+    "SET_DHCP_SERVER_WIN",
+    "SET_DHCP_SERVER_LEASE",
+    "SET_VC_INTERNET_NAT_OPTION_DISABLE",
+    "SET_VC_INTERNET_DEFAULT_ROUTE_OPTION_ENABLE",
+    "ADD_NAT_TCP",
+    "ADD_NAT_UDP",
+    "EXIT_CLI",
+    "SET_DHCP_MODE_DISABLE",
+    "SHOW_SYSTEM",
+    "SET_VC_INTERNET_NAT_DEFAULT_ADDRESS",
+    "SET_ADSL_OPEN_ANSI",
+    "VERSION",
+    "DOS_COMMAND",
+    "HTML_HELP",
+    "FILTER_MANAGEMENT_SUBNET",
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+std::string_view CatalogueKeyName(CatalogueKey key) {
+    return kKeyNames[static_cast<std::size_t>(key)];
+}
+
+std::size_t ReadCatalogueLine(std::FILE* file, std::string& buffer, bool& tooLong) {
+    buffer.clear();
+    tooLong = false;
+    std::size_t count = 0;
+    for (;;) {
+        const int byte = std::fgetc(file);
+        if (byte == EOF) return count;
+        ++count;
+        if (byte != '\r' && byte != '\n' && byte != '\t' && byte != '\0') {
+            buffer.push_back(static_cast<char>(byte));
+        }
+        if (byte == '\n') break;
+    }
+    tooLong = buffer.size() > kCatalogueLineLimit;
+    return count;
+}
+
+std::filesystem::path FindCatalogueFile(const std::filesystem::path& directory) {
+    const std::filesystem::path exact = directory / "config.txt";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(exact, error)) return exact;
+    // Any other spelling of the name: CONFIG.TXT, Config.Txt... The first in
+    // name order wins, so the choice does not depend on the directory order.
+    std::filesystem::path found;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        if (lowerCase(entry.path().filename().string()) != "config.txt") continue;
+        if (!entry.is_regular_file(error)) continue;
+        if (found.empty() || entry.path().filename() < found.filename()) found = entry.path();
+    }
+    return found;
+}
+
+CatalogueLoadResult LoadCommandCatalogue(CommandCatalogue& catalogue,
+                                         const std::filesystem::path& directory) {
+    CatalogueLoadResult result;
+    result.file = FindCatalogueFile(directory);
+    std::unique_ptr<std::FILE, FileCloser> file;
+    if (!result.file.empty()) file.reset(std::fopen(result.file.c_str(), "rb"));
+    if (!file) {
+        result.status = CatalogueLoadResult::Status::FileMissing;
+        return result;
+    }
+
+    // Filled into a copy so that a refused file changes nothing.
+    CommandCatalogue loaded = catalogue;
+    std::string key;
+    std::string value;
+    bool tooLong = false;
+    std::size_t lineNumber = 0;
+    for (;;) {
+        const std::size_t taken = ReadCatalogueLine(file.get(), key, tooLong);
+        if (taken == 0) break;
+        ++lineNumber;
+        if (tooLong) {
+            result.status = CatalogueLoadResult::Status::LineTooLong;
+            result.lineNumber = lineNumber;
+            return result;
+        }
+        if (key.empty()) continue;
+        if (ReadCatalogueLine(file.get(), value, tooLong) > 0) ++lineNumber;
+        if (tooLong) {
+            result.status = CatalogueLoadResult::Status::LineTooLong;
+            result.lineNumber = lineNumber;
+            return result;
+        }
+        for (std::size_t i = 0; i < kCatalogueEntryCount; ++i) {
+            if (key.find(kKeyNames[i]) != std::string::npos) {
+                loaded[static_cast<CatalogueKey>(i)] = value;
+            }
+        }
+    }
+    catalogue = loaded;
+    return result;
+}
+
+std::string CatalogueFailureMessage(const CatalogueLoadResult& result) {
+    if (result.status == CatalogueLoadResult::Status::LineTooLong) {
+        return "La línea " + std::to_string(result.lineNumber) + " del fichero de datos \"" +
+               result.file.filename().string() + "\" tiene más de " +
+               std::to_string(kCatalogueLineLimit) + " caracteres.\nNo se puede usar el fichero.";
+    }
+    return "No pudo abrirse el fichero de datos \"CONFIG.TXT\"";
+}
+
+}  // namespace cofralin

@@ -1,0 +1,130 @@
+#include "exchange.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cofralin {
+
+std::string ReplaceAll(std::string_view text, std::string_view token,
+                       std::string_view replacement) {
+    if (token.empty()) return std::string(text);
+    std::string result;
+    result.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t at = text.find(token); at != std::string_view::npos;
+         at = text.find(token, from)) {
+        result.append(text.substr(from, at - from));
+        result.append(replacement);
+        from = at + token.size();
+    }
+    result.append(text.substr(from));
+    return result;
+}
+
+std::string ComposeLine(
+    std::string_view value, LineEnding ending,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions) {
+    std::string line(value);
+    line += ending == LineEnding::BlankCrLf ? " \r\n" : "\r\n";
+    for (const auto& [token, replacement] : substitutions) {
+        line = ReplaceAll(line, token, replacement);
+    }
+    return line;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text.push_back(c);
+        } else {
+            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return text;
+}
+
+void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes) {
+    // Readable by others while the program runs; an unopenable log is ignored.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+Exchange::Deadline::Deadline(std::chrono::milliseconds limit)
+    : end_(std::chrono::steady_clock::now() + limit) {}
+
+bool Exchange::Deadline::passed() const { return std::chrono::steady_clock::now() >= end_; }
+
+Exchange::Exchange(SessionState& state, RouterView& view, ExchangeDisplay display)
+    : state_(state), view_(view), display_(display) {}
+
+void Exchange::SendLine(std::string_view text) {
+    if (display_.showsSentLines) view_.setStatusText(Latin1ToUtf8(text));
+    if (state_.RouterPort) state_.RouterPort->write(text);
+    if (display_.hasProgressBar) view_.setProgress(state_.SentLineCount);
+    ++state_.SentLineCount;
+}
+
+void Exchange::SendCatalogueLine(
+    CatalogueKey key, LineEnding ending,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions) {
+    SendLine(ComposeLine(state_.CommandCatalogue[key], ending, substitutions));
+}
+
+std::size_t Exchange::DrainReply() {
+    std::string& reply = state_.ReplyBuffer;
+    reply.clear();
+    if (state_.RouterPort) {
+        // A router that never falls quiet ends the drain at the byte limit or
+        // after the wait limit, whichever comes first.
+        const Deadline deadline = startWait();
+        for (std::size_t taken = 0; taken < state_.DrainLimit; ++taken) {
+            const std::optional<char> byte = state_.RouterPort->readByte();
+            if (!byte) break;
+            if (*byte != '\0') reply.push_back(*byte);
+            if ((taken & 0x3F) == 0x3F && deadline.passed()) break;
+        }
+    }
+    if (display_.showsReplies) view_.setStatusText(Latin1ToUtf8(reply));
+    if (state_.LoggingEnabled == 1) AppendToRunLog(state_.RunLogPath, reply);
+    return reply.size();
+}
+
+bool Exchange::ReplyContains(std::string_view text) const {
+    return state_.ReplyBuffer.find(text) != std::string::npos;
+}
+
+bool Exchange::ReplyIsPrompt() const { return state_.ReplyBuffer == kCliPrompt; }
+
+void Exchange::ShowReply() { view_.setStatusText(Latin1ToUtf8(state_.ReplyBuffer)); }
+
+bool Exchange::AwaitPrompt(AwaitOrder order, const std::function<void()>& check) {
+    state_.ReplyBuffer.clear();
+    const Deadline deadline = startWait();
+    do {
+        if (deadline.passed()) return false;
+        if (order == AwaitOrder::NudgeFirst) {
+            SendLine(kNudge);
+            DrainReply();
+            if (check) check();
+            ShowReply();
+        } else {
+            DrainReply();
+            if (check) check();
+            SendLine(kNudge);
+        }
+    } while (!ReplyIsPrompt());
+    return true;
+}
+
+}  // namespace cofralin

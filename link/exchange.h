@@ -1,0 +1,97 @@
+#pragma once
+// The exchange with the router's command line, one copy per dialog.
+//
+// How it works: lines are written back to back; a drain then reads one byte at
+// a time until the line has been quiet for the quiet time. The router is idle
+// only when a whole drained reply equals the prompt "\r\nZarn-DSL>" exactly.
+// Every wait for that prompt gives up after the session's wait limit without
+// seeing it, and every drain stops at the session's drain limit, so a router
+// that chatters or falls silent never freezes the program; the caller learns
+// that the wait gave up and stops before sending anything more.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "command_catalogue.h"
+#include "router_view.h"
+#include "session_state.h"
+
+namespace cofralin {
+
+inline constexpr std::string_view kCliPrompt = "\r\nZarn-DSL>";
+inline constexpr std::string_view kNudge = "\r";
+
+// The two endings of a catalogue line.
+enum class LineEnding { BlankCrLf, CrLf };
+
+// Every occurrence of `token` in `text` replaced by `replacement`, left to right,
+// over non-overlapping occurrences; replaced text is not searched again.
+std::string ReplaceAll(std::string_view text, std::string_view token, std::string_view replacement);
+
+// The value followed by " \r\n" or "\r\n", then each token replaced in the order given.
+std::string ComposeLine(std::string_view value, LineEnding ending,
+                        std::initializer_list<std::pair<std::string_view, std::string_view>>
+                            substitutions = {});
+
+// Router bytes as UTF-8 text for the screen.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// Appends router replies to the run log; opened only for the moment of the write.
+void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes);
+
+// Which of its controls a dialog's copy of the exchange uses.
+struct ExchangeDisplay {
+    bool hasProgressBar = false;
+    bool showsSentLines = false;  // SendLine shows the text before writing it
+    bool showsReplies = false;    // DrainReply shows the reply before logging it
+};
+
+enum class AwaitOrder { NudgeFirst, DrainFirst };
+
+class Exchange {
+public:
+    Exchange(SessionState& state, RouterView& view, ExchangeDisplay display);
+
+    SessionState& state() { return state_; }
+    RouterView& view() { return view_; }
+    const ExchangeDisplay& display() const { return display_; }
+
+    void SendLine(std::string_view text);
+    // A catalogue entry with its ending and substitutions.
+    void SendCatalogueLine(CatalogueKey key, LineEnding ending,
+                           std::initializer_list<std::pair<std::string_view, std::string_view>>
+                               substitutions = {});
+    std::size_t DrainReply();
+    bool ReplyContains(std::string_view text) const;
+    bool ReplyIsPrompt() const;
+    void ShowReply();
+
+    // Repeats nudge and drain until the reply is exactly the prompt. `check`
+    // runs on every fresh reply. Result: false when the wait gave up.
+    bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
+
+    // Starts a new deadline for waits that the caller runs by hand.
+    class Deadline {
+    public:
+        explicit Deadline(std::chrono::milliseconds limit);
+        bool passed() const;
+        // Time spent in a modal prompt does not count against the wait.
+        void extend(std::chrono::steady_clock::duration pause) { end_ += pause; }
+
+    private:
+        std::chrono::steady_clock::time_point end_;
+    };
+    Deadline startWait() const { return Deadline(state_.PromptWaitLimit); }
+
+private:
+    SessionState& state_;
+    RouterView& view_;
+    ExchangeDisplay display_;
+};
+
+}  // namespace cofralin

@@ -1,0 +1,67 @@
+#pragma once
+// Logging in to the router and the connection procedure.
+//
+// How it works: the connection procedure nudges the router with "\r" until a
+// drained reply is exactly the prompt, answering "Quick Setup?" with "no" and
+// "Login incorrect" with the built-in password first and typed passwords after;
+// 60 near-silent passes in a row mean the router does not answer. Logged in, it
+// makes sure the internet circuit exists (creating it in single-PC form), reads
+// the DHCP server setting to tell the mode, and leaves the command line.
+// EnsureLogin is the shorter check every operation runs before its commands.
+
+#include <string>
+#include <string_view>
+
+#include "exchange.h"
+
+namespace cofralin {
+
+inline constexpr std::string_view kBuiltInPassword = "pelnotra";
+
+// The addresses the connection procedure gives a newly created internet
+// circuit (public documentation ranges): the LAN subnet without leading zeros,
+// the DHCP pool start and default router as 15-character zero-padded addresses.
+inline constexpr std::string_view kCreationLanSubnet = "192.0.2.0/26";
+inline constexpr std::string_view kCreationPoolStart = "192.000.002.010";
+inline constexpr std::string_view kCreationDefaultRouter = "192.000.002.001";
+
+// Controls of the connection dialog that the procedure drives.
+namespace connect_ids {
+inline constexpr int kOk = 1;
+inline constexpr int kCancel = 2;
+inline constexpr int kProgress = 1006;
+inline constexpr int kStatus = 1007;
+}  // namespace connect_ids
+
+inline constexpr std::string_view kConnectedText = "Conexión establecida.\nPulse OK para continuar.";
+inline constexpr std::string_view kNoAnswerText = "El Router no responde.\nPulse CANCEL para continuar.";
+inline constexpr std::string_view kWrongPasswordText =
+    "La password no es correcta.\nPulse CANCEL para continuar.";
+// What an operation tells the user when a wait for the prompt gave up.
+inline constexpr std::string_view kRouterSilentText = "El Router no responde.";
+inline constexpr std::string_view kPortClosedText = "No pudo abrirse el puerto de comunicaciones";
+
+// Runs the password prompt: a confirmed prompt sets UserPassword to the text
+// followed by "\r\n"; a cancelled one sets KeepTrying to 0.
+void RunPasswordPrompt(SessionState& state, RouterView& view);
+
+enum class LoginOutcome {
+    LoggedIn,   // the last reply examined was exactly the prompt
+    Abandoned,  // the user cancelled the password prompt (KeepTrying is 0)
+    NoAnswer,   // no bare prompt within the wait limit
+};
+
+// The login check of the operations. `showReplies` shows each drained reply.
+LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies);
+
+enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword };
+
+// The whole connection procedure on an open port, with the connection dialog's
+// copy of the exchange (progress bar, no display of lines or replies). It
+// leaves the outcome text in the status and enables the one button to press.
+ConnectionOutcome RunConnectionProcedure(Exchange& exchange);
+
+// The connection dialog's copy of the exchange.
+inline constexpr ExchangeDisplay kConnectDisplay{true, false, false};
+
+}  // namespace cofralin

@@ -1,0 +1,171 @@
+#include "serial_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace cofralin {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Opens exclusively; -1 when the device is absent or held by another program.
+int openExclusive(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // Transfers are synchronous; time-outs come from poll.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+void releaseExclusive(int fd) {
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+}
+
+// Raw 9600 8N1; flow control (CRTSCTS, IXON, IXOFF), CLOCAL and HUPCL stay as found.
+termios lineSettings(const termios& found) {
+    termios wanted = found;
+    wanted.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                             ICRNL | INPCK | IUCLC | IMAXBEL);
+    wanted.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    wanted.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    wanted.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+    wanted.c_cflag |= CS8 | CREAD;
+    wanted.c_cc[VMIN] = 1;
+    wanted.c_cc[VTIME] = 0;
+    cfsetispeed(&wanted, B9600);
+    cfsetospeed(&wanted, B9600);
+    return wanted;
+}
+
+bool sameLineSettings(const termios& a, const termios& b) {
+    constexpr tcflag_t cflagMask = CSIZE | PARENB | CSTOPB;
+    return (a.c_cflag & cflagMask) == (b.c_cflag & cflagMask) &&
+           (a.c_lflag & ICANON) == (b.c_lflag & ICANON) &&
+           (a.c_lflag & ECHO) == (b.c_lflag & ECHO) && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+}  // namespace
+
+TermiosSerialLine::~TermiosSerialLine() { close(); }
+
+TermiosSerialLine::OpenResult TermiosSerialLine::open(const std::string& device) {
+    close();
+    OpenResult result;
+    fd_ = openExclusive(device);
+    if (fd_ < 0) return result;
+    result.opened = true;
+
+    restoreSettings_ = ::tcgetattr(fd_, &foundSettings_) == 0;
+    if (!restoreSettings_) {
+        result.settingsError = errno;
+        return result;
+    }
+    const termios wanted = lineSettings(foundSettings_);
+    if (::tcsetattr(fd_, TCSANOW, &wanted) != 0) {
+        result.settingsError = errno;
+        return result;
+    }
+    // tcsetattr succeeds when any one change was made: read back to be sure.
+    termios applied{};
+    if (::tcgetattr(fd_, &applied) != 0) {
+        result.settingsError = errno;
+    } else if (!sameLineSettings(applied, wanted)) {
+        result.settingsError = EINVAL;
+    }
+    return result;
+}
+
+void TermiosSerialLine::close() {
+    if (fd_ < 0) return;
+    if (restoreSettings_) ::tcsetattr(fd_, TCSANOW, &foundSettings_);
+    releaseExclusive(fd_);
+    fd_ = -1;
+    restoreSettings_ = false;
+}
+
+bool TermiosSerialLine::write(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    const auto deadline = Clock::now() + kWriteTimePerByte * bytes.size() + kWriteTimeConstant;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd entry{fd_, POLLOUT, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (entry.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<char> TermiosSerialLine::readByte() {
+    if (fd_ < 0) return std::nullopt;
+    const auto deadline = Clock::now() + kQuietTime;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd entry{fd_, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        if (!(entry.revents & POLLIN)) return std::nullopt;  // hang-up or error: like silence
+        char byte = 0;
+        const ssize_t n = ::read(fd_, &byte, 1);
+        if (n == 1) return byte;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        return std::nullopt;
+    }
+}
+
+std::string DevicePathForPort(std::string_view portName) {
+    static constexpr const char* kDefaults[] = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0",
+                                                "/dev/ttyUSB1"};
+    if (portName.size() != 5 || portName.substr(0, 3) != "COM" || portName[4] != ':' ||
+        portName[3] < '1' || portName[3] > '4') {
+        return {};
+    }
+    const int index = portName[3] - '1';
+    const std::string variable = "COFRALIN_COM" + std::to_string(index + 1);
+    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) return mapped;
+    return kDefaults[index];
+}
+
+bool PortCanBeOpened(std::string_view portName) {
+    const std::string device = DevicePathForPort(portName);
+    if (device.empty()) return false;
+    const int fd = openExclusive(device);
+    if (fd < 0) return false;
+    releaseExclusive(fd);
+    return true;
+}
+
+std::vector<std::string> ProbePorts() {
+    std::vector<std::string> names;
+    for (int n = 1; n <= 4; ++n) {
+        const std::string name = "COM" + std::to_string(n) + ":";
+        if (PortCanBeOpened(name)) names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace cofralin

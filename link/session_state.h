@@ -1,0 +1,48 @@
+#pragma once
+// The state shared by the main window and every dialog for the whole run. One
+// object is made at start-up and passed by reference; tests build their own.
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "command_catalogue.h"
+#include "serial_line.h"
+
+namespace cofralin {
+
+// How long a wait for the bare prompt may go on without seeing it, and how
+// much one drain may gather, before the router is taken as not answering.
+inline constexpr std::chrono::seconds kPromptWaitLimit{30};
+inline constexpr std::size_t kDrainLimit = 1024 * 1024;
+
+struct SessionState {
+    // The serial line; a closed line is the "no port open" state.
+    std::unique_ptr<SerialLine> RouterPort;
+    std::string PortName;  // "COM%d:"
+
+    std::string ReplyBuffer;  // never holds a zero byte
+    int SentLineCount = 0;
+
+    int KeepTrying = 0;
+    int SinglePcActive = 0;
+    int MultiPcActive = 0;
+
+    std::string DefaultPassword;
+    std::string UserPassword;
+
+    int LoggingEnabled = 0;
+    std::filesystem::path RunLogPath = "Router.log";
+
+    ::cofralin::CommandCatalogue CommandCatalogue;
+
+    // Bounds of the waits; tests shorten them.
+    std::chrono::milliseconds PromptWaitLimit = kPromptWaitLimit;
+    std::size_t DrainLimit = kDrainLimit;
+
+    bool portOpen() const { return RouterPort && RouterPort->isOpen(); }
+};
+
+}  // namespace cofralin
