@@ -47,6 +47,31 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return text;
 }
 
+std::string Utf8ToLatin1(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        unsigned int code = lead;
+        if (lead >= 0xF0) {
+            length = 4;
+        } else if (lead >= 0xE0) {
+            length = 3;
+        } else if (lead >= 0xC0) {
+            length = 2;
+            if (i + 1 < text.size()) {
+                code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+            }
+        }
+        bytes.push_back(lead < 0x80 ? static_cast<char>(lead)
+                        : (length == 2 && code <= 0xFF) ? static_cast<char>(code)
+                                                        : '?');
+        i += length;
+    }
+    return bytes;
+}
+
 void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes) {
     // Readable by others while the program runs; an unopenable log is ignored.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

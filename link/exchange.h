@@ -40,6 +40,8 @@ std::string ComposeLine(std::string_view value, LineEnding ending,
 
 // Router bytes as UTF-8 text for the screen.
 std::string Latin1ToUtf8(std::string_view bytes);
+// Typed UTF-8 text as router bytes; characters beyond Latin-1 become "?".
+std::string Utf8ToLatin1(std::string_view text);
 
 // Appends router replies to the run log; opened only for the moment of the write.
 void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes);

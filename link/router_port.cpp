@@ -1,0 +1,31 @@
+#include "router_port.h"
+
+#include <memory>
+
+#include "serial_line.h"
+
+namespace cofralin {
+
+bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& view) {
+    state.PortName = std::string(portName.substr(0, 19));
+    CloseRouterPort(state);
+
+    auto line = std::make_unique<TermiosSerialLine>();
+    const TermiosSerialLine::OpenResult result = line->open(DevicePathForPort(state.PortName));
+    if (!result.opened) {
+        view.showMessage("No pudo abrirse el puerto de comunicaciones " + state.PortName, "Error",
+                         MessageButtons::Ok);
+        return false;
+    }
+    if (result.settingsError) {
+        view.showMessage("SetCommState failed with error " +
+                             std::to_string(*result.settingsError) + ".\n",
+                         std::string(kApplicationTitle), MessageButtons::Ok);
+    }
+    state.RouterPort = std::move(line);
+    return true;
+}
+
+void CloseRouterPort(SessionState& state) { state.RouterPort.reset(); }
+
+}  // namespace cofralin
