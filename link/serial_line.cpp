@@ -101,8 +101,7 @@ bool TermiosSerialLine::write(std::string_view bytes) {
     const auto deadline = Clock::now() + kWriteTimePerByte * bytes.size() + kWriteTimeConstant;
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd entry{fd_, POLLOUT, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
@@ -122,12 +121,14 @@ std::optional<char> TermiosSerialLine::readByte() {
     if (fd_ < 0) return std::nullopt;
     const auto deadline = Clock::now() + kQuietTime;
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        // Rounded up: the quiet time is a minimum, poll's unit is the millisecond.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return std::nullopt;
         pollfd entry{fd_, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return std::nullopt;
+        if (ready == 0) continue;  // woken early: wait out the rest of the quiet time
+        if (ready < 0) return std::nullopt;
         if (!(entry.revents & POLLIN)) return std::nullopt;  // hang-up or error: like silence
         char byte = 0;
         const ssize_t n = ::read(fd_, &byte, 1);

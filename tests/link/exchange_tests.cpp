@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "exchange.h"
+#include "pty_pair.h"
+#include "scripted_view.h"
+#include "serial_line.h"
+
+namespace cofralin {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::PtyPair;
+using testing::ScriptedView;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ExchangeOverPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto line = std::make_unique<TermiosSerialLine>();
+        ASSERT_TRUE(line->open(pty_.path()).opened);
+        state_.RouterPort = std::move(line);
+        state_.RunLogPath = fs::temp_directory_path() /
+                            ("cofralin-log-" + std::to_string(::getpid()) + "-" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove(state_.RunLogPath);
+    }
+    void TearDown() override { fs::remove(state_.RunLogPath); }
+
+    PtyPair pty_;
+    SessionState state_;
+    ScriptedView view_;
+};
+
+TEST_F(ExchangeOverPty, ASilentRouterDrainsEmptyAfterOneQuietTime) {
+    state_.LoggingEnabled = 1;
+    Exchange exchange(state_, view_, {});
+    state_.ReplyBuffer = "old";
+    const auto start = Clock::now();
+    EXPECT_EQ(exchange.DrainReply(), 0u);
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 110ms);
+    EXPECT_LT(waited, 200ms);
+    EXPECT_TRUE(state_.ReplyBuffer.empty());
+    // The log is created but gains nothing.
+    ASSERT_TRUE(fs::exists(state_.RunLogPath));
+    EXPECT_EQ(fs::file_size(state_.RunLogPath), 0u);
+}
+
+TEST_F(ExchangeOverPty, OnlyTheExactPromptCountsAsThePrompt) {
+    Exchange exchange(state_, view_, {});
+    const struct {
+        std::string reply;
+        bool isPrompt;
+    } cases[] = {
+        {"\r\nZarn-DSL>", true},
+        {"\r\nZarn-DSL> ", false},
+        {"show vc internet\r\nZarn-DSL>", false},
+        {"\r\nZarn-DSL>\r\nZarn-DSL>", false},
+        {"Zarn-DSL>", false},
+    };
+    for (const auto& c : cases) {
+        pty_.send(c.reply);
+        exchange.DrainReply();
+        EXPECT_EQ(state_.ReplyBuffer, c.reply);
+        EXPECT_EQ(exchange.ReplyIsPrompt(), c.isPrompt) << c.reply;
+    }
+    EXPECT_TRUE(exchange.ReplyContains("Zarn"));
+    EXPECT_FALSE(exchange.ReplyContains("zarn"));
+}
+
+TEST_F(ExchangeOverPty, ZeroBytesVanishFromTheReplyAndTheLog) {
+    state_.LoggingEnabled = 1;
+    Exchange exchange(state_, view_, {});
+    pty_.send(std::string("Login\0 incorrect\0", 17));
+    EXPECT_EQ(exchange.DrainReply(), 15u);
+    EXPECT_EQ(state_.ReplyBuffer, "Login incorrect");
+    EXPECT_EQ(readFile(state_.RunLogPath), "Login incorrect");
+}
+
+TEST_F(ExchangeOverPty, TheLogKeepsEveryReplyInOrderAndNothingThatWasSent) {
+    state_.LoggingEnabled = 1;
+    {
+        std::ofstream(state_.RunLogPath, std::ios::binary) << "earlier run|";
+    }
+    Exchange exchange(state_, view_, {});
+    exchange.SendLine("show system \r\n");
+    pty_.send("first|");
+    exchange.DrainReply();
+    exchange.SendLine("\r");
+    pty_.send("second\xe9|");
+    exchange.DrainReply();
+    EXPECT_EQ(readFile(state_.RunLogPath), "earlier run|first|second\xe9|");
+    // Others may read the log while the program runs.
+    struct stat info {};
+    ASSERT_EQ(::stat(state_.RunLogPath.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IROTH, 0u);
+}
+
+TEST_F(ExchangeOverPty, WithLoggingOffNoLogIsCreated) {
+    Exchange exchange(state_, view_, {});
+    pty_.send("\r\nZarn-DSL>");
+    exchange.DrainReply();
+    EXPECT_FALSE(fs::exists(state_.RunLogPath));
+}
+
+TEST_F(ExchangeOverPty, AnUnopenableLogIsIgnored) {
+    state_.LoggingEnabled = 1;
+    state_.RunLogPath = "/nonexistent-cofralin-dir/Router.log";
+    Exchange exchange(state_, view_, {});
+    pty_.send("abc");
+    EXPECT_EQ(exchange.DrainReply(), 3u);
+}
+
+TEST_F(ExchangeOverPty, ACopyShowsWhatItSendsAndDrainsAndMovesItsBar) {
+    Exchange exchange(state_, view_, {true, true, true});
+    state_.SentLineCount = 0;
+    exchange.SendLine("show vc internet \r\n");
+    exchange.SendLine("\r");
+    pty_.send("Remote \xe9");
+    exchange.DrainReply();
+    EXPECT_EQ(view_.statusTexts,
+              (std::vector<std::string>{"show vc internet \r\n", "\r", "Remote \xc3\xa9"}));
+    EXPECT_EQ(view_.progress, (std::vector<int>{0, 1}));
+    EXPECT_EQ(state_.SentLineCount, 2);
+    EXPECT_EQ(pty_.received(), "show vc internet \r\n\r");
+}
+
+TEST_F(ExchangeOverPty, ACopyWithoutDisplayShowsNothing) {
+    Exchange exchange(state_, view_, {});
+    exchange.SendLine("exit\r\n");
+    pty_.send("Bye");
+    exchange.DrainReply();
+    EXPECT_TRUE(view_.statusTexts.empty());
+    EXPECT_TRUE(view_.progress.empty());
+    exchange.ShowReply();
+    EXPECT_EQ(view_.lastStatus(), "Bye");
+}
+
+TEST_F(ExchangeOverPty, AChatteringLineMakesTheWaitGiveUpAtItsBound) {
+    state_.PromptWaitLimit = 1500ms;
+    std::atomic<bool> chatter{true};
+    std::thread router([&] {
+        while (chatter) {
+            pty_.send("Zarn-DSL> ruido\r\n");
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    Exchange exchange(state_, view_, {});
+    const auto start = Clock::now();
+    EXPECT_FALSE(exchange.AwaitPrompt(AwaitOrder::NudgeFirst));
+    const auto waited = Clock::now() - start;
+    chatter = false;
+    router.join();
+    EXPECT_GE(waited, 1500ms);
+    EXPECT_LT(waited, 4000ms);
+}
+
+TEST_F(ExchangeOverPty, ADrainStopsAtItsByteLimit) {
+    state_.DrainLimit = 100;
+    pty_.send(std::string(300, 'x'));
+    Exchange exchange(state_, view_, {});
+    EXPECT_EQ(exchange.DrainReply(), 100u);
+}
+
+TEST(CommandLines, CatalogueLinesTakeTheirEndingThenTheSubstitutionsInOrder) {
+    EXPECT_EQ(ComposeLine("save all", LineEnding::BlankCrLf), "save all \r\n");
+    EXPECT_EQ(ComposeLine("save all", LineEnding::CrLf), "save all\r\n");
+    EXPECT_EQ(ComposeLine("", LineEnding::CrLf), "\r\n");
+    EXPECT_EQ(ComposeLine("add a.a.a.a/m.m.m.m", LineEnding::CrLf,
+                          {{"a.a.a.a/m.m.m.m", "192.0.2.0/26"}}),
+              "add 192.0.2.0/26\r\n");
+    EXPECT_EQ(ComposeLine("set a.a.a.a/m.m.m.m", LineEnding::BlankCrLf,
+                          {{"a.a.a.a", "10.0.0.10"}, {"m.m.m.m", "255.255.255.248"}}),
+              "set 10.0.0.10/255.255.255.248 \r\n");
+    // Replaced text is not searched again, and a later token sees earlier results.
+    EXPECT_EQ(ComposeLine("p yy zz", LineEnding::CrLf, {{"yy", "zz"}, {"zz", "80"}}),
+              "p 80 80\r\n");
+    EXPECT_EQ(ReplaceAll("aaaa", "aa", "a"), "aa");
+    EXPECT_EQ(ReplaceAll("x%sy", "%s", "%d"), "x%dy");
+    EXPECT_EQ(ReplaceAll("none", "a.a.a.a", "1.2.3.4"), "none");
+}
+
+TEST(CommandLines, RouterBytesAndTypedTextConvertBetweenLatin1AndUtf8) {
+    EXPECT_EQ(Latin1ToUtf8("Versi\xf3n\r\n"), "Versi\xc3\xb3n\r\n");
+    EXPECT_EQ(Utf8ToLatin1("contrase\xc3\xb1" "a"), "contrase\xf1" "a");
+    EXPECT_EQ(Utf8ToLatin1("\xe2\x82\xac" "1"), "?1");
+}
+
+}  // namespace
+}  // namespace cofralin
