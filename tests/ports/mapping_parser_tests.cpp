@@ -1,0 +1,123 @@
+// The mapping-table parser on listings as the router prints them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "port_mappings.h"
+
+namespace cofralin {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+const std::string kUdpTitle = "Port Address Translation, Static UDP Ports\r\n";
+const std::string kTcpTitle = "Port Address Translation, Static TCP Ports\r\n";
+const std::string kHeading = "Public Port   Private Address   Private Port\r\n";
+const std::string kPrompt = "\r\nZarn-DSL>";
+
+// The listing command's echo and the circuit's lines, as they come before the tables.
+std::string listingHead() {
+    return "show vc internet \r\n"
+           "VC internet\r\n"
+           "Local IP Address:                          080.058.000.001\r\n"
+           "Remote IP Address:                         080.058.000.000/26 \r\n"
+           "option nat enable\r\n";
+}
+
+TEST(MappingLineTest, LeadingBlankRunsBecomeOneBlankAndInnerRunsTabs) {
+    EXPECT_EQ(TreatMappingLine("        5060   192.168.001.010        5060"),
+              " 5060\t192.168.001.010\t5060");
+    EXPECT_EQ(TreatMappingLine("5060   192.168.001.010        5060"),
+              "5060\t192.168.001.010\t5060");
+    // Tabs from the router are kept as they are; only a leading one becomes a blank.
+    EXPECT_EQ(TreatMappingLine("\t5060\t\t10.0.0.1  80"), " 5060\t\t10.0.0.1\t80");
+    EXPECT_EQ(TreatMappingLine("8080"), "8080");
+}
+
+TEST(MappingLineTest, OnlyDigitsPunctuationAndWhiteSpaceQualify) {
+    EXPECT_EQ(TreatMappingLine(""), std::nullopt);
+    EXPECT_EQ(TreatMappingLine("Port Address Translation, Static UDP Ports"), std::nullopt);
+    EXPECT_EQ(TreatMappingLine("Zarn-DSL>"), std::nullopt);
+    EXPECT_EQ(TreatMappingLine("------  ----------------  -------"),
+              "------\t----------------\t-------");
+    EXPECT_EQ(TreatMappingLine("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\v\f\r"),
+              "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\v\f\r");
+    // Bytes past 7-bit ASCII belong to no class, whatever the process locale.
+    for (const int byte : {0x7F, 0x80, 0xA0, 0xB7, 0xFF}) {
+        std::string line = "5060 10.0.0.1 5060";
+        line[4] = static_cast<char>(byte);
+        EXPECT_EQ(TreatMappingLine(line), std::nullopt) << "byte " << byte;
+    }
+}
+
+TEST(MappingPortTextTest, UpToTheFirstTabAfterTheFirstByte) {
+    EXPECT_EQ(MappingPortText(" 5060\t192.168.001.010\t5060"), " 5060");
+    EXPECT_EQ(MappingPortText("5060\t192.168.001.010\t5060"), "5060");
+    EXPECT_EQ(MappingPortText("8080"), "");
+    EXPECT_EQ(MappingPortText(""), "");
+}
+
+TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsEchoAndPromptLeftOut) {
+    const std::string collected = listingHead() + kUdpTitle + kHeading +
+                                  "        5060   192.168.001.010        5060\r\n" +
+                                  "------------  ---------------  ------------\r\n" + kTcpTitle +
+                                  kHeading + "          80   192.168.001.020        8080\r\n" +
+                                  "443   192.168.001.021   443\r\n" + kPrompt + kPrompt;
+    const MappingTables tables = ParseMappingTables(collected);
+    EXPECT_EQ(tables.udp,
+              (Entries{" 5060\t192.168.001.010\t5060", "------------\t---------------\t------------"}));
+    EXPECT_EQ(tables.tcp, (Entries{" 80\t192.168.001.020\t8080", "443\t192.168.001.021\t443"}));
+}
+
+TEST(MappingTablesTest, LoneNumberIsListedAndHasNoPortText) {
+    const MappingTables tables =
+        ParseMappingTables(listingHead() + kUdpTitle + kTcpTitle + "8080\r\n" + kPrompt);
+    EXPECT_TRUE(tables.udp.empty());
+    ASSERT_EQ(tables.tcp, Entries{"8080"});
+    EXPECT_EQ(MappingPortText(tables.tcp.front()), "");
+}
+
+TEST(MappingTablesTest, TcpTitleBeforeUdpTitlePutsEveryRowInTheTcpList) {
+    const std::string collected = kTcpTitle + "80 10.0.0.2 8080\r\n" + kUdpTitle +
+                                  "53 10.0.0.3 53\r\n" + kPrompt;
+    const MappingTables tables = ParseMappingTables(collected);
+    EXPECT_TRUE(tables.udp.empty());
+    EXPECT_EQ(tables.tcp, (Entries{"80\t10.0.0.2\t8080", "53\t10.0.0.3\t53"}));
+}
+
+TEST(MappingTablesTest, MissingTitlesLeaveTheirListsEmpty) {
+    const std::string rows = "80 10.0.0.2 8080\r\n53 10.0.0.3 53\r\n";
+    const MappingTables none = ParseMappingTables(listingHead() + rows + kPrompt);
+    EXPECT_TRUE(none.udp.empty());
+    EXPECT_TRUE(none.tcp.empty());
+
+    const MappingTables udpOnly = ParseMappingTables(kUdpTitle + rows + kPrompt);
+    EXPECT_EQ(udpOnly.udp, (Entries{"80\t10.0.0.2\t8080", "53\t10.0.0.3\t53"}));
+    EXPECT_TRUE(udpOnly.tcp.empty());
+}
+
+TEST(MappingTablesTest, EachLineLosesItsLineFeedAndTheByteBeforeIt) {
+    // A row ended by a lone line feed loses its last digit; a bare line feed
+    // gives an empty line, which is not listed.
+    const MappingTables tables = ParseMappingTables(kUdpTitle + "\n5060 10.0.0.1 5060\n" + kPrompt);
+    EXPECT_EQ(tables.udp, Entries{"5060\t10.0.0.1\t506"});
+}
+
+TEST(MappingTablesTest, LastUdpLineRunsToTheNextLineFeedEvenPastTheTcpTitle) {
+    // The UDP row is not ended before the TCP title, so its line takes in the
+    // title and no longer qualifies.
+    const std::string collected =
+        kUdpTitle + "53 10.0.0.3 53\r\n" + "5060 10.0.0.1 5060" + kTcpTitle + "80 10.0.0.2 80\r\n";
+    const MappingTables tables = ParseMappingTables(collected);
+    EXPECT_EQ(tables.udp, Entries{"53\t10.0.0.3\t53"});
+    EXPECT_EQ(tables.tcp, Entries{"80\t10.0.0.2\t80"});
+}
+
+TEST(MappingTablesTest, TextWithoutAnyLineFeedIsOneLineShortOfItsLastByte) {
+    const MappingTables tables = ParseMappingTables(kTcpTitle + "8080");
+    EXPECT_EQ(tables.tcp, Entries{"808"});
+}
+
+}  // namespace
+}  // namespace cofralin

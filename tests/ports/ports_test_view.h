@@ -1,0 +1,76 @@
+#pragma once
+// A port-mapping view for procedure tests: the scripted view plus two sorted
+// lists, a selection per list and the two radio buttons.
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "port_mappings.h"
+#include "scripted_view.h"
+
+namespace cofralin::testing {
+
+class PortsTestView : public ScriptedView, public PortsView {
+public:
+    std::map<int, std::vector<std::string>> lists;
+    std::map<int, std::optional<std::string>> selections;
+    std::map<int, bool> radios;
+    int listClears = 0;
+
+    // The view as the procedures and the exchange take it.
+    PortsView& ports() { return *this; }
+
+    void chooseUdp() {
+        radios[ports_ids::kUdp] = true;
+        radios[ports_ids::kTcp] = false;
+    }
+    void chooseTcp() {
+        radios[ports_ids::kUdp] = false;
+        radios[ports_ids::kTcp] = true;
+    }
+    // Selects the entry of `list` whose text is `entry`; it must be listed.
+    bool select(int list, const std::string& entry) {
+        const std::vector<std::string>& entries = lists[list];
+        if (std::find(entries.begin(), entries.end(), entry) == entries.end()) return false;
+        selections[list] = entry;
+        return true;
+    }
+
+    void clearList(int id) override {
+        ++listClears;
+        lists[id].clear();
+        selections[id].reset();
+    }
+    void addListEntry(int id, const std::string& entry) override {
+        std::vector<std::string>& entries = lists[id];
+        entries.insert(std::upper_bound(entries.begin(), entries.end(), entry), entry);
+    }
+    std::optional<std::string> selectedListEntry(int id) override { return selections[id]; }
+    bool radioChecked(int id) override { return radios[id]; }
+
+    // RouterView, answered by the scripted view.
+    void setStatusText(const std::string& text) override { ScriptedView::setStatusText(text); }
+    void setProgress(int position) override { ScriptedView::setProgress(position); }
+    MessageAnswer showMessage(const std::string& text, const std::string& caption,
+                              MessageButtons buttons) override {
+        return ScriptedView::showMessage(text, caption, buttons);
+    }
+    std::optional<std::string> askPassword() override { return ScriptedView::askPassword(); }
+    void setBusy(bool busy) override {
+        ScriptedView::setBusy(busy);
+        busyCalls.push_back(busy);
+    }
+    std::string controlText(int id) override { return ScriptedView::controlText(id); }
+    void setControlText(int id, const std::string& text) override {
+        ScriptedView::setControlText(id, text);
+    }
+    void enableControl(int id, bool on) override { ScriptedView::enableControl(id, on); }
+    void showControl(int id, bool on) override { ScriptedView::showControl(id, on); }
+
+    std::vector<bool> busyCalls;
+};
+
+}  // namespace cofralin::testing
