@@ -1,0 +1,185 @@
+#include "software_update.h"
+
+#include <algorithm>
+
+#include "exchange.h"
+#include "login.h"
+
+namespace cofralin {
+
+namespace {
+
+// The main window's copy of the exchange: no status text, no progress bar.
+constexpr ExchangeDisplay kMainWindowDisplay{false, false, false};
+
+constexpr std::size_t kVersionOffset = 42;
+constexpr std::size_t kVersionLength = 6;
+
+std::string_view withoutTrailingBlanks(std::string_view text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+}
+
+bool isNumber(std::string_view part) {
+    if (part.empty()) return false;
+    for (const char c : part) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// Compares two digit strings by value without converting them, so any length works.
+int compareNumbers(std::string_view a, std::string_view b) {
+    const auto significant = [](std::string_view digits) {
+        const std::size_t first = digits.find_first_not_of('0');
+        return first == std::string_view::npos ? std::string_view() : digits.substr(first);
+    };
+    a = significant(a);
+    b = significant(b);
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+// Byte by byte as unsigned values; a text that begins the other is the smaller.
+int compareTexts(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::string_view nextPart(std::string_view& version) {
+    const std::size_t dot = version.find('.');
+    const std::string_view part = version.substr(0, dot);
+    version.remove_prefix(dot == std::string_view::npos ? version.size() : dot + 1);
+    return part;
+}
+
+// The outcome text with the shipped version in the first "%s" and the
+// router's in the second.
+std::string outcomeText(std::string_view format, std::string_view shipped, std::string_view router) {
+    std::string text(format);
+    std::size_t at = text.find("%s");
+    if (at == std::string::npos) return text;
+    const std::string first = Latin1ToUtf8(shipped);
+    text.replace(at, 2, first);
+    at = text.find("%s", at + first.size());
+    if (at != std::string::npos) text.replace(at, 2, Latin1ToUtf8(router));
+    return text;
+}
+
+void tellRouterSilent(RouterView& view) {
+    view.showMessage(std::string(kRouterSilentText), "Error", MessageButtons::Ok);
+}
+
+// Leaves the router's command line: waits for the bare prompt, then EXIT_CLI,
+// whose answer is not read. Nothing is sent after a wait that gave up.
+void leaveCommandLine(Exchange& exchange) {
+    exchange.state().ReplyBuffer.clear();
+    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst)) {
+        tellRouterSilent(exchange.view());
+        return;
+    }
+    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+}
+
+UpdateOutcome runUpdate(SessionState& state, RouterView& view, const ProgramSearch& search) {
+    if (!state.portOpen()) {
+        view.showMessage(std::string(kPortClosedText), "Error", MessageButtons::Ok);
+        return UpdateOutcome::Returned;
+    }
+    Exchange exchange(state, view, kMainWindowDisplay);
+
+    switch (EnsureLogin(exchange, false)) {
+        case LoginOutcome::LoggedIn:
+            break;
+        case LoginOutcome::Abandoned:
+            return UpdateOutcome::Returned;
+        case LoginOutcome::NoAnswer:
+            tellRouterSilent(view);
+            return UpdateOutcome::Returned;
+    }
+
+    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
+    exchange.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
+    // The whole listing of this run, however the drains cut it.
+    std::string listing;
+    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&] { listing += state.ReplyBuffer; })) {
+        tellRouterSilent(view);
+        return UpdateOutcome::Returned;
+    }
+
+    const std::string routerVersion = CutRouterVersion(listing);
+    const std::string& shippedVersion = state.CommandCatalogue[CatalogueKey::VERSION];
+    const std::string caption(kUpdateCaption);
+    bool upgrade = false;
+    if (routerVersion.empty()) {
+        view.showMessage(std::string(kVersionUnreadText), caption, MessageButtons::Ok);
+    } else {
+        const int order = CompareVersions(shippedVersion, routerVersion);
+        if (order < 0) {
+            view.showMessage(outcomeText(kRouterNewerText, shippedVersion, routerVersion), caption,
+                             MessageButtons::Ok);
+        } else if (order == 0) {
+            view.showMessage(outcomeText(kSameVersionText, shippedVersion, routerVersion), caption,
+                             MessageButtons::Ok);
+        } else {
+            upgrade = view.showMessage(outcomeText(kShippedNewerText, shippedVersion,
+                                                   routerVersion),
+                                       caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
+        }
+    }
+
+    if (upgrade) {
+        const HandoverResult handover = HandOverToUpgradeProgram(state, view, search);
+        if (handover.started) return UpdateOutcome::HandedOver;
+        view.showMessage(handover.errorText, "Error", MessageButtons::Ok);
+        // The router still sits at its command line; leave it if the port came back.
+        if (!state.portOpen()) return UpdateOutcome::Returned;
+    }
+
+    leaveCommandLine(exchange);
+    return UpdateOutcome::Returned;
+}
+
+}  // namespace
+
+std::string CutRouterVersion(std::string_view listing) {
+    const std::size_t label = listing.find(kSystemVersionLabel);
+    if (label == std::string_view::npos || label + kVersionOffset >= listing.size()) return {};
+    std::string_view field = listing.substr(label + kVersionOffset, kVersionLength);
+    field = field.substr(0, field.find_first_of("\r\n"));
+    return std::string(withoutTrailingBlanks(field));
+}
+
+int CompareVersions(std::string_view a, std::string_view b) {
+    a = withoutTrailingBlanks(a);
+    b = withoutTrailingBlanks(b);
+    while (!a.empty() && !b.empty()) {
+        const std::string_view x = nextPart(a);
+        const std::string_view y = nextPart(b);
+        const int order = isNumber(x) && isNumber(y) ? compareNumbers(x, y) : compareTexts(x, y);
+        if (order != 0) return order < 0 ? -1 : 1;
+    }
+    if (a.empty() == b.empty()) return 0;
+    return a.empty() ? -1 : 1;
+}
+
+UpdateOutcome UpdateRouterSoftware(SessionState& state, RouterView& view,
+                                   const ProgramSearch& search) {
+    view.enableControl(kUpdateButtonId, false);
+    view.setBusy(true);
+    state.ReplyBuffer.clear();
+    state.KeepTrying = 1;
+    const UpdateOutcome outcome = runUpdate(state, view, search);
+    view.setBusy(false);
+    // A started upgrade program ends the program: the button stays as it is.
+    if (outcome == UpdateOutcome::Returned) view.enableControl(kUpdateButtonId, true);
+    return outcome;
+}
+
+}  // namespace cofralin

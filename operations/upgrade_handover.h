@@ -1,0 +1,76 @@
+#pragma once
+// Handing the serial line over to the external upgrade program.
+//
+// How it works: the catalogue's DOS_COMMAND is the upgrade program's command
+// line. For the first two ports every "COM" in it becomes the port option
+// ("-p1", "-p2"); for the third and fourth it reaches the program unchanged.
+// The text before the first blank names the program, the rest is split at
+// blanks into its arguments. The program is looked up like a command (a name
+// without a slash in the current directory first, then along PATH), the port
+// is released so that the program can open it, and the program is started
+// without waiting. If it cannot be started the port is opened again, so the
+// main window can go on; only a started program lets the caller end.
+//
+//   ComposeUpgradeCommand      the command line for the port in use
+//   SplitUpgradeCommand        program name and argument vector
+//   FindUpgradeProgram         where the program lies, or why it cannot run
+//   HandOverToUpgradeProgram   closes the port and starts the program
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "router_view.h"
+#include "session_state.h"
+
+namespace cofralin {
+
+// DOS_COMMAND with the port option of `portName` in place of every "COM".
+std::string ComposeUpgradeCommand(std::string_view dosCommand, std::string_view portName);
+
+struct UpgradeCommand {
+    std::string program;                 // the text before the first blank
+    std::vector<std::string> arguments;  // the program name, then each blank-separated word
+};
+
+// A line without a blank names a program with no arguments; runs of blanks
+// separate words without giving empty ones.
+UpgradeCommand SplitUpgradeCommand(std::string_view commandLine);
+
+// Where a command is looked for.
+struct ProgramSearch {
+    std::filesystem::path currentDirectory;
+    std::string searchPath;  // directories separated by ':'; an empty one is the current one
+
+    // The process's own current directory and PATH.
+    static ProgramSearch OfProcess();
+};
+
+struct ProgramLookup {
+    enum class Status { Found, Missing, NotExecutable, NoName };
+    Status status = Status::Missing;
+    std::filesystem::path path;  // set when found
+};
+
+// A name with a slash is taken as it stands (relative to the current
+// directory); a name without one is tried in the current directory first,
+// then in each directory of the search path.
+ProgramLookup FindUpgradeProgram(std::string_view program, const ProgramSearch& search);
+
+struct HandoverResult {
+    bool started = false;
+    pid_t processId = -1;   // the started program
+    std::string errorText;  // for the user, when it was not started
+};
+
+// Starts the upgrade program of the catalogue for the port in use. The port is
+// released before the start; when the start fails it is opened again (through
+// OpenRouterPort, which tells the user if that fails too). The catalogue is
+// left unchanged, so a later attempt composes the line afresh.
+HandoverResult HandOverToUpgradeProgram(SessionState& state, RouterView& view,
+                                        const ProgramSearch& search);
+
+}  // namespace cofralin

@@ -1,0 +1,287 @@
+// The hand-over to the upgrade program: composing and splitting its command
+// line, finding it, and starting a real stand-in that records what it got.
+
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pty_pair.h"
+#include "scripted_view.h"
+#include "serial_line.h"
+#include "upgrade_handover.h"
+
+extern char** environ;
+
+namespace cofralin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PtyPair;
+using testing::ScriptedView;
+using Strings = std::vector<std::string>;
+
+TEST(UpgradeCommand, PortOptionReplacesEveryComForTheFirstTwoPortsOnly) {
+    const std::string dos = "q73upgrade COM --imagen q73-1.6.00.img";
+    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM1:"), "q73upgrade -p1 --imagen q73-1.6.00.img");
+    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM2:"), "q73upgrade -p2 --imagen q73-1.6.00.img");
+    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM3:"), dos);
+    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM4:"), dos);
+    // Only the exact port name counts.
+    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM1"), dos);
+
+    EXPECT_EQ(ComposeUpgradeCommand("COMup COM --log=COM.txt COMCOM", "COM1:"),
+              "-p1up -p1 --log=-p1.txt -p1-p1");
+    // Only capitals are the port word.
+    EXPECT_EQ(ComposeUpgradeCommand("up com Com COM", "COM2:"), "up com Com -p2");
+}
+
+TEST(UpgradeCommand, ProgramBeforeTheFirstBlankArgumentsSplitAtBlanks) {
+    UpgradeCommand command = SplitUpgradeCommand("q73upgrade -p1 --imagen q73-1.6.00.img");
+    EXPECT_EQ(command.program, "q73upgrade");
+    EXPECT_EQ(command.arguments, (Strings{"q73upgrade", "-p1", "--imagen", "q73-1.6.00.img"}));
+
+    command = SplitUpgradeCommand("up  -p2   x ");
+    EXPECT_EQ(command.program, "up");
+    EXPECT_EQ(command.arguments, (Strings{"up", "-p2", "x"}));
+
+    // Without a blank the whole value is the program, with no arguments.
+    command = SplitUpgradeCommand("q73upgrade");
+    EXPECT_EQ(command.program, "q73upgrade");
+    EXPECT_EQ(command.arguments, (Strings{"q73upgrade"}));
+
+    EXPECT_EQ(SplitUpgradeCommand("").program, "");
+    EXPECT_EQ(SplitUpgradeCommand(" up COM").program, "");
+}
+
+// A scratch folder, removed at the end.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "cofralin-handover-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void writeFile(const fs::path& path, const std::string& text, bool executable) {
+    std::ofstream(path) << text;
+    ::chmod(path.c_str(), executable ? 0755 : 0644);
+}
+
+TEST(UpgradeProgramLookup, CurrentDirectoryFirstThenEachSearchDirectory) {
+    TempDir current, first, second;
+    writeFile(second.path() / "up", "#!/bin/sh\n", true);
+    const ProgramSearch search{current.path(), first.path().string() + ":" + second.path().string()};
+
+    ProgramLookup lookup = FindUpgradeProgram("up", search);
+    EXPECT_EQ(lookup.status, ProgramLookup::Status::Found);
+    EXPECT_EQ(lookup.path, second.path() / "up");
+
+    writeFile(first.path() / "up", "#!/bin/sh\n", true);
+    EXPECT_EQ(FindUpgradeProgram("up", search).path, first.path() / "up");
+
+    writeFile(current.path() / "up", "#!/bin/sh\n", true);
+    EXPECT_EQ(FindUpgradeProgram("up", search).path, current.path() / "up");
+}
+
+TEST(UpgradeProgramLookup, NamesWithASlashAreNotSearchedAlongThePath) {
+    TempDir current, onPath;
+    writeFile(onPath.path() / "up", "#!/bin/sh\n", true);
+    fs::create_directory(current.path() / "bin");
+    writeFile(current.path() / "bin" / "up", "#!/bin/sh\n", true);
+    const ProgramSearch search{current.path(), onPath.path().string()};
+
+    EXPECT_EQ(FindUpgradeProgram("bin/up", search).path, current.path() / "bin" / "up");
+    EXPECT_EQ(FindUpgradeProgram("other/up", search).status, ProgramLookup::Status::Missing);
+    const fs::path absolute = onPath.path() / "up";
+    EXPECT_EQ(FindUpgradeProgram(absolute.string(), search).path, absolute);
+}
+
+TEST(UpgradeProgramLookup, MissingNotExecutableAndNoName) {
+    TempDir current, onPath;
+    const ProgramSearch search{current.path(), onPath.path().string()};
+    EXPECT_EQ(FindUpgradeProgram("up", search).status, ProgramLookup::Status::Missing);
+    EXPECT_EQ(FindUpgradeProgram("", search).status, ProgramLookup::Status::NoName);
+
+    writeFile(current.path() / "up", "#!/bin/sh\n", false);
+    EXPECT_EQ(FindUpgradeProgram("up", search).status, ProgramLookup::Status::NotExecutable);
+    // An executable further along still wins over a plain file met first.
+    writeFile(onPath.path() / "up", "#!/bin/sh\n", true);
+    EXPECT_EQ(FindUpgradeProgram("up", search).path, onPath.path() / "up");
+    // A folder of that name is no program.
+    fs::create_directory(current.path() / "dir");
+    EXPECT_EQ(FindUpgradeProgram("dir", search).status, ProgramLookup::Status::Missing);
+}
+
+// A stand-in upgrade program: writes its arguments, one a line, and whether it
+// could lock the serial device for itself, then ends.
+std::string recorderScript(const fs::path& out, const std::string& device) {
+    return "#!/bin/sh\n"
+           "if flock -n '" + device + "' true; then port=free; else port=held; fi\n"
+           "{ echo \"$port\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+           out.string() + ".part'\n"
+           "mv '" + out.string() + ".part' '" + out.string() + "'\n";
+}
+
+Strings readLines(const fs::path& path) {
+    Strings lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Waits for the started program, so that its record is complete.
+bool waitForExit(pid_t pid) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class Handover : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(pty.path().empty());
+        for (const char* port : {"COFRALIN_COM1", "COFRALIN_COM2", "COFRALIN_COM3"}) {
+            ::setenv(port, pty.path().c_str(), 1);
+        }
+        out = dir.path() / "argv.txt";
+    }
+    void TearDown() override {
+        for (const char* port : {"COFRALIN_COM1", "COFRALIN_COM2", "COFRALIN_COM3"}) {
+            ::unsetenv(port);
+        }
+    }
+
+    void openPort(const std::string& portName) {
+        auto line = std::make_unique<TermiosSerialLine>();
+        ASSERT_TRUE(line->open(pty.path()).opened);
+        state.RouterPort = std::move(line);
+        state.PortName = portName;
+    }
+
+    // Hands over with `dos` as DOS_COMMAND and returns the stand-in's record.
+    Strings runHandover(const std::string& portName, const std::string& dos,
+                        const std::string& scriptName) {
+        writeFile(dir.path() / scriptName, recorderScript(out, pty.path()), true);
+        openPort(portName);
+        state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = dos;
+        const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
+        EXPECT_TRUE(result.started) << result.errorText;
+        if (!result.started) return {};
+        EXPECT_TRUE(waitForExit(result.processId));
+        return readLines(out);
+    }
+
+    PtyPair pty;
+    TempDir dir;
+    fs::path out;
+    SessionState state;
+    ScriptedView view;
+};
+
+TEST_F(Handover, TheScriptSeesAHeldPortAsHeld) {
+    // Without this, "free" below would prove nothing.
+    writeFile(dir.path() / "up", recorderScript(out, pty.path()), true);
+    openPort("COM1:");
+    const std::string program = (dir.path() / "up").string();
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    ASSERT_TRUE(waitForExit(pid));
+    EXPECT_EQ(readLines(out), Strings{"held"});
+}
+
+TEST_F(Handover, FirstPortGivesP1AndTheProgramFindsThePortFree) {
+    const Strings record = runHandover("COM1:", "up COM --imagen q73-1.6.00.img", "up");
+    EXPECT_EQ(record, (Strings{"free", "-p1", "--imagen", "q73-1.6.00.img"}));
+    EXPECT_FALSE(state.portOpen());
+    // The catalogue keeps its value, so a later attempt starts from it again.
+    EXPECT_EQ(state.CommandCatalogue[CatalogueKey::DOS_COMMAND], "up COM --imagen q73-1.6.00.img");
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(Handover, SecondPortGivesP2) {
+    EXPECT_EQ(runHandover("COM2:", "up COM x", "up"), (Strings{"free", "-p2", "x"}));
+}
+
+TEST_F(Handover, ThirdPortPassesComUnchanged) {
+    EXPECT_EQ(runHandover("COM3:", "up COM x", "up"), (Strings{"free", "COM", "x"}));
+}
+
+TEST_F(Handover, EveryComIsReplacedTheProgramNameIncluded) {
+    EXPECT_EQ(runHandover("COM1:", "COMup COM --log=COM.log", "-p1up"),
+              (Strings{"free", "-p1", "--log=-p1.log"}));
+}
+
+TEST_F(Handover, AValueWithoutABlankStartsTheProgramWithNoArguments) {
+    EXPECT_EQ(runHandover("COM1:", "up", "up"), Strings{"free"});
+}
+
+TEST_F(Handover, AMissingProgramIsReportedAndThePortStaysOpen) {
+    openPort("COM1:");
+    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "q73upgrade COM --imagen x.img";
+    const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(result.errorText, "No se encuentra el programa de actualización \"q73upgrade\".");
+    ASSERT_TRUE(state.portOpen());
+    state.RouterPort->write("exit \r\n");
+    EXPECT_EQ(pty.received(), "exit \r\n");
+}
+
+TEST_F(Handover, AnEmptyValueOrANonExecutableFileIsReported) {
+    openPort("COM1:");
+    const HandoverResult empty = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
+    EXPECT_FALSE(empty.started);
+    EXPECT_EQ(empty.errorText, "No se ha indicado el programa de actualización (DOS_COMMAND).");
+
+    writeFile(dir.path() / "up", "#!/bin/sh\n", false);
+    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
+    const HandoverResult plain = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
+    EXPECT_FALSE(plain.started);
+    EXPECT_EQ(plain.errorText, "El programa de actualización \"up\" no es ejecutable.");
+    EXPECT_TRUE(state.portOpen());
+}
+
+TEST_F(Handover, AProgramThatFailsToStartGetsThePortOpenedAgain) {
+    // Found and executable, but its interpreter does not exist: the start
+    // itself fails after the port was released.
+    writeFile(dir.path() / "up", "#!/nonexistent/interpreter\n", true);
+    openPort("COM2:");
+    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
+    const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(result.errorText.rfind("No pudo iniciarse el programa de actualización \"up\"", 0), 0u)
+        << result.errorText;
+    ASSERT_TRUE(state.portOpen());
+    EXPECT_EQ(state.PortName, "COM2:");
+    state.RouterPort->write("\r");
+    EXPECT_EQ(pty.received(), "\r");
+}
+
+}  // namespace
+}  // namespace cofralin
