@@ -14,6 +14,8 @@ namespace cofralin {
 
 class IpAddressEdit : public QFrame {
     Q_OBJECT
+    // Lets views reach the address by the generic "text" property.
+    Q_PROPERTY(QString text READ text WRITE setText)
 
   public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
