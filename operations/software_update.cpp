@@ -61,7 +61,8 @@ std::string_view nextPart(std::string_view& version) {
 
 // The outcome text with the shipped version in the first "%s" and the
 // router's in the second.
-std::string outcomeText(std::string_view format, std::string_view shipped, std::string_view router) {
+std::string outcomeText(std::string_view format, std::string_view shipped,
+                        std::string_view router) {
     std::string text(format);
     std::size_t at = text.find("%s");
     if (at == std::string::npos) return text;
@@ -128,9 +129,9 @@ UpdateOutcome runUpdate(SessionState& state, RouterView& view, const ProgramSear
             view.showMessage(outcomeText(kSameVersionText, shippedVersion, routerVersion), caption,
                              MessageButtons::Ok);
         } else {
-            upgrade = view.showMessage(outcomeText(kShippedNewerText, shippedVersion,
-                                                   routerVersion),
-                                       caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
+            upgrade =
+                view.showMessage(outcomeText(kShippedNewerText, shippedVersion, routerVersion),
+                                 caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
         }
     }
 

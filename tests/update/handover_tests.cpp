@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +17,7 @@
 #include "pty_pair.h"
 #include "scripted_view.h"
 #include "serial_line.h"
+#include "stand_in_program.h"
 #include "upgrade_handover.h"
 
 extern char** environ;
@@ -30,6 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::PtyPair;
 using testing::ScriptedView;
+using testing::ReadRecord;
+using testing::TempDir;
+using testing::WriteFile;
+using testing::WriteRecorder;
 using Strings = std::vector<std::string>;
 
 TEST(UpgradeCommand, PortOptionReplacesEveryComForTheFirstTwoPortsOnly) {
@@ -65,51 +67,28 @@ TEST(UpgradeCommand, ProgramBeforeTheFirstBlankArgumentsSplitAtBlanks) {
     EXPECT_EQ(SplitUpgradeCommand(" up COM").program, "");
 }
 
-// A scratch folder, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "cofralin-handover-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeFile(const fs::path& path, const std::string& text, bool executable) {
-    std::ofstream(path) << text;
-    ::chmod(path.c_str(), executable ? 0755 : 0644);
-}
-
 TEST(UpgradeProgramLookup, CurrentDirectoryFirstThenEachSearchDirectory) {
     TempDir current, first, second;
-    writeFile(second.path() / "up", "#!/bin/sh\n", true);
-    const ProgramSearch search{current.path(), first.path().string() + ":" + second.path().string()};
+    WriteFile(second.path() / "up", "#!/bin/sh\n", true);
+    const ProgramSearch search{current.path(),
+                               first.path().string() + ":" + second.path().string()};
 
     ProgramLookup lookup = FindUpgradeProgram("up", search);
     EXPECT_EQ(lookup.status, ProgramLookup::Status::Found);
     EXPECT_EQ(lookup.path, second.path() / "up");
 
-    writeFile(first.path() / "up", "#!/bin/sh\n", true);
+    WriteFile(first.path() / "up", "#!/bin/sh\n", true);
     EXPECT_EQ(FindUpgradeProgram("up", search).path, first.path() / "up");
 
-    writeFile(current.path() / "up", "#!/bin/sh\n", true);
+    WriteFile(current.path() / "up", "#!/bin/sh\n", true);
     EXPECT_EQ(FindUpgradeProgram("up", search).path, current.path() / "up");
 }
 
 TEST(UpgradeProgramLookup, NamesWithASlashAreNotSearchedAlongThePath) {
     TempDir current, onPath;
-    writeFile(onPath.path() / "up", "#!/bin/sh\n", true);
+    WriteFile(onPath.path() / "up", "#!/bin/sh\n", true);
     fs::create_directory(current.path() / "bin");
-    writeFile(current.path() / "bin" / "up", "#!/bin/sh\n", true);
+    WriteFile(current.path() / "bin" / "up", "#!/bin/sh\n", true);
     const ProgramSearch search{current.path(), onPath.path().string()};
 
     EXPECT_EQ(FindUpgradeProgram("bin/up", search).path, current.path() / "bin" / "up");
@@ -124,31 +103,14 @@ TEST(UpgradeProgramLookup, MissingNotExecutableAndNoName) {
     EXPECT_EQ(FindUpgradeProgram("up", search).status, ProgramLookup::Status::Missing);
     EXPECT_EQ(FindUpgradeProgram("", search).status, ProgramLookup::Status::NoName);
 
-    writeFile(current.path() / "up", "#!/bin/sh\n", false);
+    WriteFile(current.path() / "up", "#!/bin/sh\n", false);
     EXPECT_EQ(FindUpgradeProgram("up", search).status, ProgramLookup::Status::NotExecutable);
     // An executable further along still wins over a plain file met first.
-    writeFile(onPath.path() / "up", "#!/bin/sh\n", true);
+    WriteFile(onPath.path() / "up", "#!/bin/sh\n", true);
     EXPECT_EQ(FindUpgradeProgram("up", search).path, onPath.path() / "up");
     // A folder of that name is no program.
     fs::create_directory(current.path() / "dir");
     EXPECT_EQ(FindUpgradeProgram("dir", search).status, ProgramLookup::Status::Missing);
-}
-
-// A stand-in upgrade program: writes its arguments, one a line, and whether it
-// could lock the serial device for itself, then ends.
-std::string recorderScript(const fs::path& out, const std::string& device) {
-    return "#!/bin/sh\n"
-           "if flock -n '" + device + "' true; then port=free; else port=held; fi\n"
-           "{ echo \"$port\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-           out.string() + ".part'\n"
-           "mv '" + out.string() + ".part' '" + out.string() + "'\n";
-}
-
-Strings readLines(const fs::path& path) {
-    Strings lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // Waits for the started program, so that its record is complete.
@@ -187,14 +149,14 @@ protected:
     // Hands over with `dos` as DOS_COMMAND and returns the stand-in's record.
     Strings runHandover(const std::string& portName, const std::string& dos,
                         const std::string& scriptName) {
-        writeFile(dir.path() / scriptName, recorderScript(out, pty.path()), true);
+        WriteRecorder(dir.path() / scriptName, out, pty.path());
         openPort(portName);
         state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = dos;
         const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
         EXPECT_TRUE(result.started) << result.errorText;
         if (!result.started) return {};
         EXPECT_TRUE(waitForExit(result.processId));
-        return readLines(out);
+        return ReadRecord(out);
     }
 
     PtyPair pty;
@@ -206,14 +168,14 @@ protected:
 
 TEST_F(Handover, TheScriptSeesAHeldPortAsHeld) {
     // Without this, "free" below would prove nothing.
-    writeFile(dir.path() / "up", recorderScript(out, pty.path()), true);
+    WriteRecorder(dir.path() / "up", out, pty.path());
     openPort("COM1:");
     const std::string program = (dir.path() / "up").string();
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = -1;
     ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
     ASSERT_TRUE(waitForExit(pid));
-    EXPECT_EQ(readLines(out), Strings{"held"});
+    EXPECT_EQ(ReadRecord(out), Strings{"held"});
 }
 
 TEST_F(Handover, FirstPortGivesP1AndTheProgramFindsThePortFree) {
@@ -259,7 +221,7 @@ TEST_F(Handover, AnEmptyValueOrANonExecutableFileIsReported) {
     EXPECT_FALSE(empty.started);
     EXPECT_EQ(empty.errorText, "No se ha indicado el programa de actualización (DOS_COMMAND).");
 
-    writeFile(dir.path() / "up", "#!/bin/sh\n", false);
+    WriteFile(dir.path() / "up", "#!/bin/sh\n", false);
     state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
     const HandoverResult plain = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
     EXPECT_FALSE(plain.started);
@@ -270,7 +232,7 @@ TEST_F(Handover, AnEmptyValueOrANonExecutableFileIsReported) {
 TEST_F(Handover, AProgramThatFailsToStartGetsThePortOpenedAgain) {
     // Found and executable, but its interpreter does not exist: the start
     // itself fails after the port was released.
-    writeFile(dir.path() / "up", "#!/nonexistent/interpreter\n", true);
+    WriteFile(dir.path() / "up", "#!/nonexistent/interpreter\n", true);
     openPort("COM2:");
     state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
     const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
