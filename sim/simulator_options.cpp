@@ -1,0 +1,153 @@
+#include "simulator_options.h"
+
+#include <charconv>
+#include <climits>
+
+namespace cofralin {
+
+namespace {
+
+bool parseCount(const std::string& text, int& value) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < 0) return false;
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine result;
+    SimulatorOptions& options = result.options;
+    for (std::size_t i = 0; i < arguments.size() && result.error.empty(); ++i) {
+        const std::string& name = arguments[i];
+        // The value of an option that takes one, or nothing when it is missing.
+        auto value = [&]() -> const std::string* {
+            if (i + 1 >= arguments.size()) {
+                result.error = name + " needs a value";
+                return nullptr;
+            }
+            return &arguments[++i];
+        };
+        auto count = [&](int& target) {
+            if (const std::string* text = value(); text && !parseCount(*text, target)) {
+                result.error = name + ": not a number: " + *text;
+            }
+        };
+
+        if (name == "--help" || name == "-h") {
+            result.help = true;
+        } else if (name == "--link") {
+            if (const std::string* text = value()) result.linkPath = *text;
+        } else if (name == "--password") {
+            if (const std::string* text = value()) options.password = *text;
+        } else if (name == "--logged-in") {
+            options.loggedIn = true;
+        } else if (name == "--first-start") {
+            options.firstStart = true;
+        } else if (name == "--no-vc") {
+            options.noVc = true;
+        } else if (name == "--mode") {
+            if (const std::string* text = value()) {
+                if (*text == "single") {
+                    options.mode = StartMode::SinglePc;
+                } else if (*text == "multi") {
+                    options.mode = StartMode::MultiPc;
+                } else {
+                    result.error = "--mode takes single or multi, not " + *text;
+                }
+            }
+        } else if (name == "--mapping") {
+            if (const std::string* text = value()) {
+                if (const auto mapping = parseMappingSpec(*text)) {
+                    options.mappings.push_back(*mapping);
+                } else {
+                    result.error = "--mapping takes udp|tcp:PUBLIC:ADDRESS:PRIVATE, not " + *text;
+                }
+            }
+        } else if (name == "--version") {
+            if (const std::string* text = value()) {
+                if (text->size() == 6) {
+                    options.version = *text;
+                } else {
+                    result.error = "--version takes six characters, not " + *text;
+                }
+            }
+        } else if (name == "--silent") {
+            options.silent = true;
+        } else if (name == "--chatter") {
+            options.chatter = true;
+        } else if (name == "--chatter-interval") {
+            count(options.chatterIntervalMs);
+        } else if (name == "--garbage") {
+            options.garbage = true;
+        } else if (name == "--zero-bytes") {
+            options.zeroBytes = true;
+        } else if (name == "--hangup-after") {
+            count(options.hangupAfter);
+            if (result.error.empty() && options.hangupAfter == 0) {
+                result.error = "--hangup-after counts replies from 1";
+            }
+        } else if (name == "--slow") {
+            count(options.slowMs);
+        } else if (name == "--pace") {
+            options.pace = true;
+        } else if (name == "--seed") {
+            int seed = 0;
+            count(seed);
+            options.seed = static_cast<unsigned>(seed);
+        } else {
+            result.error = "unknown option " + name;
+        }
+    }
+    if (result.error.empty() && options.noVc && !options.mappings.empty()) {
+        result.error = "--mapping needs the internet circuit, which --no-vc removes";
+    }
+    return result;
+}
+
+std::string usageText() {
+    return R"(Usage: q73sim [OPTION]...
+Serves a simulated Q73 router on a pseudo-terminal. The first line printed is
+the device path; run the program with COFRALIN_COM1=<path>. Runs until
+interrupted (SIGINT or SIGTERM).
+
+  --link PATH            also make PATH a symbolic link to the device
+                         (removed on exit)
+
+Starting state:
+  --password TEXT        the router password (default "pelnotra")
+  --logged-in            start at the prompt, no password needed
+  --first-start          ask "Quick Setup? [yes/no]: " until a line "no"
+  --no-vc                the internet circuit is missing ("not in table")
+  --mode single|multi    single: DHCP server enabled (default);
+                         multi: DHCP server disabled, address translation on,
+                         input filter "filtro" on atm:1
+  --mapping udp|tcp:PUBLIC:ADDRESS:PRIVATE
+                         a static port mapping to start with; repeatable,
+                         e.g. --mapping udp:5060:192.168.1.10:5060
+  --version TEXT         software version shown by "show system", six
+                         characters (default "1.5.09")
+
+Faults:
+  --silent               never answer anything
+  --chatter              send text lines forever and never the bare prompt
+  --chatter-interval MS  pause after each chatter line (default 200; below
+                         110 the line never falls quiet)
+  --garbage              mix random printable garbage and zero bytes into
+                         every reply
+  --zero-bytes           mix zero bytes into every reply, which is otherwise
+                         exact
+  --hangup-after N       close the line in the middle of the N-th reply; the
+                         device then gives errors or end of file
+  --slow MS              send each reply only after MS milliseconds (more
+                         than 110 makes the program's drains end early)
+  --pace                 send output at 9600 bit/s (960 bytes a second)
+  --seed N               where garbage and zero bytes fall (default 73)
+
+  -h, --help             show this text
+)";
+}
+
+}  // namespace cofralin

@@ -1,0 +1,48 @@
+#pragma once
+// The starting state and the faults of the simulated router, settable from C++
+// (tests) and from the q73sim command line.
+
+#include <string>
+#include <vector>
+
+#include "router_state.h"
+
+namespace cofralin {
+
+enum class StartMode { SinglePc, MultiPc };
+
+struct SimulatorOptions {
+    // Starting state.
+    std::string password = "pelnotra";
+    bool loggedIn = false;                 // start at the prompt, no password needed
+    bool firstStart = false;               // ask "Quick Setup?" until a line "no"
+    bool noVc = false;                     // the internet circuit is missing
+    StartMode mode = StartMode::SinglePc;  // single: DHCP server on; multi: off
+    std::vector<NatMapping> mappings;      // preloaded static mappings
+    std::string version = "1.5.09";        // six characters
+
+    // Faults.
+    bool silent = false;          // never answers
+    bool chatter = false;         // sends text lines forever, never the bare prompt
+    int chatterIntervalMs = 200;  // pause after each chatter line
+    bool garbage = false;         // random printable garbage and zero bytes in replies
+    bool zeroBytes = false;       // zero bytes in replies, otherwise exact
+    int hangupAfter = 0;          // closes the line in the middle of this reply (1 = first)
+    int slowMs = 0;               // each reply goes out only after this delay
+    bool pace = false;            // output at 9600 bit/s, 960 bytes a second
+    unsigned seed = 73;           // where garbage and zero bytes fall
+};
+
+struct CommandLine {
+    SimulatorOptions options;
+    std::string linkPath;  // --link: a symbolic link to the device
+    bool help = false;
+    std::string error;  // not empty: the arguments were refused
+};
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The --help text: every option and fault.
+std::string usageText();
+
+}  // namespace cofralin
