@@ -1,0 +1,21 @@
+#include "about_dlg.h"
+
+#include <QPushButton>
+
+#include "qt_router_view.h"
+#include "ui_about_dlg.h"
+
+namespace cofralin {
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      ui_(std::make_unique<Ui::CAboutDlg>()) {
+    ui_->setupUi(this);
+    UseDialogFont(*this);
+    setFixedSize(size());
+    connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CAboutDlg::~CAboutDlg() = default;
+
+}  // namespace cofralin

@@ -1,0 +1,34 @@
+#pragma once
+// The application: reads the command line, runs the main window modally and
+// ends the program when it closes.
+
+#include <QApplication>
+#include <span>
+
+#include "session_state.h"
+
+namespace cofralin {
+
+// Whether the arguments after the program's name ask for the run log: any
+// lower-case "d" anywhere in them ("-d", but also "debug"; "-D" does not).
+bool ArgumentsAskForRunLog(std::span<const char* const> arguments);
+
+class CConfigApp {
+public:
+    CConfigApp(int& argc, char** argv);
+    CConfigApp(const CConfigApp&) = delete;
+    CConfigApp& operator=(const CConfigApp&) = delete;
+
+    // The main window's run; the result is the program's exit status.
+    int run();
+
+    SessionState& state() { return state_; }
+
+private:
+    SessionState state_;
+    // Read before QApplication takes its own options out of argv.
+    int loggingEnabled_;
+    QApplication qt_;
+};
+
+}  // namespace cofralin

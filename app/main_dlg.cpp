@@ -1,0 +1,210 @@
+#include "main_dlg.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "about_dlg.h"
+#include "command_catalogue.h"
+#include "connect_dlg.h"
+#include "login.h"
+#include "qt_router_view.h"
+#include "router_port.h"
+#include "serial_line.h"
+#include "ui_main_dlg.h"
+
+// The pictures live in a static library, whose resources are not registered
+// by themselves; this must stand outside any namespace.
+static void initialiseResources() { Q_INIT_RESOURCE(cofralin); }
+
+namespace cofralin {
+
+QUrl HelpDocumentUrl(const std::string& entry, const QDir& directory) {
+    if (entry.empty()) return {};
+    const QString text = QFile::decodeName(entry.c_str());
+    // One-letter schemes are drive letters, not URLs.
+    const QUrl asUrl(text, QUrl::StrictMode);
+    if (asUrl.isValid() && asUrl.scheme().size() > 1) return asUrl;
+    return QUrl::fromLocalFile(QDir::cleanPath(directory.absoluteFilePath(text)));
+}
+
+CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      state_(state),
+      ui_(std::make_unique<Ui::CMainDlg>()),
+      openDocument_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    initialiseResources();
+    ui_->setupUi(this);
+    UseDialogFont(*this);
+    setFixedSize(size());
+    view_ = std::make_unique<QtRouterView>(*this);
+
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/images/icon_32.png"));
+    icon.addFile(QStringLiteral(":/images/icon_16.png"));
+    setWindowIcon(icon);
+
+    // A Linux window manager's window menu takes no entries of ours: the
+    // About box is offered on a right click instead.
+    auto* about = new QAction(QStringLiteral("&Acerca de Cofralin..."), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(about, &QAction::triggered, this, &CMainDlg::showAbout);
+
+    // "activated", not a change of the index: choosing the open port again reconnects.
+    connect(ui_->idc_1001, &QComboBox::activated, this, &CMainDlg::onPortSelected);
+    connect(ui_->idc_1002, &QRadioButton::clicked, this, &CMainDlg::onSinglePcClicked);
+    connect(ui_->idc_1003, &QRadioButton::clicked, this, &CMainDlg::onMultiPcClicked);
+    connect(ui_->idc_1004, &QPushButton::clicked, this, &CMainDlg::onPortsClicked);
+    connect(ui_->idc_1005, &QPushButton::clicked, this, &CMainDlg::onUpdateClicked);
+    connect(ui_->idc_1006, &QPushButton::clicked, this, &CMainDlg::onHelpClicked);
+    connect(ui_->idc_2, &QPushButton::clicked, this, &CMainDlg::reject);
+    showWindowState();
+}
+
+CMainDlg::~CMainDlg() = default;
+
+RouterView& CMainDlg::view() { return *view_; }
+
+void CMainDlg::setDocumentOpener(std::function<void(const QUrl&)> opener) {
+    openDocument_ = std::move(opener);
+}
+
+bool CMainDlg::initialise() {
+    state_.DefaultPassword = std::string(kBuiltInPassword);
+
+    const CatalogueLoadResult loaded = LoadCommandCatalogue(state_.CommandCatalogue);
+    if (loaded.status != CatalogueLoadResult::Status::Loaded) {
+        view_->showMessage(CatalogueFailureMessage(loaded), std::string(kApplicationTitle),
+                           MessageButtons::Ok);
+        return false;
+    }
+
+    QComboBox* ports = ui_->idc_1001;
+    ports->clear();
+    for (const std::string& port : ProbePorts()) ports->addItem(QString::fromStdString(port));
+    ports->model()->sort(0);
+    ports->setCurrentIndex(-1);
+
+    window_ = MainWindowState{};
+    showWindowState();
+    state_.SinglePcActive = 0;
+    state_.MultiPcActive = 0;
+    ports->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void CMainDlg::showWindowState() {
+    for (const Lamp lamp : {Lamp::NotConnected, Lamp::Connecting, Lamp::Connected}) {
+        QWidget* picture = QtRouterView::findControl(*this, LampControl(lamp));
+        picture->setVisible(lamp == window_.lamp);
+    }
+    ui_->idc_1002->setEnabled(window_.modesEnabled);
+    ui_->idc_1003->setEnabled(window_.modesEnabled);
+    ui_->idc_1004->setEnabled(window_.portsEnabled);
+    ui_->idc_1005->setEnabled(window_.updateEnabled);
+
+    // An exclusive group refuses to uncheck its checked button; the marks
+    // are set as a pair, so it is lifted for the moment.
+    QButtonGroup* group = ui_->idc_1002->group();
+    if (group) group->setExclusive(false);
+    ui_->idc_1002->setChecked(window_.singleChecked);
+    ui_->idc_1003->setChecked(window_.multiChecked);
+    if (group) group->setExclusive(true);
+}
+
+void CMainDlg::onPortSelected(int index) {
+    if (index < 0) return;
+    const std::string port = ui_->idc_1001->itemText(index).toStdString();
+    ShowConnecting(window_);
+    showWindowState();
+    // A port that cannot be opened has shown its message; the amber lamp stays.
+    if (!OpenRouterPort(state_, port, *view_)) return;
+    applyConnectionResult(runConnectDialog());
+}
+
+int CMainDlg::runConnectDialog() {
+    CConnectDlg connecting(state_, this);
+    return connecting.exec();
+}
+
+void CMainDlg::applyConnectionResult(int dialogResult) {
+    ApplyConnectionOutcome(window_, dialogResult == QDialog::Accepted, state_);
+    showWindowState();
+}
+
+void CMainDlg::onMultiPcClicked() {
+    const bool run = StartMultiPcSwitch(window_, state_);
+    showWindowState();
+    if (!run) return;
+    view_->setBusy(true);
+    runMultiPcDialog();
+    FinishMultiPcSwitch(window_, state_);
+    showWindowState();
+    view_->setBusy(false);
+}
+
+void CMainDlg::onSinglePcClicked() {
+    const bool run = StartSinglePcSwitch(window_, state_);
+    showWindowState();
+    if (!run) return;
+    runSinglePcDialog();
+    FinishSinglePcSwitch(window_, state_);
+    showWindowState();
+}
+
+void CMainDlg::onPortsClicked() {
+    view_->setBusy(true);
+    runPortsDialog();
+    view_->setBusy(false);
+}
+
+void CMainDlg::onUpdateClicked() { runUpdateRouterSoftware(); }
+
+void CMainDlg::onHelpClicked() {
+    const QUrl document =
+        HelpDocumentUrl(state_.CommandCatalogue[CatalogueKey::HTML_HELP], QDir::current());
+    // The outcome is the desktop's business; the program says nothing of its own.
+    if (!document.isEmpty()) openDocument_(document);
+}
+
+void CMainDlg::showAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainDlg::reject() {
+    CloseRouterPort(state_);
+    QDialog::reject();
+}
+
+// ---------------------------------------------------------------------------
+// The dialogs of the router operations. Each is wired in by its own change.
+
+void CMainDlg::runSinglePcDialog() {
+    // CSinglePcDlg is wired in here by its own change.
+}
+
+void CMainDlg::runMultiPcDialog() {
+    // CMultiPcDlg is wired in here by its own change.
+}
+
+void CMainDlg::runPortsDialog() {
+    // CPortsDlg is wired in here by its own change.
+}
+
+void CMainDlg::runUpdateRouterSoftware() {
+    // UpdateRouterSoftware is wired in here by its own change.
+}
+
+}  // namespace cofralin

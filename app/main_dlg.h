@@ -1,0 +1,88 @@
+#pragma once
+// The main window "Q73 ADSL Zarn Router 1.5.1".
+//
+// How it works: initialise() stores the built-in password, loads the command
+// catalogue (a refused file ends the program before the window shows), fills
+// the port selector with the ports that can be opened and lights the red
+// lamp. Choosing a port (also the one already chosen) lights the amber lamp,
+// opens the port and runs "Comunicación"; its result and the mode flags it
+// leaves decide the lamp, the enabled controls and the radio marks (the rules
+// live in MainWindowState). A click on the radio button of the other mode
+// runs that mode's dialog; "Gestionar Puertos" and "Actualizar Software" run
+// theirs; "Ayuda" opens the help document; the context menu offers the About
+// box. "Salir", Escape and the close box close the port and end the program.
+
+#include <QDialog>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "main_window_state.h"
+#include "session_state.h"
+
+class QDir;
+
+namespace Ui {
+class CMainDlg;
+}
+
+namespace cofralin {
+
+class QtRouterView;
+class RouterView;
+
+// The address the help entry of the catalogue names: a URL with a scheme as
+// it stands, anything else a file relative to `directory`; empty for an empty entry.
+QUrl HelpDocumentUrl(const std::string& entry, const QDir& directory);
+
+class CMainDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CMainDlg(SessionState& state, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // The initialisation steps. False when the catalogue file was refused:
+    // the message has been shown and the window must not be.
+    bool initialise();
+
+    // Applies the connection dialog's result; the port-selected handler uses it.
+    void applyConnectionResult(int dialogResult);
+
+    const MainWindowState& windowState() const { return window_; }
+    // The view the main window's own procedures (the software update) use.
+    RouterView& view();
+
+    // How "Ayuda" hands a document to the desktop; tests replace it.
+    void setDocumentOpener(std::function<void(const QUrl&)> opener);
+
+public slots:
+    void onPortSelected(int index);
+    void onSinglePcClicked();
+    void onMultiPcClicked();
+    void onPortsClicked();
+    void onUpdateClicked();
+    void onHelpClicked();
+    void showAbout();
+    // "Salir", Escape and the close box.
+    void reject() override;
+
+private:
+    // The dialogs of the router operations, one call each.
+    void runSinglePcDialog();
+    void runMultiPcDialog();
+    void runPortsDialog();
+    void runUpdateRouterSoftware();
+
+    int runConnectDialog();
+    void showWindowState();
+
+    SessionState& state_;
+    std::unique_ptr<Ui::CMainDlg> ui_;
+    std::unique_ptr<QtRouterView> view_;
+    MainWindowState window_;
+    std::function<void(const QUrl&)> openDocument_;
+};
+
+}  // namespace cofralin

@@ -1,0 +1,88 @@
+#include "main_window_state.h"
+
+namespace cofralin {
+
+namespace {
+
+void markSingle(MainWindowState& window) {
+    window.singleChecked = true;
+    window.multiChecked = false;
+}
+
+void markMulti(MainWindowState& window) {
+    window.singleChecked = false;
+    window.multiChecked = true;
+}
+
+}  // namespace
+
+int LampControl(Lamp lamp) {
+    switch (lamp) {
+        case Lamp::Connected:
+            return main_ids::kLampConnected;
+        case Lamp::Connecting:
+            return main_ids::kLampConnecting;
+        case Lamp::NotConnected:
+            break;
+    }
+    return main_ids::kLampNotConnected;
+}
+
+void ShowConnecting(MainWindowState& window) { window.lamp = Lamp::Connecting; }
+
+void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state) {
+    if (!connected) {
+        // The marks stay as an earlier connection left them.
+        window.lamp = Lamp::NotConnected;
+        window.modesEnabled = false;
+        window.updateEnabled = false;
+        window.portsEnabled = false;
+        return;
+    }
+    window.lamp = Lamp::Connected;
+    window.modesEnabled = true;
+    window.updateEnabled = true;
+    if (state.MultiPcActive == 1) {
+        markMulti(window);
+        window.portsEnabled = true;
+    }
+    // Single-PC leaves "Gestionar Puertos" as an earlier connection left it.
+    if (state.SinglePcActive == 1) markSingle(window);
+}
+
+bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state) {
+    markMulti(window);
+    if (state.SinglePcActive != 1) return false;
+    window.portsEnabled = true;
+    return true;
+}
+
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state) {
+    if (state.KeepTrying == 1) {
+        state.MultiPcActive = 1;
+        state.SinglePcActive = 0;
+        markMulti(window);
+    } else {
+        // Given up at the password prompt: the mark goes back, 1004 stays enabled.
+        markSingle(window);
+    }
+}
+
+bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
+    markSingle(window);
+    if (state.MultiPcActive != 1) return false;
+    window.portsEnabled = false;
+    return true;
+}
+
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state) {
+    if (state.KeepTrying == 1) {
+        state.SinglePcActive = 1;
+        state.MultiPcActive = 0;
+        markSingle(window);
+    } else {
+        markMulti(window);
+    }
+}
+
+}  // namespace cofralin

@@ -1,0 +1,57 @@
+#pragma once
+// What the main window shows: the lit lamp, which controls are enabled and
+// the radio marks. Plain C++, so the enabling rules are tested without a
+// window; CMainDlg only copies a state onto its controls.
+
+#include "session_state.h"
+
+namespace cofralin {
+
+// Identifiers of the main window's controls.
+namespace main_ids {
+inline constexpr int kPortSelector = 1001;
+inline constexpr int kSinglePc = 1002;
+inline constexpr int kMultiPc = 1003;
+inline constexpr int kPorts = 1004;
+inline constexpr int kUpdate = 1005;
+inline constexpr int kHelp = 1006;
+inline constexpr int kLampConnected = 1008;
+inline constexpr int kLampConnecting = 1010;
+inline constexpr int kLampNotConnected = 1011;
+inline constexpr int kExit = 2;
+}  // namespace main_ids
+
+enum class Lamp { NotConnected, Connecting, Connected };
+
+struct MainWindowState {
+    Lamp lamp = Lamp::NotConnected;
+    bool modesEnabled = false;   // 1002 and 1003
+    bool portsEnabled = false;   // 1004
+    bool updateEnabled = false;  // 1005
+    bool singleChecked = false;  // 1002
+    bool multiChecked = false;   // 1003
+
+    bool operator==(const MainWindowState&) const = default;
+};
+
+// The identifier of the lamp bitmap that shows `lamp`.
+int LampControl(Lamp lamp);
+
+// A port was chosen: the connecting lamp, nothing else changes. It stays so
+// when the port cannot be opened.
+void ShowConnecting(MainWindowState& window);
+
+// After the connection dialog: `connected` is its result OK; the mode flags
+// are those it left.
+void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state);
+
+// The mode radio buttons. A click has already moved the mark to the clicked
+// button; Start* records that and tells whether the mode dialog is to run
+// (only when the other mode is the active one); Finish* reads KeepTrying
+// after the dialog and either records the new mode or puts the mark back.
+bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state);
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state);
+bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state);
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state);
+
+}  // namespace cofralin
