@@ -1,6 +1,8 @@
 #include "login.h"
 
 #include <chrono>
+#include <string>
+#include <utility>
 
 namespace cofralin {
 
@@ -10,20 +12,33 @@ constexpr int kSilentPassLimit = 60;
 
 using Clock = std::chrono::steady_clock;
 
-// Chooses the password line for a "Login incorrect" reply: the built-in one
-// first, then what the user types. Time spent in the prompt does not count
-// against the wait.
-std::string passwordLine(Exchange& exchange, bool& triedBuiltIn, Exchange::Deadline& deadline) {
-    SessionState& state = exchange.state();
-    if (!triedBuiltIn) {
-        triedBuiltIn = true;
-        return state.DefaultPassword;
+// Chooses the password line for a "Login incorrect" reply: a first line (the
+// built-in password) once, then what the user types. Time spent in the prompt
+// does not count against the wait.
+class PasswordChooser {
+public:
+    explicit PasswordChooser(std::string first) : first_(std::move(first)) {}
+
+    std::string next(Exchange& exchange, Exchange::Deadline& deadline) {
+        if (!tried_) {
+            tried_ = true;
+            last_ = first_;
+            return last_;
+        }
+        const auto start = Clock::now();
+        RunPasswordPrompt(exchange.state(), exchange.view());
+        deadline.extend(Clock::now() - start);
+        last_ = exchange.state().UserPassword;
+        return last_;
     }
-    const auto start = Clock::now();
-    RunPasswordPrompt(state, exchange.view());
-    deadline.extend(Clock::now() - start);
-    return state.UserPassword;
-}
+    bool sentAny() const { return tried_; }
+    const std::string& last() const { return last_; }
+
+private:
+    std::string first_;
+    std::string last_;
+    bool tried_ = false;
+};
 
 bool asksForPassword(const Exchange& exchange) {
     return exchange.ReplyContains("Login incorrect") && !exchange.ReplyContains("*");
@@ -87,14 +102,14 @@ void RunPasswordPrompt(SessionState& state, RouterView& view) {
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
     SessionState& state = exchange.state();
     state.ReplyBuffer.clear();
-    bool triedBuiltIn = false;
+    PasswordChooser passwords(state.DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     for (;;) {
         if (state.KeepTrying != 1) return LoginOutcome::Abandoned;
         if (deadline.passed()) return LoginOutcome::NoAnswer;
         exchange.DrainReply();
         if (asksForPassword(exchange)) {
-            exchange.SendLine(passwordLine(exchange, triedBuiltIn, deadline));
+            exchange.SendLine(passwords.next(exchange, deadline));
             state.ReplyBuffer.clear();
         }
         if (showReplies) exchange.ShowReply();
@@ -115,7 +130,7 @@ ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
     state.ReplyBuffer.clear();
 
     // Login phase: the tests of each pass look at the reply of the pass before.
-    bool triedBuiltIn = false;
+    PasswordChooser passwords(state.DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     bool sawPrompt = false;
     while (silentPasses < kSilentPassLimit && state.KeepTrying == 1) {
@@ -123,7 +138,7 @@ ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
         exchange.SendLine(kNudge);
         if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
         if (asksForPassword(exchange)) {
-            exchange.SendLine(passwordLine(exchange, triedBuiltIn, deadline));
+            exchange.SendLine(passwords.next(exchange, deadline));
             state.ReplyBuffer.clear();
         }
         const std::size_t length = exchange.DrainReply();
@@ -142,13 +157,25 @@ ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
 
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    const bool listed = exchange.AwaitPrompt(AwaitOrder::NudgeFirst, [&] {
+    // The creation ends with EXIT_CLI, after which the router asks for the
+    // password again: the wait logs in anew with the password that worked, so
+    // that it can see the bare prompt.
+    PasswordChooser relogin(passwords.sentAny() ? passwords.last() : state.DefaultPassword);
+    deadline = exchange.startWait();
+    state.ReplyBuffer.clear();
+    do {
+        if (deadline.passed()) return finish(exchange, ConnectionOutcome::NoAnswer);
+        exchange.SendLine(kNudge);
+        exchange.DrainReply();
         if (exchange.ReplyContains("not in table")) {
             vcCreated = true;
             createInternetCircuit(exchange);
+        } else if (vcCreated && asksForPassword(exchange)) {
+            exchange.SendLine(relogin.next(exchange, deadline));
+            if (state.KeepTrying != 1) return finish(exchange, ConnectionOutcome::WrongPassword);
         }
-    });
-    if (!listed) return finish(exchange, ConnectionOutcome::NoAnswer);
+        exchange.ShowReply();
+    } while (!exchange.ReplyIsPrompt());
 
     if (!vcCreated) {
         exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
