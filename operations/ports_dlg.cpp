@@ -1,0 +1,240 @@
+#include "ports_dlg.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QListWidget>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
+#include <QTextOption>
+
+#include "ip_address_edit.h"
+#include "qt_router_view.h"
+#include "ui_ports_dlg.h"
+
+namespace cofralin {
+
+namespace {
+
+// The lists' default tab stops: every 32 horizontal dialog units (1.5 px each).
+constexpr qreal kListTabStop = 32 * 1.5;
+
+// Draws an entry with its tabs expanded at the lists' tab stops; the entry's
+// text keeps the tabs, which the delete needs to find the public port.
+class TabStopDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        const QWidget* widget = item.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRectF area = item.rect.adjusted(margin, 0, -margin, 0);
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setWrapMode(QTextOption::NoWrap);
+        layout.setTabStopDistance(kListTabStop);
+        painter->save();
+        painter->setFont(item.font);
+        const bool selected = item.state.testFlag(QStyle::State_Selected);
+        painter->setPen(item.palette.color(
+            item.state.testFlag(QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled,
+            selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(area, text, layout);
+        painter->restore();
+    }
+};
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the edits hold, as router bytes.
+std::string toRouterBytes(const QString& text) { return Utf8ToLatin1(text.toStdString()); }
+
+// Clearing a selection from the program is not a selection change.
+void clearSelection(QListWidget* list) {
+    const QSignalBlocker quiet(list);
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
+}
+
+}  // namespace
+
+WrappingPushButton::WrappingPushButton(QWidget* parent) : QPushButton(parent) {}
+
+void WrappingPushButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled,
+                                   QPalette::ButtonText));
+    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+CPortsDlg::CPortsDlg(SessionState& state, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CPortsDlg>()),
+      state_(state),
+      exchange_(state, *this, kPortsDisplay) {
+    ui_->setupUi(this);
+    view_ = std::make_unique<QtRouterView>(*this, ports_ids::kStatus);
+
+    // The group boxes only frame their controls; they must not lie over them.
+    ui_->idc_1028->lower();
+    ui_->idc_1027->lower();
+    ui_->trafficTypeFrame->lower();
+
+    for (QLineEdit* port : {ui_->idc_1018, ui_->idc_1019}) {
+        port->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
+        port->installEventFilter(this);
+    }
+    for (QListWidget* entries : {ui_->idc_1025, ui_->idc_1026}) {
+        entries->setItemDelegate(new TabStopDelegate(entries));
+        connect(entries, &QListWidget::itemSelectionChanged, this,
+                [this] { ui_->idc_3->setEnabled(true); });
+    }
+    connect(ui_->idc_1020, &IpAddressEdit::fieldChanged, this,
+            [this] { texts_.PrivateAddressText = toRouterBytes(ui_->idc_1020->text()); });
+    connect(ui_->idc_1021, &QRadioButton::clicked, this,
+            [this] { onTrafficTypeClicked(ui_->idc_1025, ui_->idc_1026); });
+    connect(ui_->idc_1022, &QRadioButton::clicked, this,
+            [this] { onTrafficTypeClicked(ui_->idc_1026, ui_->idc_1025); });
+    connect(ui_->idc_1, &QPushButton::clicked, this, &CPortsDlg::accept);
+    connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui_->idc_3, &QPushButton::clicked, this, &CPortsDlg::onDeleteClicked);
+    ui_->idc_2->setFocus();
+}
+
+CPortsDlg::~CPortsDlg() = default;
+
+void CPortsDlg::initialise() {
+    texts_ = PortMappingTexts{};
+    ui_->idc_1020->setText(fromUtf8(std::string(kNoPrivateAddress)));
+    RefreshMappings(exchange_, *this);
+}
+
+int CPortsDlg::exec() {
+    initialise();
+    // The opener's wait cursor covers the opening only; the dialog itself is
+    // used with the arrow.
+    const bool covered = QApplication::overrideCursor() != nullptr;
+    if (covered) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = QDialog::exec();
+    if (covered) QApplication::restoreOverrideCursor();
+    return result;
+}
+
+bool CPortsDlg::eventFilter(QObject* watched, QEvent* event) {
+    const bool publicPort = watched == ui_->idc_1018;
+    if (publicPort || watched == ui_->idc_1019) {
+        if (event->type() == QEvent::FocusIn) {
+            startNewEntry();
+        } else if (event->type() == QEvent::FocusOut) {
+            const std::string text = toRouterBytes(static_cast<QLineEdit*>(watched)->text());
+            (publicPort ? texts_.PublicPortText : texts_.PrivatePortText) = text;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CPortsDlg::onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden) {
+    shown->show();
+    clearSelection(shown);
+    hidden->hide();
+    ui_->idc_3->setEnabled(false);
+    for (QWidget* input :
+         std::initializer_list<QWidget*>{ui_->idc_1018, ui_->idc_1019, ui_->idc_1020, ui_->idc_1027,
+                                         ui_->idc_1028, ui_->idc_1029, ui_->idc_1030,
+                                         ui_->idc_1031}) {
+        input->setEnabled(true);
+    }
+}
+
+void CPortsDlg::startNewEntry() {
+    ui_->idc_3->setEnabled(false);
+    ui_->idc_1->setEnabled(true);
+    clearSelection(ui_->idc_1025);
+    clearSelection(ui_->idc_1026);
+}
+
+void CPortsDlg::accept() { AddMapping(exchange_, *this, texts_); }
+
+void CPortsDlg::onDeleteClicked() { DeleteMapping(exchange_, *this); }
+
+QListWidget* CPortsDlg::list(int id) const {
+    if (id == ports_ids::kUdpList) return ui_->idc_1025;
+    if (id == ports_ids::kTcpList) return ui_->idc_1026;
+    return nullptr;
+}
+
+void CPortsDlg::setStatusText(const std::string& text) { view_->setStatusText(text); }
+
+void CPortsDlg::setProgress(int position) { view_->setProgress(position); }
+
+MessageAnswer CPortsDlg::showMessage(const std::string& text, const std::string& caption,
+                                     MessageButtons buttons) {
+    return view_->showMessage(text, caption, buttons);
+}
+
+std::optional<std::string> CPortsDlg::askPassword() { return view_->askPassword(); }
+
+void CPortsDlg::setBusy(bool busy) { view_->setBusy(busy); }
+
+std::string CPortsDlg::controlText(int id) { return view_->controlText(id); }
+
+void CPortsDlg::setControlText(int id, const std::string& text) {
+    view_->setControlText(id, text);
+}
+
+void CPortsDlg::enableControl(int id, bool enabled) { view_->enableControl(id, enabled); }
+
+void CPortsDlg::showControl(int id, bool shown) { view_->showControl(id, shown); }
+
+void CPortsDlg::clearList(int id) {
+    if (QListWidget* entries = list(id)) {
+        const QSignalBlocker quiet(entries);
+        entries->clear();
+    }
+}
+
+void CPortsDlg::addListEntry(int id, const std::string& entry) {
+    QListWidget* entries = list(id);
+    if (!entries) return;
+    // Shown as Latin-1, kept as the router's bytes for the delete.
+    auto* item = new QListWidgetItem(
+        QString::fromLatin1(entry.data(), static_cast<qsizetype>(entry.size())));
+    item->setData(Qt::UserRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+    const QSignalBlocker quiet(entries);
+    entries->addItem(item);
+}
+
+std::optional<std::string> CPortsDlg::selectedListEntry(int id) {
+    QListWidget* entries = list(id);
+    if (!entries) return std::nullopt;
+    const QList<QListWidgetItem*> selected = entries->selectedItems();
+    if (selected.isEmpty()) return std::nullopt;
+    return selected.front()->data(Qt::UserRole).toByteArray().toStdString();
+}
+
+bool CPortsDlg::radioChecked(int id) {
+    if (id == ports_ids::kUdp) return ui_->idc_1021->isChecked();
+    if (id == ports_ids::kTcp) return ui_->idc_1022->isChecked();
+    return false;
+}
+
+}  // namespace cofralin
