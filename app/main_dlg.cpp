@@ -15,9 +15,11 @@
 #include "command_catalogue.h"
 #include "connect_dlg.h"
 #include "login.h"
+#include "multi_pc_dlg.h"
 #include "qt_router_view.h"
 #include "router_port.h"
 #include "serial_line.h"
+#include "single_pc_dlg.h"
 #include "ui_main_dlg.h"
 
 // The pictures live in a static library, whose resources are not registered
@@ -148,8 +150,8 @@ void CMainDlg::onMultiPcClicked() {
     showWindowState();
     if (!run) return;
     view_->setBusy(true);
-    runMultiPcDialog();
-    FinishMultiPcSwitch(window_, state_);
+    const bool switched = runMultiPcDialog();
+    FinishMultiPcSwitch(window_, state_, switched);
     showWindowState();
     view_->setBusy(false);
 }
@@ -158,8 +160,8 @@ void CMainDlg::onSinglePcClicked() {
     const bool run = StartSinglePcSwitch(window_, state_);
     showWindowState();
     if (!run) return;
-    runSinglePcDialog();
-    FinishSinglePcSwitch(window_, state_);
+    const bool switched = runSinglePcDialog();
+    FinishSinglePcSwitch(window_, state_, switched);
     showWindowState();
 }
 
@@ -191,12 +193,16 @@ void CMainDlg::reject() {
 // ---------------------------------------------------------------------------
 // The dialogs of the router operations. Each is wired in by its own change.
 
-void CMainDlg::runSinglePcDialog() {
-    // CSinglePcDlg is wired in here by its own change.
+bool CMainDlg::runSinglePcDialog() {
+    CSinglePcDlg dialog(state_, this);
+    dialog.exec();
+    return dialog.switchResult() == ModeSwitchResult::Switched;
 }
 
-void CMainDlg::runMultiPcDialog() {
-    // CMultiPcDlg is wired in here by its own change.
+bool CMainDlg::runMultiPcDialog() {
+    CMultiPcDlg dialog(state_, this);
+    dialog.exec();
+    return dialog.switchResult() == ModeSwitchResult::Switched;
 }
 
 void CMainDlg::runPortsDialog() {

@@ -70,8 +70,9 @@ public slots:
 
 private:
     // The dialogs of the router operations, one call each.
-    void runSinglePcDialog();
-    void runMultiPcDialog();
+    // Each runs its dialog modally; true when the router was switched.
+    bool runSinglePcDialog();
+    bool runMultiPcDialog();
     void runPortsDialog();
     void runUpdateRouterSoftware();
 

@@ -57,13 +57,14 @@ bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state) {
     return true;
 }
 
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state) {
-    if (state.KeepTrying == 1) {
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool switched) {
+    if (switched) {
         state.MultiPcActive = 1;
         state.SinglePcActive = 0;
         markMulti(window);
     } else {
-        // Given up at the password prompt: the mark goes back, 1004 stays enabled.
+        // Not switched (given up at the password prompt, no port, no answer):
+        // the mark goes back, 1004 stays enabled.
         markSingle(window);
     }
 }
@@ -75,8 +76,8 @@ bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
     return true;
 }
 
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state) {
-    if (state.KeepTrying == 1) {
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, bool switched) {
+    if (switched) {
         state.SinglePcActive = 1;
         state.MultiPcActive = 0;
         markSingle(window);

@@ -47,11 +47,12 @@ void ApplyConnectionOutcome(MainWindowState& window, bool connected, const Sessi
 
 // The mode radio buttons. A click has already moved the mark to the clicked
 // button; Start* records that and tells whether the mode dialog is to run
-// (only when the other mode is the active one); Finish* reads KeepTrying
-// after the dialog and either records the new mode or puts the mark back.
+// (only when the other mode is the active one); Finish* is told whether the
+// switch reached the router and either records the new mode or puts the mark
+// back. A switch that did not go through never changes the mode flags.
 bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state);
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state);
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool switched);
 bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state);
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state);
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, bool switched);
 
 }  // namespace cofralin
