@@ -1,0 +1,365 @@
+// The mode dialogs and the main window's mode radio buttons, offscreen, over
+// the simulated router; the last test runs the program's windows from port
+// selection to a switch to multi-PC mode and back.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ip_address_edit.h"
+#include "main_dlg.h"
+#include "modal_script.h"
+#include "multi_pc_dlg.h"
+#include "simulator_session.h"
+#include "single_pc_dlg.h"
+
+namespace cofralin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ModalScript;
+using testing::SimulatorSession;
+
+constexpr const char* kSingleDlg = "cofralin::CSinglePcDlg";
+constexpr const char* kMultiDlg = "cofralin::CMultiPcDlg";
+constexpr const char* kConnectDlg = "cofralin::CConnectDlg";
+constexpr const char* kPasswordDlg = "cofralin::CPasswordDlg";
+
+SimulatorOptions routerIn(StartMode mode, std::string password = "pelnotra") {
+    SimulatorOptions options;
+    options.mode = mode;
+    options.password = std::move(password);
+    return options;
+}
+
+template <typename T>
+T* control(QWidget& window, int id) {
+    return qobject_cast<T*>(QtRouterView::findControl(window, id));
+}
+
+class ModeWindows : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "mode_dialog_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) static QApplication app(argc, argv);
+    }
+};
+
+// --- The single-PC dialog -------------------------------------------------------
+
+TEST_F(ModeWindows, SinglePcDialogStartsWithDefaultsAndOnlyOkUsable) {
+    SessionState state;
+    state.KeepTrying = 0;
+    state.SentLineCount = 9;
+    CSinglePcDlg dialog(state);
+    dialog.show();
+    EXPECT_EQ(control<IpAddressEdit>(dialog, 1013)->text(), "10.1.1.1");
+    EXPECT_EQ(control<IpAddressEdit>(dialog, 1014)->text(), "255.255.255.0");
+    EXPECT_EQ(control<QLabel>(dialog, 1016)->text().toStdString(), kSinglePcPromptText);
+    EXPECT_EQ(control<QProgressBar>(dialog, 1015)->maximum(), 40);
+    EXPECT_TRUE(control<QPushButton>(dialog, 1)->isVisible());
+    EXPECT_FALSE(control<QPushButton>(dialog, 2)->isVisible());
+    EXPECT_FALSE(control<QPushButton>(dialog, 2)->isEnabled());
+    EXPECT_EQ(state.KeepTrying, 1);
+    EXPECT_EQ(state.SentLineCount, 0);
+    EXPECT_EQ(dialog.size(), QSize(228, 172));  // 152 x 106 dialog units
+}
+
+TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
+    SimulatorSession session(routerIn(StartMode::MultiPc));
+    ASSERT_TRUE(session.start());
+    CSinglePcDlg dialog(session.state);
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.close();
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Values that give no gateway put the dialog in its failed state.
+    control<IpAddressEdit>(dialog, 1013)->setText("10.1.1.255");
+    control<IpAddressEdit>(dialog, 1014)->setText("255.255.255.255");
+    ModalScript script;
+    script.thenAcceptMessage();
+    script.run([&] { control<QPushButton>(dialog, 1)->click(); });
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::InvalidSettings);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(control<QPushButton>(dialog, 1)->isVisible());
+    EXPECT_TRUE(control<QPushButton>(dialog, 2)->isVisible());
+    EXPECT_EQ(control<QLabel>(dialog, 1016)->text().toStdString(), kSinglePcFailedText);
+
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(session.receivedThrough("\r", 100ms), "");
+}
+
+TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
+    SimulatorSession session(routerIn(StartMode::MultiPc));
+    ASSERT_TRUE(session.start());
+    CSinglePcDlg dialog(session.state);
+    ModalScript script;
+    script.then(ModalScript::canPress(kSingleDlg, 1), [](QWidget* w) {
+        // Typed, not set: the field-change path carries the new mask.
+        auto* mask = control<IpAddressEdit>(*w, 1014);
+        mask->field(3)->selectAll();
+        QTest::keyClicks(mask->field(3), "240");
+        auto* address = control<IpAddressEdit>(*w, 1013);
+        address->setText("192.168.5.77");
+        ModalScript::press(w, 1);
+    });
+    script.run([&] { dialog.exec(); });
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::Switched);
+    const std::string received = session.receivedThrough("exit \r\n");
+    EXPECT_NE(received.find("remote_ip_address 192.168.5.65/255.255.255.240 \r\n"),
+              std::string::npos);
+    EXPECT_NE(received.find("local_ip_address 192.168.5.77 \r\n"), std::string::npos);
+}
+
+// --- The multi-PC dialog --------------------------------------------------------
+
+TEST_F(ModeWindows, MultiPcDialogOpeningShowsTheManagementAddressReadOnly) {
+    SimulatorSession session(routerIn(StartMode::SinglePc));
+    ASSERT_TRUE(session.start());
+    CMultiPcDlg dialog(session.state);
+    dialog.show();
+    auto* management = control<IpAddressEdit>(dialog, 1016);
+    EXPECT_EQ(management->text(), "10.1.1.1");
+    EXPECT_FALSE(management->isEnabled());
+    EXPECT_EQ(control<IpAddressEdit>(dialog, 1013)->text(), "172.26.0.1");
+    EXPECT_EQ(control<IpAddressEdit>(dialog, 1014)->text(), "255.255.255.240");
+    EXPECT_EQ(control<IpAddressEdit>(dialog, 1015)->text(), "0.0.0.0");
+    EXPECT_EQ(control<QLabel>(dialog, 1012)->text().toStdString(), kMultiPcPromptText);
+    EXPECT_EQ(control<QProgressBar>(dialog, 1011)->maximum(), 53);
+    EXPECT_EQ(control<QProgressBar>(dialog, 1011)->value(), 0);
+    EXPECT_FALSE(control<QPushButton>(dialog, 2)->isVisible());
+    // The opening left the command line.
+    session.receivedThrough("exit \r\n");
+    EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
+
+    // Escape and the close box never end it.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.close();
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(ModeWindows, MultiPcDialogEndsWithOkEvenWhenTheSwitchStops) {
+    SessionState state;
+    CMultiPcDlg dialog(state);
+    ModalScript script;
+    script.thenAcceptMessage();  // the opening finds no port
+    script.then(ModalScript::canPress(kMultiDlg, 1), [](QWidget* w) { ModalScript::press(w, 1); });
+    script.thenAcceptMessage();  // and so does OK
+    script.run([&] { dialog.exec(); });
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::PortClosed);
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_EQ(script.messages[0].toStdString(), kPortClosedText);
+}
+
+// --- The main window's mode radio buttons --------------------------------------
+
+class MainWindowModes : public ModeWindows {
+  protected:
+    // A connected main window whose connection found `single` / `multi`.
+    void connectWith(CMainDlg& window, SessionState& state, int single, int multi) {
+        state.SinglePcActive = single;
+        state.MultiPcActive = multi;
+        window.applyConnectionResult(QDialog::Accepted);
+    }
+    static QRadioButton* radio(CMainDlg& window, int id) {
+        return control<QRadioButton>(window, id);
+    }
+    static bool portsEnabled(CMainDlg& window) {
+        return control<QPushButton>(window, 1004)->isEnabled();
+    }
+};
+
+TEST_F(MainWindowModes, ClickOnTheActiveModeDoesNothing) {
+    SessionState state;
+    CMainDlg window(state);
+    connectWith(window, state, 0, 1);
+    ModalScript script;
+    script.then([](QWidget*) { return true; },
+                [](QWidget*) { ADD_FAILURE() << "a dialog opened"; });
+    script.run([&] { radio(window, 1003)->click(); });
+    QTest::qWait(60);
+    EXPECT_TRUE(radio(window, 1003)->isChecked());
+    EXPECT_FALSE(radio(window, 1002)->isChecked());
+    EXPECT_EQ(state.MultiPcActive, 1);
+    EXPECT_TRUE(portsEnabled(window));
+}
+
+TEST_F(MainWindowModes, ClickWhileNoModeIsKnownOnlyMovesTheMark) {
+    SessionState state;
+    CMainDlg window(state);
+    connectWith(window, state, 0, 0);
+    ASSERT_FALSE(radio(window, 1002)->isChecked());
+    ASSERT_FALSE(radio(window, 1003)->isChecked());
+    ModalScript script;
+    script.then([](QWidget*) { return true; },
+                [](QWidget*) { ADD_FAILURE() << "a dialog opened"; });
+    script.run([&] { radio(window, 1003)->click(); });
+    EXPECT_TRUE(radio(window, 1003)->isChecked());
+    EXPECT_FALSE(radio(window, 1002)->isChecked());
+    EXPECT_FALSE(portsEnabled(window));
+    script.run([&] { radio(window, 1002)->click(); });
+    EXPECT_TRUE(radio(window, 1002)->isChecked());
+    EXPECT_FALSE(radio(window, 1003)->isChecked());
+    EXPECT_EQ(state.SinglePcActive, 0);
+    EXPECT_EQ(state.MultiPcActive, 0);
+}
+
+TEST_F(MainWindowModes, MultiPcSwitchRecordsTheModeUnderTheWaitCursor) {
+    SimulatorSession session(routerIn(StartMode::SinglePc));
+    ASSERT_TRUE(session.start());
+    CMainDlg window(session.state);
+    connectWith(window, session.state, 1, 0);
+    ASSERT_TRUE(radio(window, 1002)->isChecked());
+    bool waitCursor = false;
+    bool portsEnabledBefore = false;
+    ModalScript script;
+    script.then(ModalScript::canPress(kMultiDlg, 1), [&](QWidget* w) {
+        waitCursor = QApplication::overrideCursor() &&
+                     QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        portsEnabledBefore = portsEnabled(window);
+        ModalScript::press(w, 1);
+    });
+    script.run([&] { radio(window, 1003)->click(); });
+    ASSERT_TRUE(script.finished());
+    EXPECT_TRUE(waitCursor);
+    EXPECT_TRUE(portsEnabledBefore);
+    EXPECT_EQ(session.state.MultiPcActive, 1);
+    EXPECT_EQ(session.state.SinglePcActive, 0);
+    EXPECT_TRUE(radio(window, 1003)->isChecked());
+    EXPECT_FALSE(radio(window, 1002)->isChecked());
+    EXPECT_TRUE(portsEnabled(window));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(session.simulator.snapshot().running.dhcp.mode, DhcpMode::Disabled);
+}
+
+TEST_F(MainWindowModes, MultiPcSwitchThatFindsNoPortIsNotRecorded) {
+    SessionState state;
+    CMainDlg window(state);
+    connectWith(window, state, 1, 0);
+    ModalScript script;
+    script.thenAcceptMessage();
+    script.then(ModalScript::canPress(kMultiDlg, 1), [](QWidget* w) { ModalScript::press(w, 1); });
+    script.thenAcceptMessage();
+    script.run([&] { radio(window, 1003)->click(); });
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(state.SinglePcActive, 1);
+    EXPECT_EQ(state.MultiPcActive, 0);
+    EXPECT_TRUE(radio(window, 1002)->isChecked());
+    EXPECT_FALSE(radio(window, 1003)->isChecked());
+    EXPECT_TRUE(portsEnabled(window));  // enabled before the dialog, and left so
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowModes, SinglePcSwitchGivenUpAtThePasswordPutsTheMarksBack) {
+    SimulatorSession session(routerIn(StartMode::MultiPc, "secreto"));
+    ASSERT_TRUE(session.start());
+    CMainDlg window(session.state);
+    connectWith(window, session.state, 0, 1);
+    bool cursorUntouched = false;
+    ModalScript script;
+    script.then(ModalScript::canPress(kSingleDlg, 1), [&](QWidget* w) {
+        cursorUntouched = QApplication::overrideCursor() == nullptr;
+        ModalScript::press(w, 1);
+    });
+    script.then(ModalScript::isA(kPasswordDlg), ModalScript::rejectDialog);
+    script.then(ModalScript::canPress(kSingleDlg, 2), [](QWidget* w) {
+        EXPECT_EQ(control<QLabel>(*w, 1016)->text().toStdString(), kSinglePcFailedText);
+        ModalScript::press(w, 2);
+    });
+    script.run([&] { radio(window, 1002)->click(); });
+    ASSERT_TRUE(script.finished());
+    EXPECT_TRUE(cursorUntouched);
+    EXPECT_EQ(session.state.KeepTrying, 0);
+    EXPECT_EQ(session.state.MultiPcActive, 1);
+    EXPECT_EQ(session.state.SinglePcActive, 0);
+    EXPECT_TRUE(radio(window, 1003)->isChecked());
+    EXPECT_FALSE(radio(window, 1002)->isChecked());
+    EXPECT_FALSE(portsEnabled(window));  // disabled before the dialog, and left so
+    EXPECT_EQ(session.simulator.snapshot().saveCount, 0);
+}
+
+// --- The program's windows from port selection to a switch and back ------------
+
+TEST_F(MainWindowModes, ConnectSwitchToMultiPcReconnectAndSwitchBack) {
+    SimulatorSession session(routerIn(StartMode::SinglePc));
+    ASSERT_TRUE(session.start());
+    // The program opens the port itself, by name, as the user chooses it.
+    session.state.RouterPort.reset();
+    ASSERT_EQ(::setenv("COFRALIN_COM1", session.simulator.slavePath().c_str(), 1), 0);
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(COFRALIN_SOURCE_DIR);  // where CONFIG.TXT lies
+
+    SessionState state;
+    CMainDlg window(state);
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    auto* ports = control<QComboBox>(window, 1001);
+    const int com1 = ports->findText("COM1:");
+    ASSERT_GE(com1, 0);
+
+    const auto connect = [&] {
+        ModalScript script;
+        script.then(ModalScript::canPress(kConnectDlg, 1),
+                    [](QWidget* w) { ModalScript::press(w, 1); });
+        script.run([&] { window.onPortSelected(com1); });
+        return script.finished();
+    };
+    const auto switchWith = [&](int radioId, const char* dialog) {
+        ModalScript script;
+        script.then(ModalScript::canPress(dialog, 1), [](QWidget* w) { ModalScript::press(w, 1); });
+        script.run([&] { radio(window, radioId)->click(); });
+        return script.finished();
+    };
+
+    ASSERT_TRUE(connect());
+    EXPECT_TRUE(radio(window, 1002)->isChecked());
+    EXPECT_EQ(state.SinglePcActive, 1);
+
+    ASSERT_TRUE(switchWith(1003, kMultiDlg));
+    EXPECT_EQ(state.MultiPcActive, 1);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(state.MultiPcActive, 1);
+    EXPECT_TRUE(radio(window, 1003)->isChecked());
+    EXPECT_TRUE(portsEnabled(window));
+
+    ASSERT_TRUE(switchWith(1002, kSingleDlg));
+    EXPECT_EQ(state.SinglePcActive, 1);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(state.SinglePcActive, 1);
+    EXPECT_EQ(state.MultiPcActive, 0);
+    EXPECT_TRUE(radio(window, 1002)->isChecked());
+
+    const RouterState router = session.simulator.snapshot();
+    EXPECT_EQ(router.saveCount, 2);
+    EXPECT_EQ(router.saved.dhcp.mode, DhcpMode::Server);
+    EXPECT_EQ(router.saved.atm1InputFilter, "");
+
+    window.reject();  // "Salir" releases the port
+    std::filesystem::current_path(cwd);
+    ::unsetenv("COFRALIN_COM1");
+}
+
+}  // namespace
+}  // namespace cofralin
