@@ -2,7 +2,8 @@
 # Installs the Debian packages Cofralin needs to build, run and test (as root).
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-          libgtest-dev libgmock-dev xvfb xauth imagemagick)
+          libgtest-dev libgmock-dev xvfb xauth x11-utils xdotool imagemagick
+          dpkg-dev file clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

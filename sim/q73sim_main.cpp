@@ -4,7 +4,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -55,8 +57,17 @@ int main(int argc, char** argv) {
 
     std::cout << simulator.slavePath() << std::endl;
 
-    int signal = 0;
-    sigwait(&signals, &signal);
+    // Wakes every 100 ms to bring the record up to date.
+    const timespec tick{0, 100'000'000};
+    std::size_t recorded = 0;
+    for (;;) {
+        if (sigtimedwait(&signals, nullptr, &tick) >= 0) break;
+        if (commandLine.recordPath.empty()) continue;
+        const std::string received = simulator.received();
+        if (received.size() == recorded) continue;
+        std::ofstream(commandLine.recordPath, std::ios::binary | std::ios::trunc) << received;
+        recorded = received.size();
+    }
     simulator.stop();
     if (!link.empty()) {
         std::error_code error;

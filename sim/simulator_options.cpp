@@ -40,6 +40,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             result.help = true;
         } else if (name == "--link") {
             if (const std::string* text = value()) result.linkPath = *text;
+        } else if (name == "--record") {
+            if (const std::string* text = value()) result.recordPath = *text;
         } else if (name == "--password") {
             if (const std::string* text = value()) options.password = *text;
         } else if (name == "--logged-in") {
@@ -115,6 +117,8 @@ interrupted (SIGINT or SIGTERM).
 
   --link PATH            also make PATH a symbolic link to the device
                          (removed on exit)
+  --record FILE          keep every byte received in FILE, rewritten as
+                         bytes arrive (for checking what a program sent)
 
 Starting state:
   --password TEXT        the router password (default "pelnotra")

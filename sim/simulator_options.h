@@ -35,7 +35,8 @@ struct SimulatorOptions {
 
 struct CommandLine {
     SimulatorOptions options;
-    std::string linkPath;  // --link: a symbolic link to the device
+    std::string linkPath;    // --link: a symbolic link to the device
+    std::string recordPath;  // --record: a file that keeps every byte received
     bool help = false;
     std::string error;  // not empty: the arguments were refused
 };
