@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs the whole test suite.
+# Installs what is missing, builds with warnings as errors and runs the whole
+# test suite: the tests, the installed Debian package against the simulator,
+# and the tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci
+
+bash scripts/package-test.sh build/ci
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
