@@ -20,6 +20,7 @@
 #include "router_port.h"
 #include "serial_line.h"
 #include "single_pc_dlg.h"
+#include "software_update.h"
 #include "ui_main_dlg.h"
 
 // The pictures live in a static library, whose resources are not registered
@@ -210,7 +211,9 @@ void CMainDlg::runPortsDialog() {
 }
 
 void CMainDlg::runUpdateRouterSoftware() {
-    // UpdateRouterSoftware is wired in here by its own change.
+    // The upgrade program has the serial line now: the program ends with
+    // status 0, without the cancel action.
+    if (UpdateRouterSoftware(state_, *view_) == UpdateOutcome::HandedOver) done(QDialog::Accepted);
 }
 
 }  // namespace cofralin
