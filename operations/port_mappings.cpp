@@ -225,11 +225,13 @@ PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTe
                                     {"zz", texts.PublicPortText}});
         exchange.SendCatalogueLine(CatalogueKey::ENABLE_VC_INTERNET, LineEnding::BlankCrLf);
         exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::BlankCrLf);
-        exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+        // The command line is left only after the bare prompt was seen: a router
+        // that asks for its password after the exit never shows that prompt again.
         if (!awaitPromptAfterCommands(exchange)) {
             tellRouterSilent(view);
             return PortsOutcome::NoAnswer;
         }
+        exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     }
     const PortsOutcome refreshed = RefreshMappings(exchange, view);
     return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed

@@ -1,8 +1,10 @@
-// The refresh collects a listing that the router sends over several drains:
-// a line given reply by reply, each followed by a quiet gap.
+// The procedures over a line that gives scripted replies, each followed by a
+// quiet gap: a listing that arrives over several drains, and a router that
+// falls silent after the log-in.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
@@ -72,6 +74,66 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
               std::vector<std::string>{"80\t192.168.001.020\t8080"});
     EXPECT_EQ(view.lastStatus(), prompt);
     EXPECT_FALSE(view.isEnabled(ports_ids::kDelete));
+}
+
+// A router that logs in at once and then never answers again.
+class SilentAfterLogin : public ::testing::Test {
+protected:
+    SilentAfterLogin() {
+        auto line = std::make_unique<ChunkedLine>(std::deque<std::string>{"\r\nZarn-DSL>"});
+        router = line.get();
+        state.RouterPort = std::move(line);
+        state.PromptWaitLimit = std::chrono::milliseconds(300);
+        for (const CatalogueKey key :
+             {CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::DISABLE_VC_INTERNET,
+              CatalogueKey::ENABLE_VC_INTERNET, CatalogueKey::SAVE_ALL, CatalogueKey::EXIT_CLI,
+              CatalogueKey::SHOW_VC_INTERNET}) {
+            state.CommandCatalogue[key] = std::string(CatalogueKeyName(key));
+        }
+        state.CommandCatalogue[CatalogueKey::ADD_NAT_UDP] = "ADD zz a.a.a.a yy";
+        state.KeepTrying = 1;
+    }
+
+    // Everything after the commands must be nudges of the wait that gave up.
+    void expectOnlyNudgesAfter(std::string_view commands) {
+        ASSERT_EQ(router->written.compare(0, commands.size(), commands), 0) << router->written;
+        const std::string rest = router->written.substr(commands.size());
+        EXPECT_FALSE(rest.empty());
+        EXPECT_EQ(rest.find_first_not_of('\r'), std::string::npos) << rest;
+        ASSERT_EQ(view.messages.size(), 2u);
+        EXPECT_EQ(view.messages[1].text, "El Router no responde.");
+        EXPECT_EQ(view.messages[1].caption, "Error");
+        EXPECT_EQ(view.listClears, 0);  // no refresh
+        EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
+    }
+
+    ChunkedLine* router = nullptr;
+    SessionState state;
+    PortsTestView view;
+    Exchange exchange{state, view.ports(), kPortsDisplay};
+};
+
+TEST_F(SilentAfterLogin, AddGivesUpBeforeTheExitAndTheRefresh) {
+    view.chooseUdp();
+    PortMappingTexts texts;
+    texts.PublicPortText = "80";
+    texts.PrivateAddressText = "10.0.0.2";
+
+    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::NoAnswer);
+    expectOnlyNudgesAfter(
+        "\rSET_ADSL_OPEN_ANSI \r\nDISABLE_VC_INTERNET \r\nADD 80 10.0.0.2 80 \r\n"
+        "ENABLE_VC_INTERNET \r\nSAVE_ALL \r\n");
+}
+
+TEST_F(SilentAfterLogin, DeleteGivesUpBeforeTheRefresh) {
+    view.chooseTcp();
+    view.lists[ports_ids::kTcpList] = {"80\t10.0.0.2\t80"};
+    ASSERT_TRUE(view.select(ports_ids::kTcpList, "80\t10.0.0.2\t80"));
+
+    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::NoAnswer);
+    expectOnlyNudgesAfter(
+        "\rDISABLE_VC_INTERNET \r\ndelete nat tcp vc internet public_port 80\r\n \r\n"
+        "ENABLE_VC_INTERNET \r\nSAVE_ALL \r\n");
 }
 
 }  // namespace
