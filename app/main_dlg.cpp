@@ -16,6 +16,7 @@
 #include "connect_dlg.h"
 #include "login.h"
 #include "multi_pc_dlg.h"
+#include "ports_dlg.h"
 #include "qt_router_view.h"
 #include "router_port.h"
 #include "serial_line.h"
@@ -207,7 +208,8 @@ bool CMainDlg::runMultiPcDialog() {
 }
 
 void CMainDlg::runPortsDialog() {
-    // CPortsDlg is wired in here by its own change.
+    CPortsDlg dialog(state_, this);
+    dialog.exec();
 }
 
 void CMainDlg::runUpdateRouterSoftware() {
