@@ -70,13 +70,13 @@ TrafficType checkedTrafficType(PortsView& view) {
 
 // Restores the arrow cursor on every way out of an add or a delete.
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(RouterView& view) : view_(view) { view_.setBusy(true); }
     ~BusyCursor() { view_.setBusy(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-private:
+  private:
     RouterView& view_;
 };
 
@@ -104,8 +104,8 @@ MappingTables ParseMappingTables(std::string_view collected) {
     const std::size_t tcp = collected.find(kTcpTableTitle);
     const auto total = static_cast<std::ptrdiff_t>(collected.size());
     if (udp != std::string_view::npos) {
-        const std::ptrdiff_t end = tcp != std::string_view::npos ? static_cast<std::ptrdiff_t>(tcp)
-                                                                 : total;
+        const std::ptrdiff_t end =
+            tcp != std::string_view::npos ? static_cast<std::ptrdiff_t>(tcp) : total;
         parseSection(collected, static_cast<std::ptrdiff_t>(udp), end, tables.udp);
     }
     if (tcp != std::string_view::npos) {
@@ -235,7 +235,7 @@ PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTe
     }
     const PortsOutcome refreshed = RefreshMappings(exchange, view);
     return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
-                                                                               : outcome;
+                                                                                : outcome;
 }
 
 PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {

@@ -7,8 +7,8 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextOption>
 
 #include "ip_address_edit.h"
@@ -25,7 +25,7 @@ constexpr qreal kListTabStop = 32 * 1.5;
 // Draws an entry with its tabs expanded at the lists' tab stops; the entry's
 // text keeps the tabs, which the delete needs to find the public port.
 class TabStopDelegate final : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -80,8 +80,8 @@ void WrappingPushButton::paintEvent(QPaintEvent*) {
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
 }
 
@@ -157,10 +157,9 @@ void CPortsDlg::onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden) {
     clearSelection(shown);
     hidden->hide();
     ui_->idc_3->setEnabled(false);
-    for (QWidget* input :
-         std::initializer_list<QWidget*>{ui_->idc_1018, ui_->idc_1019, ui_->idc_1020, ui_->idc_1027,
-                                         ui_->idc_1028, ui_->idc_1029, ui_->idc_1030,
-                                         ui_->idc_1031}) {
+    for (QWidget* input : std::initializer_list<QWidget*>{
+             ui_->idc_1018, ui_->idc_1019, ui_->idc_1020, ui_->idc_1027, ui_->idc_1028,
+             ui_->idc_1029, ui_->idc_1030, ui_->idc_1031}) {
         input->setEnabled(true);
     }
 }
@@ -197,9 +196,7 @@ void CPortsDlg::setBusy(bool busy) { view_->setBusy(busy); }
 
 std::string CPortsDlg::controlText(int id) { return view_->controlText(id); }
 
-void CPortsDlg::setControlText(int id, const std::string& text) {
-    view_->setControlText(id, text);
-}
+void CPortsDlg::setControlText(int id, const std::string& text) { view_->setControlText(id, text); }
 
 void CPortsDlg::enableControl(int id, bool enabled) { view_->enableControl(id, enabled); }
 

@@ -20,7 +20,7 @@ using testing::PortsTestView;
 
 // Gives its chunks byte by byte; the end of each chunk reads as the quiet time.
 class ChunkedLine final : public SerialLine {
-public:
+  public:
     explicit ChunkedLine(std::deque<std::string> chunks) : chunks_(std::move(chunks)) {}
 
     bool isOpen() const override { return true; }
@@ -41,7 +41,7 @@ public:
 
     std::string written;
 
-private:
+  private:
     std::deque<std::string> chunks_;
 };
 
@@ -52,7 +52,8 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
         "show vc internet \r\nVC internet\r\nPort Address Translation, Sta",
         "tic UDP Ports\r\nPublic Port   Private Address   Private Port\r\n        50",
         "60   192.168.001.010        5060\r\nPort Address Translation, Static TCP Ports\r\n"
-        "80   192.168.001.020   8080" + prompt,
+        "80   192.168.001.020   8080" +
+            prompt,
         prompt,
     });
     ChunkedLine& router = *line;
@@ -78,7 +79,7 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
 
 // A router that logs in at once and then never answers again.
 class SilentAfterLogin : public ::testing::Test {
-protected:
+  protected:
     SilentAfterLogin() {
         auto line = std::make_unique<ChunkedLine>(std::deque<std::string>{"\r\nZarn-DSL>"});
         router = line.get();

@@ -65,8 +65,8 @@ TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsEchoAndPromptLeftOut) 
                                   kHeading + "          80   192.168.001.020        8080\r\n" +
                                   "443   192.168.001.021   443\r\n" + kPrompt + kPrompt;
     const MappingTables tables = ParseMappingTables(collected);
-    EXPECT_EQ(tables.udp,
-              (Entries{" 5060\t192.168.001.010\t5060", "------------\t---------------\t------------"}));
+    EXPECT_EQ(tables.udp, (Entries{" 5060\t192.168.001.010\t5060",
+                                   "------------\t---------------\t------------"}));
     EXPECT_EQ(tables.tcp, (Entries{" 80\t192.168.001.020\t8080", "443\t192.168.001.021\t443"}));
 }
 
@@ -79,8 +79,8 @@ TEST(MappingTablesTest, LoneNumberIsListedAndHasNoPortText) {
 }
 
 TEST(MappingTablesTest, TcpTitleBeforeUdpTitlePutsEveryRowInTheTcpList) {
-    const std::string collected = kTcpTitle + "80 10.0.0.2 8080\r\n" + kUdpTitle +
-                                  "53 10.0.0.3 53\r\n" + kPrompt;
+    const std::string collected =
+        kTcpTitle + "80 10.0.0.2 8080\r\n" + kUdpTitle + "53 10.0.0.3 53\r\n" + kPrompt;
     const MappingTables tables = ParseMappingTables(collected);
     EXPECT_TRUE(tables.udp.empty());
     EXPECT_EQ(tables.tcp, (Entries{"80\t10.0.0.2\t8080", "53\t10.0.0.3\t53"}));

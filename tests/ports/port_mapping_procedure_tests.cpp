@@ -52,7 +52,7 @@ std::vector<NatMapping> mappingsOf(const RouterConfig& config) {
 }
 
 class PortMappings : public ::testing::Test {
-protected:
+  protected:
     explicit PortMappings(SimulatorOptions options = withMappings()) : session(options) {}
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
@@ -111,12 +111,14 @@ TEST_F(PortMappings, AddUdpSendsTheMappingWithItsSaveAndRefreshes) {
 
     const std::string expected =
         std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
-        line("add nat udp vc internet public_port 6000 private_address 192.168.1.30 "
-             "private_port 6001") +
+        line(
+            "add nat udp vc internet public_port 6000 private_address 192.168.1.30 "
+            "private_port 6001") +
         line("enable vc internet") + line("save all") + "\r\r" + line("exit") + refreshBytes();
     EXPECT_EQ(sentAfterOpening(expected), expected);
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, "Se dispone a añadir el puerto UDP público 6000\n¿Está seguro?");
+    EXPECT_EQ(view.messages[0].text,
+              "Se dispone a añadir el puerto UDP público 6000\n¿Está seguro?");
     EXPECT_EQ(view.messages[0].caption, "Añadir Puertos");
     EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNo);
 
@@ -143,16 +145,17 @@ TEST_F(PortMappings, AddTcpUsesTheTcpTemplateAndQuestion) {
 
     const std::string expected =
         std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
-        line("add nat tcp vc internet public_port 443 private_address 192.168.1.21 "
-             "private_port 8443") +
+        line(
+            "add nat tcp vc internet public_port 443 private_address 192.168.1.21 "
+            "private_port 8443") +
         line("enable vc internet") + line("save all") + "\r\r" + line("exit") + refreshBytes();
     EXPECT_EQ(sentAfterOpening(expected), expected);
     EXPECT_EQ(view.messages.at(0).text,
               "Se dispone a añadir el puerto TCP público 443\n¿Está seguro?");
     const std::vector<NatMapping> saved = mappingsOf(session.simulator.snapshot().saved);
-    EXPECT_NE(std::find(saved.begin(), saved.end(),
-                        mapping(NatProtocol::Tcp, 443, "192.168.1.21", 8443)),
-              saved.end());
+    EXPECT_NE(
+        std::find(saved.begin(), saved.end(), mapping(NatProtocol::Tcp, 443, "192.168.1.21", 8443)),
+        saved.end());
     EXPECT_EQ(view.lists[ports_ids::kTcpList],
               (Entries{" 443\t192.168.001.021\t8443", " 80\t192.168.001.020\t8080"}));
 }
@@ -169,8 +172,7 @@ TEST_F(PortMappings, EmptyPrivatePortStandsForThePublicPortOfEachAddOnly) {
     ASSERT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
 
     auto addBytes = [](std::string_view port) {
-        return std::string(kLoginBytes) + line("set adsl open ansi") +
-               line("disable vc internet") +
+        return std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
                line("add nat udp vc internet public_port " + std::string(port) +
                     " private_address 192.168.1.40 private_port " + std::string(port)) +
                line("enable vc internet") + line("save all") + "\r\r" + line("exit") +
@@ -249,8 +251,9 @@ TEST_F(PortMappings, DeleteFromTheUdpListSendsTheBlankFromTheEntryAndABlankLine)
               "Se dispone a eliminar el puerto UDP público  5060\n¿Está seguro?");
     EXPECT_EQ(view.messages[0].caption, "Eliminar Puertos");
     const std::vector<NatMapping> saved = mappingsOf(session.simulator.snapshot().saved);
-    EXPECT_EQ(saved, (std::vector<NatMapping>{mapping(NatProtocol::Udp, 53, "192.168.1.11", 53),
-                                              mapping(NatProtocol::Tcp, 80, "192.168.1.20", 8080)}));
+    EXPECT_EQ(saved,
+              (std::vector<NatMapping>{mapping(NatProtocol::Udp, 53, "192.168.1.11", 53),
+                                       mapping(NatProtocol::Tcp, 80, "192.168.1.20", 8080)}));
     EXPECT_EQ(view.lists[ports_ids::kUdpList], (Entries{" 53\t192.168.001.011\t53"}));
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
@@ -286,7 +289,7 @@ TEST_F(PortMappings, DeleteWithNothingSelectedSendsNothing) {
 }
 
 class PortMappingsWrongPassword : public PortMappings {
-protected:
+  protected:
     static SimulatorOptions options() {
         SimulatorOptions options = withMappings();
         options.password = "secreto";
