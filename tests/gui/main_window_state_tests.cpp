@@ -1,0 +1,153 @@
+// The main window's enabling rules, the run-log switch of the command line
+// and the help document's address, without a window.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QUrl>
+#include <vector>
+
+#include "config_app.h"
+#include "main_dlg.h"
+#include "main_window_state.h"
+
+namespace cofralin {
+namespace {
+
+SessionState flags(int single, int multi, int keepTrying = 1) {
+    SessionState state;
+    state.SinglePcActive = single;
+    state.MultiPcActive = multi;
+    state.KeepTrying = keepTrying;
+    return state;
+}
+
+TEST(MainWindowStateTest, StartsNotConnectedWithEverythingOff) {
+    const MainWindowState start;
+    EXPECT_EQ(start.lamp, Lamp::NotConnected);
+    EXPECT_FALSE(start.modesEnabled || start.portsEnabled || start.updateEnabled);
+    EXPECT_FALSE(start.singleChecked || start.multiChecked);
+    EXPECT_EQ(LampControl(Lamp::NotConnected), 1011);
+    EXPECT_EQ(LampControl(Lamp::Connecting), 1010);
+    EXPECT_EQ(LampControl(Lamp::Connected), 1008);
+}
+
+TEST(MainWindowStateTest, ConnectionOutcomes) {
+    MainWindowState multi;
+    ApplyConnectionOutcome(multi, true, flags(0, 1));
+    EXPECT_EQ(multi, (MainWindowState{Lamp::Connected, true, true, true, false, true}));
+
+    MainWindowState single;
+    ApplyConnectionOutcome(single, true, flags(1, 0));
+    EXPECT_EQ(single, (MainWindowState{Lamp::Connected, true, false, true, true, false}));
+
+    // Connected without knowing the mode: no mark, 1004 untouched.
+    MainWindowState unknown;
+    ApplyConnectionOutcome(unknown, true, flags(0, 0));
+    EXPECT_EQ(unknown, (MainWindowState{Lamp::Connected, true, false, true, false, false}));
+
+    // Single-PC after multi-PC: the mark moves but 1004 stays enabled.
+    ApplyConnectionOutcome(multi, true, flags(1, 0));
+    EXPECT_EQ(multi, (MainWindowState{Lamp::Connected, true, true, true, true, false}));
+}
+
+TEST(MainWindowStateTest, FailureAfterSuccessDisablesButKeepsTheMarks) {
+    MainWindowState window;
+    ApplyConnectionOutcome(window, true, flags(0, 1));
+    ApplyConnectionOutcome(window, false, flags(0, 0));
+    EXPECT_EQ(window, (MainWindowState{Lamp::NotConnected, false, false, false, false, true}));
+}
+
+TEST(MainWindowStateTest, ConnectingChangesOnlyTheLamp) {
+    MainWindowState window;
+    ApplyConnectionOutcome(window, true, flags(1, 0));
+    MainWindowState expected = window;
+    expected.lamp = Lamp::Connecting;
+    ShowConnecting(window);
+    EXPECT_EQ(window, expected);
+}
+
+TEST(MainWindowStateTest, MultiPcSwitch) {
+    // Neither mode known: the click only moves the mark.
+    MainWindowState window;
+    ApplyConnectionOutcome(window, true, flags(0, 0));
+    SessionState none = flags(0, 0);
+    EXPECT_FALSE(StartMultiPcSwitch(window, none));
+    EXPECT_TRUE(window.multiChecked && !window.singleChecked);
+    EXPECT_FALSE(window.portsEnabled);
+
+    // From single-PC, the switch going through.
+    SessionState state = flags(1, 0);
+    ApplyConnectionOutcome(window, true, state);
+    ASSERT_TRUE(StartMultiPcSwitch(window, state));
+    EXPECT_TRUE(window.portsEnabled);
+    FinishMultiPcSwitch(window, state, true);
+    EXPECT_EQ(state.MultiPcActive, 1);
+    EXPECT_EQ(state.SinglePcActive, 0);
+    EXPECT_TRUE(window.multiChecked && !window.singleChecked);
+
+    // From single-PC, not switched (e.g. given up at the password prompt):
+    // mark back, flags kept, 1004 stays on.
+    SessionState givenUp = flags(1, 0, 0);
+    MainWindowState back;
+    ApplyConnectionOutcome(back, true, givenUp);
+    ASSERT_TRUE(StartMultiPcSwitch(back, givenUp));
+    FinishMultiPcSwitch(back, givenUp, false);
+    EXPECT_EQ(givenUp.SinglePcActive, 1);
+    EXPECT_EQ(givenUp.MultiPcActive, 0);
+    EXPECT_TRUE(back.singleChecked && !back.multiChecked);
+    EXPECT_TRUE(back.portsEnabled);
+}
+
+TEST(MainWindowStateTest, SinglePcSwitch) {
+    // Clicking the mode already active runs nothing.
+    MainWindowState window;
+    SessionState single = flags(1, 0);
+    ApplyConnectionOutcome(window, true, single);
+    EXPECT_FALSE(StartSinglePcSwitch(window, single));
+    EXPECT_TRUE(window.singleChecked);
+
+    SessionState state = flags(0, 1);
+    MainWindowState multi;
+    ApplyConnectionOutcome(multi, true, state);
+    ASSERT_TRUE(StartSinglePcSwitch(multi, state));
+    EXPECT_FALSE(multi.portsEnabled);
+    FinishSinglePcSwitch(multi, state, true);
+    EXPECT_EQ(state.SinglePcActive, 1);
+    EXPECT_EQ(state.MultiPcActive, 0);
+    EXPECT_TRUE(multi.singleChecked && !multi.multiChecked);
+
+    SessionState givenUp = flags(0, 1, 0);
+    MainWindowState back;
+    ApplyConnectionOutcome(back, true, givenUp);
+    ASSERT_TRUE(StartSinglePcSwitch(back, givenUp));
+    FinishSinglePcSwitch(back, givenUp, false);
+    EXPECT_EQ(givenUp.MultiPcActive, 1);
+    EXPECT_TRUE(back.multiChecked && !back.singleChecked);
+    EXPECT_FALSE(back.portsEnabled);  // stays as the handler left it
+}
+
+TEST(CommandLineTest, LowerCaseDAnywhereAfterTheProgramNameTurnsTheLogOn) {
+    using Args = std::vector<const char*>;
+    EXPECT_TRUE(ArgumentsAskForRunLog(Args{"cofralin", "-d"}));
+    EXPECT_TRUE(ArgumentsAskForRunLog(Args{"cofralin", "x", "--modo"}));
+    EXPECT_FALSE(ArgumentsAskForRunLog(Args{"cofralin", "-D"}));
+    EXPECT_FALSE(ArgumentsAskForRunLog(Args{"cofralin"}));
+    // The program's own name does not count.
+    EXPECT_FALSE(ArgumentsAskForRunLog(Args{"/opt/cofralin/bin/cofralind", "-x"}));
+}
+
+TEST(HelpDocumentTest, RelativeNamesAreFilesOfTheCurrentFolder) {
+    const QDir folder(QStringLiteral("/srv/cofralin"));
+    EXPECT_EQ(HelpDocumentUrl("ayuda.html", folder),
+              QUrl::fromLocalFile(QStringLiteral("/srv/cofralin/ayuda.html")));
+    EXPECT_EQ(HelpDocumentUrl("doc/../ayuda.html", folder),
+              QUrl::fromLocalFile(QStringLiteral("/srv/cofralin/ayuda.html")));
+    EXPECT_EQ(HelpDocumentUrl("/usr/share/doc/ayuda.html", folder),
+              QUrl::fromLocalFile(QStringLiteral("/usr/share/doc/ayuda.html")));
+    EXPECT_EQ(HelpDocumentUrl("https://example.org/ayuda.html", folder),
+              QUrl(QStringLiteral("https://example.org/ayuda.html")));
+    EXPECT_TRUE(HelpDocumentUrl("", folder).isEmpty());
+}
+
+}  // namespace
+}  // namespace cofralin

@@ -1,0 +1,271 @@
+// The main window offscreen: its start, the states after each connection
+// outcome, a failed open, the About box, help, the radio clicks and closing.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTest>
+
+#include "about_dlg.h"
+#include "gui_test_support.h"
+#include "main_dlg.h"
+
+namespace cofralin {
+namespace {
+
+using testing::buttonOf;
+using testing::whenModal;
+using testing::WorkingFolder;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<CMainDlg>(state);
+        ASSERT_TRUE(window->initialise());
+        window->show();
+    }
+
+    QWidget* control(int id) { return QtRouterView::findControl(*window, id); }
+    bool enabled(int id) { return control(id)->isEnabled(); }
+    bool checked(int id) { return buttonOf(window.get(), id)->isChecked(); }
+    bool lampShown(int id) { return control(id)->isVisible(); }
+    QComboBox* ports() { return qobject_cast<QComboBox*>(control(1001)); }
+
+    // The lit lamp, checked against the other two: exactly one is visible.
+    int litLamp() {
+        int lit = 0;
+        int count = 0;
+        for (const int id : {1008, 1010, 1011}) {
+            if (lampShown(id)) {
+                lit = id;
+                ++count;
+            }
+        }
+        return count == 1 ? lit : -count;
+    }
+
+    void connectWith(int single, int multi, int result) {
+        state.SinglePcActive = single;
+        state.MultiPcActive = multi;
+        window->applyConnectionResult(result);
+    }
+
+    WorkingFolder folder;
+    SessionState state;
+    std::unique_ptr<CMainDlg> window;
+};
+
+TEST_F(MainWindowTest, StartsNotConnected) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Q73 ADSL Zarn Router 1.5.1"));
+    EXPECT_EQ(litLamp(), 1011);
+    for (const int id : {1002, 1003, 1004, 1005}) EXPECT_FALSE(enabled(id)) << id;
+    for (const int id : {1001, 1006, 2}) EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_FALSE(checked(1002));
+    EXPECT_FALSE(checked(1003));
+    EXPECT_EQ(ports()->currentIndex(), -1);
+    EXPECT_EQ(ports()->count(), 0);  // no port of this machine can be opened
+    EXPECT_EQ(state.DefaultPassword, "pelnotra");
+    EXPECT_EQ(state.CommandCatalogue[CatalogueKey::HTML_HELP], "ayuda.html");
+    EXPECT_EQ(buttonOf(window.get(), 1004)->text(), QStringLiteral("Gestionar Puertos"));
+    EXPECT_EQ(buttonOf(window.get(), 1005)->text(), QStringLiteral("Actualizar Software"));
+    EXPECT_EQ(buttonOf(window.get(), 1006)->text(), QStringLiteral("Ayuda"));
+    EXPECT_EQ(buttonOf(window.get(), 2)->text(), QStringLiteral("Salir"));
+    EXPECT_EQ(buttonOf(window.get(), 1002)->text(), QStringLiteral("Monopuesto"));
+    EXPECT_EQ(buttonOf(window.get(), 1003)->text(), QStringLiteral("Multipuesto"));
+    EXPECT_NE(window->windowIcon().pixmap(32, 32).toImage().pixel(16, 16), 0u);
+}
+
+TEST_F(MainWindowTest, ConnectedInEachMode) {
+    connectWith(0, 1, QDialog::Accepted);
+    EXPECT_EQ(litLamp(), 1008);
+    for (const int id : {1002, 1003, 1004, 1005}) EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_TRUE(checked(1003));
+    EXPECT_FALSE(checked(1002));
+
+    // A second connection finding single-PC: the mark moves, 1004 stays enabled.
+    connectWith(1, 0, QDialog::Accepted);
+    EXPECT_EQ(litLamp(), 1008);
+    EXPECT_TRUE(checked(1002));
+    EXPECT_FALSE(checked(1003));
+    EXPECT_TRUE(enabled(1004));
+}
+
+TEST_F(MainWindowTest, FirstConnectionInSinglePcLeavesPortsDisabled) {
+    connectWith(1, 0, QDialog::Accepted);
+    EXPECT_TRUE(checked(1002));
+    EXPECT_FALSE(checked(1003));
+    EXPECT_FALSE(enabled(1004));
+    EXPECT_TRUE(enabled(1005));
+}
+
+TEST_F(MainWindowTest, FailureAfterSuccessDisablesAndKeepsTheMark) {
+    connectWith(0, 1, QDialog::Accepted);
+    connectWith(0, 0, QDialog::Rejected);
+    EXPECT_EQ(litLamp(), 1011);
+    for (const int id : {1002, 1003, 1004, 1005}) EXPECT_FALSE(enabled(id)) << id;
+    EXPECT_TRUE(checked(1003));
+    EXPECT_FALSE(checked(1002));
+    for (const int id : {1001, 1006, 2}) EXPECT_TRUE(enabled(id)) << id;
+}
+
+TEST_F(MainWindowTest, FailedOpenKeepsTheAmberLampAndTheButtons) {
+    connectWith(0, 1, QDialog::Accepted);
+    ports()->addItem(QStringLiteral("COM1:"));
+
+    QString text;
+    QString caption;
+    const auto answering1 = whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return false;
+        text = box->text();
+        caption = box->windowTitle();
+        box->buttons().front()->click();
+        return true;
+    });
+    emit ports()->activated(0);
+
+    EXPECT_EQ(text, QStringLiteral("No pudo abrirse el puerto de comunicaciones COM1:"));
+    EXPECT_EQ(caption, QStringLiteral("Error"));
+    EXPECT_EQ(litLamp(), 1010);
+    for (const int id : {1002, 1003, 1004, 1005}) EXPECT_TRUE(enabled(id)) << id;
+    EXPECT_TRUE(checked(1003));
+    EXPECT_FALSE(state.portOpen());
+}
+
+TEST_F(MainWindowTest, AboutBoxFromTheContextMenu) {
+    connectWith(0, 1, QDialog::Accepted);
+    const MainWindowState before = window->windowState();
+
+    EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QAction* about = nullptr;
+    for (QAction* action : window->actions()) {
+        if (action->text() == QStringLiteral("&Acerca de Cofralin...")) about = action;
+    }
+    ASSERT_NE(about, nullptr);
+
+    QString title;
+    QStringList texts;
+    const auto answering2 = whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<CAboutDlg*>(modal);
+        if (!box) return false;
+        title = box->windowTitle();
+        for (QLabel* label : box->findChildren<QLabel*>()) texts << label->text();
+        buttonOf(box, 1)->click();
+        return true;
+    });
+    about->trigger();
+
+    EXPECT_EQ(title, QStringLiteral("Acerca de Cofralin Q73"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Cofralin Versión 1.5.1")));
+    EXPECT_EQ(window->windowState(), before);
+    EXPECT_EQ(litLamp(), 1008);
+    EXPECT_TRUE(checked(1003));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, HelpOpensTheCatalogueEntryFromTheCurrentFolder) {
+    std::vector<QUrl> opened;
+    window->setDocumentOpener([&](const QUrl& url) { opened.push_back(url); });
+    buttonOf(window.get(), 1006)->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened.front(),
+              QUrl::fromLocalFile(QDir(folder.path()).absoluteFilePath("ayuda.html")));
+
+    state.CommandCatalogue[CatalogueKey::HTML_HELP].clear();
+    buttonOf(window.get(), 1006)->click();
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+TEST_F(MainWindowTest, RadioClickWithoutAKnownModeOnlyMovesTheMark) {
+    connectWith(0, 0, QDialog::Accepted);
+    buttonOf(window.get(), 1003)->click();
+    EXPECT_TRUE(checked(1003));
+    EXPECT_FALSE(checked(1002));
+    EXPECT_FALSE(enabled(1004));
+    EXPECT_EQ(state.MultiPcActive, 0);
+    EXPECT_EQ(state.SinglePcActive, 0);
+
+    buttonOf(window.get(), 1002)->click();
+    EXPECT_TRUE(checked(1002));
+    EXPECT_FALSE(checked(1003));
+    EXPECT_EQ(state.SinglePcActive, 0);
+}
+
+TEST_F(MainWindowTest, ClickOnTheActiveModeDoesNothing) {
+    connectWith(0, 1, QDialog::Accepted);
+    const MainWindowState before = window->windowState();
+    buttonOf(window.get(), 1003)->click();
+    EXPECT_EQ(window->windowState(), before);
+    EXPECT_EQ(state.MultiPcActive, 1);
+}
+
+TEST_F(MainWindowTest, SwitchToMultiPcEnablesPortsAndRestoresTheCursor) {
+    connectWith(1, 0, QDialog::Accepted);
+    ASSERT_FALSE(enabled(1004));
+    // Whatever the mode dialog shows is answered: message boxes with their
+    // first button, dialogs with OK (they may refuse Escape).
+    const auto answering3 = whenModal(
+        [&](QWidget* modal) {
+            if (modal == window.get()) return false;
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                box->buttons().front()->click();
+            } else if (QAbstractButton* ok = buttonOf(modal, 1); ok && ok->isEnabled()) {
+                ok->click();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+            }
+            return false;
+        },
+        5000);
+    buttonOf(window.get(), 1003)->click();
+    EXPECT_TRUE(enabled(1004));
+    EXPECT_TRUE(checked(1002) != checked(1003));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, SalirAndEscapeReleaseThePort) {
+    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    ASSERT_TRUE(state.portOpen());
+    buttonOf(window.get(), 2)->click();
+    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+
+    window->show();
+    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->isVisible());
+
+    window->show();
+    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    window->close();
+    EXPECT_FALSE(state.portOpen());
+}
+
+TEST(MainWindowStartTest, MissingCatalogueEndsBeforeTheWindowShows) {
+    WorkingFolder empty(false);
+    SessionState state;
+    CMainDlg window(state);
+    QString text;
+    QString caption;
+    const auto answering4 = whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return false;
+        text = box->text();
+        caption = box->windowTitle();
+        box->buttons().front()->click();
+        return true;
+    });
+    EXPECT_FALSE(window.initialise());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(caption, QStringLiteral("Cofralin"));
+    EXPECT_EQ(text, QStringLiteral("No pudo abrirse el fichero de datos \"CONFIG.TXT\""));
+}
+
+}  // namespace
+}  // namespace cofralin

@@ -1,0 +1,107 @@
+// The whole way from choosing a port in the main window to the connected
+// state, against the simulated router on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <cstdlib>
+
+#include "connect_dlg.h"
+#include "gui_test_support.h"
+#include "main_dlg.h"
+#include "q73_simulator.h"
+
+namespace cofralin {
+namespace {
+
+using testing::buttonOf;
+using testing::whenModal;
+
+struct Connection {
+    int lamp = 0;
+    bool singleChecked = false;
+    bool multiChecked = false;
+    bool portsEnabled = false;
+    bool updateEnabled = false;
+    QString status;
+};
+
+Connection connectTo(SimulatorOptions options) {
+    testing::WorkingFolder folder;
+    Q73Simulator router(std::move(options));
+    EXPECT_TRUE(router.start()) << router.error();
+    ::setenv("COFRALIN_COM1", router.slavePath().c_str(), 1);
+
+    SessionState state;
+    CMainDlg window(state);
+    EXPECT_TRUE(window.initialise());
+    window.show();
+    auto* ports = window.findChild<QComboBox*>(QStringLiteral("idc_1001"));
+    EXPECT_EQ(ports->count(), 1);
+    EXPECT_EQ(ports->itemText(0), QStringLiteral("COM1:"));
+
+    Connection seen;
+    const auto answering1 = whenModal(
+        [&](QWidget* modal) {
+            auto* dialog = qobject_cast<CConnectDlg*>(modal);
+            if (!dialog || !dialog->outcome()) return false;
+            seen.status = dialog->findChild<QLabel*>(QStringLiteral("idc_1007"))->text();
+            QAbstractButton* next = buttonOf(dialog, 1)->isEnabled() ? buttonOf(dialog, 1)
+                                                                     : buttonOf(dialog, 2);
+            next->click();
+            return true;
+        },
+        60000);
+    ports->setCurrentIndex(0);
+    emit ports->activated(0);
+
+    for (const int id : {1008, 1010, 1011}) {
+        if (QtRouterView::findControl(window, id)->isVisible()) seen.lamp = id;
+    }
+    seen.singleChecked = buttonOf(&window, 1002)->isChecked();
+    seen.multiChecked = buttonOf(&window, 1003)->isChecked();
+    seen.portsEnabled = buttonOf(&window, 1004)->isEnabled();
+    seen.updateEnabled = buttonOf(&window, 1005)->isEnabled();
+    EXPECT_TRUE(state.portOpen());
+    window.reject();
+    EXPECT_FALSE(state.portOpen());
+    ::setenv("COFRALIN_COM1", "/nonexistent/com1", 1);
+    return seen;
+}
+
+TEST(SimulatorConnectionTest, MultiPcRouterLightsGreenAndMarksMultipuesto) {
+    SimulatorOptions options;
+    options.mode = StartMode::MultiPc;
+    const Connection seen = connectTo(options);
+    EXPECT_EQ(seen.status, QStringLiteral("Conexión establecida.\nPulse OK para continuar."));
+    EXPECT_EQ(seen.lamp, 1008);
+    EXPECT_TRUE(seen.multiChecked);
+    EXPECT_FALSE(seen.singleChecked);
+    EXPECT_TRUE(seen.portsEnabled);
+    EXPECT_TRUE(seen.updateEnabled);
+}
+
+TEST(SimulatorConnectionTest, SinglePcRouterLightsGreenAndMarksMonopuesto) {
+    SimulatorOptions options;
+    options.mode = StartMode::SinglePc;
+    const Connection seen = connectTo(options);
+    EXPECT_EQ(seen.lamp, 1008);
+    EXPECT_TRUE(seen.singleChecked);
+    EXPECT_FALSE(seen.multiChecked);
+    EXPECT_FALSE(seen.portsEnabled);
+    EXPECT_TRUE(seen.updateEnabled);
+}
+
+TEST(SimulatorConnectionTest, SilentRouterEndsNotConnected) {
+    SimulatorOptions options;
+    options.silent = true;
+    const Connection seen = connectTo(options);
+    EXPECT_EQ(seen.status,
+              QStringLiteral("El Router no responde.\nPulse CANCEL para continuar."));
+    EXPECT_EQ(seen.lamp, 1011);
+    EXPECT_FALSE(seen.singleChecked || seen.multiChecked);
+    EXPECT_FALSE(seen.updateEnabled);
+}
+
+}  // namespace
+}  // namespace cofralin
