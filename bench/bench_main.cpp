@@ -1,0 +1,138 @@
+// cofralin_bench: times the router operations against the simulator paced at
+// 9600 bit/s and the program's start, and prints the figures as Markdown.
+//
+//   cofralin_bench [--runs N] [--start-runs N] [--no-start] [--no-operations]
+//
+// Each figure is the run with the median wall time (default 3 runs per
+// operation, 5 starts). The exit status is 1 when an operation did not end as
+// it should; missed targets are listed, not treated as failures.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "measurement.h"
+#include "operation_runs.h"
+#include "start_probe.h"
+
+namespace {
+
+using namespace cofralin::bench;
+
+// The targets the figures are held to.
+constexpr double kMaxRatio = 1.03;
+constexpr double kMaxCpuShare = 0.02;
+constexpr double kMaxStartMs = 300.0;
+constexpr double kMaxPeakMiB = 60.0;
+
+struct Options {
+    int runs = 3;
+    int startRuns = 5;
+    bool start = true;
+    bool operations = true;
+    bool valid = true;
+};
+
+Options parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--runs" && hasValue) {
+            options.runs = std::atoi(argv[++i]);
+        } else if (argument == "--start-runs" && hasValue) {
+            options.startRuns = std::atoi(argv[++i]);
+        } else if (argument == "--no-start") {
+            options.start = false;
+        } else if (argument == "--no-operations") {
+            options.operations = false;
+        } else {
+            options.valid = false;
+        }
+    }
+    if (options.runs < 1 || options.startRuns < 1) options.valid = false;
+    return options;
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == kStartProbeArgument) {
+        return RunStartProbe(argc, argv);
+    }
+    const Options options = parse(argc, argv);
+    if (!options.valid) {
+        std::fprintf(stderr,
+                     "usage: cofralin_bench [--runs N] [--start-runs N] [--no-start] "
+                     "[--no-operations]\n");
+        return 2;
+    }
+
+    std::vector<std::string> missed;
+    int status = 0;
+    if (options.operations) {
+        const OperationReport report = RunOperations(options.runs);
+        std::printf(
+            "Router operations, simulator paced at 9600 bit/s over a pseudo-terminal "
+            "(median of %d runs; floor = drains × 110 ms + bytes in ÷ 960 bytes/s; "
+            "CPU of the calling thread):\n\n%s\n",
+            options.runs, FormatTable(report.rows).c_str());
+        for (const Row& row : report.rows) {
+            if (row.sample.ratio() > kMaxRatio) {
+                missed.push_back(row.operation + ": wall ÷ floor " + fixed(row.sample.ratio(), 3) +
+                                 " > " + fixed(kMaxRatio, 2));
+            }
+            if (row.sample.cpuShare() > kMaxCpuShare) {
+                missed.push_back(row.operation + ": CPU " + fixed(100 * row.sample.cpuShare(), 2) +
+                                 " % of wall > " + fixed(100 * kMaxCpuShare, 0) + " %");
+            }
+        }
+        for (const std::string& failure : report.failures) {
+            std::fprintf(stderr, "failed: %s\n", failure.c_str());
+            status = 1;
+        }
+    }
+
+    if (options.start) {
+        const StartReport start = MeasureStart("/proc/self/exe", options.startRuns);
+        if (!start.available) {
+            std::printf("Start: not measured (built without the window code).\n\n");
+        } else if (!start.failure.empty()) {
+            std::fprintf(stderr, "failed: start: %s\n", start.failure.c_str());
+            status = 1;
+        } else {
+            const double peakMiB = static_cast<double>(start.maxPeakKiB) / 1024.0;
+            std::printf(
+                "Start, offscreen (median of %d starts; peak memory the largest):\n\n"
+                "| Start | Figure |\n|---|---:|\n"
+                "| Process spawn to first paint of the main window | %.1f ms |\n"
+                "| Application object to first paint of the main window | %.1f ms |\n"
+                "| Peak resident memory of the start (ru_maxrss) | %.1f MiB |\n\n",
+                start.runs, start.median.spawnToPaintMs, start.median.appToPaintMs, peakMiB);
+            if (start.median.spawnToPaintMs > kMaxStartMs) {
+                missed.push_back("start to window " + fixed(start.median.spawnToPaintMs, 1) +
+                                 " ms > " + fixed(kMaxStartMs, 0) + " ms");
+            }
+            if (peakMiB > kMaxPeakMiB) {
+                missed.push_back("peak memory " + fixed(peakMiB, 1) + " MiB > " +
+                                 fixed(kMaxPeakMiB, 0) + " MiB");
+            }
+        }
+    }
+
+    if (missed.empty()) {
+        std::printf("All targets met.\n");
+    } else {
+        std::printf("Targets missed:\n\n");
+        for (const std::string& line : missed) std::printf("- %s\n", line.c_str());
+    }
+    return status;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// A serial line that counts what passes through another one, so that the
+// benchmarks see the traffic of the real procedures without touching them.
+//
+//   write      counts the bytes handed to the inner line, then writes them
+//   readByte   counts a byte read, or one quiet read when nothing came: the
+//              exchange ends a drain on the first read that returns nothing,
+//              so the quiet reads are the drains
+//
+// It also adds up the time spent inside the inner line, and inside the quiet
+// reads alone: what is left of an operation's wall time is the program's own
+// work, and a quiet read that lasts much beyond the quiet time is a drain
+// that ends late.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "serial_line.h"
+
+namespace cofralin::bench {
+
+struct LineCounts {
+    std::uint64_t bytesWritten = 0;
+    std::uint64_t bytesRead = 0;
+    std::uint64_t quietReads = 0;
+    std::chrono::nanoseconds inLine{};        // inside write and readByte
+    std::chrono::nanoseconds inQuietReads{};  // inside the reads that returned nothing
+
+    friend LineCounts operator-(const LineCounts& after, const LineCounts& before) {
+        return {after.bytesWritten - before.bytesWritten, after.bytesRead - before.bytesRead,
+                after.quietReads - before.quietReads, after.inLine - before.inLine,
+                after.inQuietReads - before.inQuietReads};
+    }
+};
+
+class CountingSerialLine final : public SerialLine {
+  public:
+    explicit CountingSerialLine(std::unique_ptr<SerialLine> inner) : inner_(std::move(inner)) {}
+
+    bool isOpen() const override { return inner_ && inner_->isOpen(); }
+
+    bool write(std::string_view bytes) override {
+        counts_.bytesWritten += bytes.size();
+        const auto start = Clock::now();
+        const bool written = inner_->write(bytes);
+        counts_.inLine += Clock::now() - start;
+        return written;
+    }
+
+    std::optional<char> readByte() override {
+        const auto start = Clock::now();
+        const std::optional<char> byte = inner_->readByte();
+        const auto spent = Clock::now() - start;
+        counts_.inLine += spent;
+        if (byte) {
+            ++counts_.bytesRead;
+        } else {
+            ++counts_.quietReads;
+            counts_.inQuietReads += spent;
+        }
+        return byte;
+    }
+
+    const LineCounts& counts() const { return counts_; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    std::unique_ptr<SerialLine> inner_;
+    LineCounts counts_;
+};
+
+}  // namespace cofralin::bench
