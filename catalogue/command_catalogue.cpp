@@ -65,7 +65,8 @@ std::size_t ReadCatalogueLine(std::FILE* file, std::string& buffer, bool& tooLon
     std::size_t count = 0;
     for (;;) {
         const int byte = std::fgetc(file);
-        if (byte == EOF) return count;
+        // The last line needs no line feed, and is measured like any other.
+        if (byte == EOF) break;
         ++count;
         if (byte != '\r' && byte != '\n' && byte != '\t' && byte != '\0') {
             buffer.push_back(static_cast<char>(byte));

@@ -139,6 +139,15 @@ TEST_F(CatalogueFileTest, AnOverLongLineRefusesTheWholeFileNamingTheLine) {
     EXPECT_NE(message.find("6"), std::string::npos) << message;
 }
 
+TEST_F(CatalogueFileTest, AnOverLongLastLineWithoutLineFeedIsRefusedToo) {
+    write("SAVE_ALL\nsave all\nEXIT_CLI\n" + std::string(300, 'x'));
+    const CatalogueLoadResult result = load();
+    EXPECT_EQ(result.status, CatalogueLoadResult::Status::LineTooLong);
+    EXPECT_EQ(result.lineNumber, 4u);
+    EXPECT_EQ(catalogue_[CatalogueKey::EXIT_CLI], "");
+    EXPECT_EQ(catalogue_[CatalogueKey::SAVE_ALL], "");
+}
+
 TEST_F(CatalogueFileTest, ALineOf299CharactersIsAccepted) {
     const std::string longest(299, 'x');
     write("SAVE_ALL\r\n" + longest + "\r\n");
