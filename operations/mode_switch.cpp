@@ -112,10 +112,10 @@ std::optional<std::string> HostInSubnet(std::string_view address, std::string_vi
     const std::size_t maskDot = mask.rfind('.');
     const std::string_view maskOctet =
         maskDot == std::string_view::npos ? std::string_view() : mask.substr(maskDot + 1);
-    const long host =
-        (LeadingDecimal(address.substr(dot + 1)) & LeadingDecimal(maskOctet)) + offset;
-    if (host > 255) return std::nullopt;
-    return std::string(address.substr(0, dot)) + "." + std::to_string(host);
+    const long network = LeadingDecimal(address.substr(dot + 1)) & LeadingDecimal(maskOctet);
+    // Tested before adding: a saturated reading plus the offset would overflow.
+    if (network > 255 - offset) return std::nullopt;
+    return std::string(address.substr(0, dot)) + "." + std::to_string(network + offset);
 }
 
 std::string MissingLabelText(std::string_view label) {

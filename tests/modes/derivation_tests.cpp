@@ -64,6 +64,13 @@ TEST(HostInSubnet, RemoteAddressIsTheHostAfterTheDhcpRouter) {
     EXPECT_EQ(VcRemoteAddress("10.0.0.254", "255.255.255.255"), std::nullopt);
 }
 
+TEST(HostInSubnet, RefusesOctetsTooLongToReadWithoutOverflowing) {
+    // Both last octets read as the largest long: adding the offset overflowed.
+    const std::string huge = "1.2.3.99999999999999999999";
+    EXPECT_EQ(MgmtGateway(huge, huge), std::nullopt);
+    EXPECT_EQ(VcRemoteAddress(huge, huge), std::nullopt);
+}
+
 TEST(LeadingDecimal, ReadsLeadingDigitsOnly) {
     EXPECT_EQ(LeadingDecimal("194/26"), 194);
     EXPECT_EQ(LeadingDecimal("007"), 7);
