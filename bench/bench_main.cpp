@@ -3,9 +3,11 @@
 //
 //   cofralin_bench [--runs N] [--start-runs N] [--no-start] [--no-operations]
 //
-// Each figure is the run with the median wall time (default 3 runs per
-// operation, 5 starts). The exit status is 1 when an operation did not end as
-// it should; missed targets are listed, not treated as failures.
+// Each operation's row is its run with the median wall time, with the median
+// CPU time of all its runs (default 5 runs); each start figure is the median of
+// 5 starts, the peak memory the largest. The exit status is 1 when an
+// operation did not end as it should; missed targets are listed, not treated
+// as failures.
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +30,7 @@ constexpr double kMaxStartMs = 300.0;
 constexpr double kMaxPeakMiB = 60.0;
 
 struct Options {
-    int runs = 3;
+    int runs = 5;
     int startRuns = 5;
     bool start = true;
     bool operations = true;
@@ -82,8 +84,9 @@ int main(int argc, char** argv) {
         const OperationReport report = RunOperations(options.runs);
         std::printf(
             "Router operations, simulator paced at 9600 bit/s over a pseudo-terminal "
-            "(median of %d runs; floor = drains × 110 ms + bytes in ÷ 960 bytes/s; "
-            "CPU of the calling thread):\n\n%s\n",
+            "(%d runs each: the run with the median wall time, CPU the median of the runs, "
+            "CPU of the calling thread, user + system; "
+            "floor = drains × 110 ms + bytes in ÷ 960 bytes/s):\n\n%s\n",
             options.runs, FormatTable(report.rows).c_str());
         for (const Row& row : report.rows) {
             if (row.sample.ratio() > kMaxRatio) {

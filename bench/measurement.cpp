@@ -67,10 +67,16 @@ Sample Stopwatch::sample() const {
     return s;
 }
 
-Sample MedianByWall(std::vector<Sample> samples) {
-    std::sort(samples.begin(), samples.end(),
-              [](const Sample& a, const Sample& b) { return a.wall < b.wall; });
-    return samples[samples.size() / 2];
+Sample Typical(std::vector<Sample> samples) {
+    const std::size_t middle = samples.size() / 2;
+    std::nth_element(samples.begin(), samples.begin() + middle, samples.end(),
+                     [](const Sample& a, const Sample& b) { return a.cpu < b.cpu; });
+    const std::chrono::nanoseconds cpu = samples[middle].cpu;
+    std::nth_element(samples.begin(), samples.begin() + middle, samples.end(),
+                     [](const Sample& a, const Sample& b) { return a.wall < b.wall; });
+    Sample typical = samples[middle];
+    typical.cpu = cpu;
+    return typical;
 }
 
 std::string FormatTable(const std::vector<Row>& rows) {

@@ -55,8 +55,10 @@ struct Row {
     Sample sample;
 };
 
-// The sample with the median wall time; the samples must not be empty.
-Sample MedianByWall(std::vector<Sample> samples);
+// The sample with the median wall time, its CPU time replaced by the median
+// CPU time of all: on a shared machine the CPU figure of one run jumps with
+// the load of the others. The samples must not be empty.
+Sample Typical(std::vector<Sample> samples);
 
 // A Markdown table of the rows, one line each, with a header.
 std::string FormatTable(const std::vector<Row>& rows);

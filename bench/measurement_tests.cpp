@@ -103,11 +103,16 @@ TEST(Floor, IsTheQuietTimesPlusTheBytesAt960ASecond) {
     EXPECT_DOUBLE_EQ(busy.cpuShare(), 0.015);
 }
 
-TEST(Floor, TheMedianRunIsTheMiddleWallTimeWithItsOwnCounts) {
-    const Sample chosen =
-        MedianByWall({sampleOf(900ms, 1, 1), sampleOf(300ms, 2, 2), sampleOf(500ms, 3, 3)});
+TEST(Floor, TheTypicalRunIsTheMiddleWallTimeWithItsCountsAndTheMedianCpu) {
+    std::vector<Sample> runs{sampleOf(900ms, 1, 1), sampleOf(300ms, 2, 2), sampleOf(500ms, 3, 3)};
+    runs[0].cpu = 4ms;
+    runs[1].cpu = 40ms;  // a run slowed by another program's load
+    runs[2].cpu = 3ms;
+    const Sample chosen = Typical(runs);
     EXPECT_EQ(chosen.wall, 500ms);
     EXPECT_EQ(chosen.line.quietReads, 3u);
+    EXPECT_EQ(chosen.cpu, 4ms);
+    EXPECT_EQ(Typical({sampleOf(700ms, 5, 5)}).wall, 700ms);
 }
 
 TEST(Floor, TheTableHasAHeaderAndOneLineARow) {

@@ -11,7 +11,7 @@
 namespace cofralin::bench {
 
 struct OperationReport {
-    std::vector<Row> rows;  // the run with the median wall time of each row
+    std::vector<Row> rows;  // the typical run of each row (see Typical)
     std::vector<std::string> failures;
 };
 
