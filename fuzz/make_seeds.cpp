@@ -1,0 +1,220 @@
+// Writes the seed corpora of the fuzz targets from the router simulator's
+// model: each procedure runs against a line that feeds what it writes to a
+// Q73Router and hands back the router's output, and every byte read (0xFF for
+// each quiet read) becomes the seed, so replaying it takes the procedure down
+// the same path. The listings and the shipped catalogue are seeds too.
+//
+//   make_seeds CORPUS_FOLDER
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "exchange.h"
+#include "fuzz_session.h"
+#include "login.h"
+#include "multi_pc.h"
+#include "port_mappings.h"
+#include "q73_router.h"
+#include "single_pc.h"
+#include "software_update.h"
+
+using namespace cofralin;
+using namespace cofralin::fuzzing;
+
+namespace {
+
+class RouterModelLine final : public SerialLine {
+public:
+    explicit RouterModelLine(const SimulatorOptions& options) : router_(options) {}
+    bool isOpen() const override { return true; }
+    bool write(std::string_view bytes) override {
+        pending_ += router_.feed(bytes);
+        return true;
+    }
+    std::optional<char> readByte() override {
+        if (next_ >= pending_.size()) {
+            transcript_.push_back(static_cast<char>(ReplayLine::kQuietMark));
+            return std::nullopt;
+        }
+        const char byte = pending_[next_++];
+        transcript_.push_back(byte);
+        return byte;
+    }
+    const std::string& transcript() const { return transcript_; }
+    Q73Router& router() { return router_; }
+
+private:
+    Q73Router router_;
+    std::string pending_;
+    std::size_t next_ = 0;
+    std::string transcript_;
+};
+
+std::filesystem::path corpus;
+
+void writeSeed(const std::string& target, const std::string& name, std::string_view bytes) {
+    const std::filesystem::path folder = corpus / target;
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary).write(bytes.data(),
+                                                         static_cast<std::streamsize>(bytes.size()));
+}
+
+// Runs `procedure` on a session over the router model; the seed is `options`
+// followed by every byte the procedure read.
+void recordSession(const std::string& target, const std::string& name, unsigned char optionByte,
+                   const SimulatorOptions& simulator,
+                   const std::function<void(SessionState&, FuzzView&)>& procedure) {
+    SessionState state;
+    PrepareSession(state, {});
+    // Real time: the model answers at once, the limits only guard a mistake.
+    state.PromptWaitLimit = std::chrono::seconds(2);
+    auto line = std::make_unique<RouterModelLine>(simulator);
+    RouterModelLine& model = *line;
+    state.RouterPort = std::move(line);
+    FuzzView view;
+    view.passwordsToType = (optionByte >> 3) & 3;
+    view.typedPassword = simulator.password;
+    view.tcpChecked = (optionByte & 0x40) != 0;
+    view.udpChecked = !view.tcpChecked;
+    procedure(state, view);
+    writeSeed(target, name, std::string(1, static_cast<char>(optionByte)) + model.transcript());
+}
+
+SimulatorOptions withMappings(SimulatorOptions options) {
+    options.mappings = {
+        {NatProtocol::Udp, 5060, {{192, 168, 1, 10}}, 5060},
+        {NatProtocol::Tcp, 8080, {{192, 168, 1, 20}}, 80},
+    };
+    return options;
+}
+
+std::string listingOf(const SimulatorOptions& options, std::string_view command) {
+    Q73Router router(options);
+    router.feed("pelnotra\r");
+    return router.feed(std::string(command) + "\r");
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_seeds CORPUS_FOLDER\n";
+        return 2;
+    }
+    corpus = argv[1];
+
+    SimulatorOptions single;
+    SimulatorOptions multi;
+    multi.mode = StartMode::MultiPc;
+    SimulatorOptions firstStart;
+    firstStart.firstStart = true;
+    SimulatorOptions noVc;
+    noVc.noVc = true;
+    SimulatorOptions otherPassword;
+    otherPassword.password = "secreto";
+
+    const auto connect = [](SessionState& state, FuzzView& view) {
+        Exchange exchange(state, view, kConnectDisplay);
+        RunConnectionProcedure(exchange);
+    };
+    recordSession("fuzz_connection", "single_pc", 0, single, connect);
+    recordSession("fuzz_connection", "multi_pc", 0, multi, connect);
+    recordSession("fuzz_connection", "first_start", 0, firstStart, connect);
+    recordSession("fuzz_connection", "no_vc", 0, noVc, connect);
+    recordSession("fuzz_connection", "typed_password", 1, otherPassword, connect);
+    writeSeed("fuzz_connection", "silent", std::string(1, '\0'));
+
+    const auto operation = [](unsigned selector) {
+        return [selector](SessionState& state, FuzzView& view) {
+            switch (selector) {
+                case 0: {
+                    Exchange exchange(state, view, ExchangeDisplay{});
+                    EnsureLogin(exchange, false);
+                    break;
+                }
+                case 1: {
+                    Exchange exchange(state, view, kPortsDisplay);
+                    RefreshMappings(exchange, view);
+                    break;
+                }
+                case 2: {
+                    Exchange exchange(state, view, kPortsDisplay);
+                    PortMappingTexts texts;
+                    texts.PublicPortText = "5060";
+                    texts.PrivateAddressText = "192.168.1.10";
+                    AddMapping(exchange, view, texts);
+                    break;
+                }
+                case 3: {
+                    Exchange exchange(state, view, kPortsDisplay);
+                    view.udpList.push_back("\t5060\t192.168.001.010\t5060");
+                    view.tcpList.push_back("\t5060\t192.168.001.010\t5060");
+                    DeleteMapping(exchange, view);
+                    break;
+                }
+                case 4: {
+                    Exchange exchange(state, view, kSinglePcDisplay);
+                    StartSinglePcDialog(exchange);
+                    RunSinglePcSwitch(exchange, SinglePcSettings{});
+                    break;
+                }
+                case 5: {
+                    Exchange exchange(state, view, kMultiPcDisplay);
+                    OpenMultiPcDialog(exchange);
+                    break;
+                }
+                case 6: {
+                    Exchange exchange(state, view, kMultiPcDisplay);
+                    RunMultiPcSwitch(exchange, MultiPcSettings{});
+                    break;
+                }
+                case 7:
+                    UpdateRouterSoftware(state, view, ProgramSearch{"/nonexistent", ""});
+                    break;
+            }
+        };
+    };
+    recordSession("fuzz_operations", "ensure_login", 0, single, operation(0));
+    recordSession("fuzz_operations", "refresh", 1, withMappings(multi), operation(1));
+    recordSession("fuzz_operations", "add", 2, multi, operation(2));
+    recordSession("fuzz_operations", "delete", 3, withMappings(multi), operation(3));
+    recordSession("fuzz_operations", "single_pc", 4, multi, operation(4));
+    recordSession("fuzz_operations", "open_multi_pc", 5, single, operation(5));
+    recordSession("fuzz_operations", "multi_pc", 6, single, operation(6));
+    recordSession("fuzz_operations", "update", 7, single, operation(7));
+    recordSession("fuzz_operations", "typed_password", 4 | (1 << 3), otherPassword, operation(4));
+
+    writeSeed("fuzz_mapping_tables", "vc_listing",
+              listingOf(withMappings(multi), "show vc internet"));
+    writeSeed("fuzz_mapping_tables", "vc_listing_empty", listingOf(single, "show vc internet"));
+
+    // First byte: distance 19, width 16 (bits 6-7 = 2).
+    writeSeed("fuzz_mode_switch", "vc_listing",
+              std::string(1, static_cast<char>(0x80 | 19)) + listingOf(single, "show vc internet"));
+    writeSeed("fuzz_mode_switch", "dhcp_listing",
+              std::string(1, static_cast<char>(0x80 | 19)) + listingOf(multi, "show dhcp server"));
+    writeSeed("fuzz_mode_switch", "typed", std::string(1, '\x53') + "192.168.1.194/26\n255.255.255.192");
+
+    writeSeed("fuzz_version_compare", "system_listing", listingOf(single, "show system"));
+    writeSeed("fuzz_version_compare", "two_versions", "1.5.10\n1.5.09");
+    writeSeed("fuzz_version_compare", "text_parts", "1.5.b2\n1.5.10a");
+
+    writeSeed("fuzz_catalogue", "CONFIG.TXT",
+              fileText(std::filesystem::path(COFRALIN_SOURCE_DIR) / "CONFIG.TXT"));
+    writeSeed("fuzz_catalogue", "records",
+              "# SAVE_ALL\r\nsave all\r\n\r\n   \r\nswallowed\nVERSION\n1.5\t.10\nEXIT_CLI");
+    return 0;
+}
