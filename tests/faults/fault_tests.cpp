@@ -1,0 +1,391 @@
+// Each procedure against a router that misbehaves: silent, chattering without
+// end, answering with garbage or zero bytes, hanging up in the middle of a
+// reply, or answering slowly. Whatever the router does, a procedure must come
+// back within a few wait limits, tell the user in Spanish, send nothing more
+// once it has given up, never report a switch that did not happen, and leave
+// the program able to connect again once the fault is gone. Zero bytes and
+// answers a little slower than usual are no fault for the program at all: the
+// procedures must then work as with a sound router.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "../ports/ports_test_view.h"
+#include "exchange.h"
+#include "login.h"
+#include "mode_switch.h"
+#include "multi_pc.h"
+#include "port_mappings.h"
+#include "simulator_session.h"
+#include "single_pc.h"
+#include "software_update.h"
+
+namespace cofralin {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::PortsTestView;
+using testing::SimulatorSession;
+
+constexpr std::chrono::milliseconds kWaitLimit{1500};
+// A procedure that gives up has spent at most a wait limit on the wait that
+// failed and a little on what went well before it.
+constexpr auto kReturnBound = 4 * kWaitLimit;
+
+enum class Fault { Silent, Chatter, Garbage, ZeroBytes, Hangup, Slow, SlowerThanQuiet };
+enum class Procedure { Connection, EnsureLogin, SinglePc, MultiPc, Refresh, Add, Delete, Update };
+
+std::string FaultName(Fault fault) {
+    switch (fault) {
+        case Fault::Silent: return "Silent";
+        case Fault::Chatter: return "Chatter";
+        case Fault::Garbage: return "Garbage";
+        case Fault::ZeroBytes: return "ZeroBytes";
+        case Fault::Hangup: return "Hangup";
+        case Fault::Slow: return "Slow";
+        case Fault::SlowerThanQuiet: return "SlowerThanQuiet";
+    }
+    return "?";
+}
+
+std::string ProcedureName(Procedure procedure) {
+    switch (procedure) {
+        case Procedure::Connection: return "Connection";
+        case Procedure::EnsureLogin: return "EnsureLogin";
+        case Procedure::SinglePc: return "SinglePc";
+        case Procedure::MultiPc: return "MultiPc";
+        case Procedure::Refresh: return "Refresh";
+        case Procedure::Add: return "Add";
+        case Procedure::Delete: return "Delete";
+        case Procedure::Update: return "Update";
+    }
+    return "?";
+}
+
+// Readable case names in test listings.
+void PrintTo(Fault fault, std::ostream* out) { *out << FaultName(fault); }
+void PrintTo(Procedure procedure, std::ostream* out) { *out << ProcedureName(procedure); }
+
+enum class Expectation {
+    // Zero bytes are dropped by every drain, and an answer that comes well
+    // within the quiet time is still part of the same drain: the procedure works.
+    Works,
+    // The router never shows a bare prompt, or goes away: the procedure gives up.
+    GivesUp,
+    // An answer that starts later than the quiet time falls into a later drain,
+    // where a late prompt can pass for the answer to a command: the procedure
+    // may work or fail, but what it reports must be true of the router.
+    StaysTruthful,
+};
+
+Expectation ExpectationFor(Fault fault) {
+    switch (fault) {
+        case Fault::ZeroBytes:
+        case Fault::Slow:
+            return Expectation::Works;
+        case Fault::SlowerThanQuiet:
+            return Expectation::StaysTruthful;
+        default:
+            return Expectation::GivesUp;
+    }
+}
+
+// A logged-out router in the mode the procedure starts from, with a UDP
+// mapping for the delete, and the fault.
+SimulatorOptions RouterFor(Procedure procedure, Fault fault) {
+    SimulatorOptions options;
+    if (procedure == Procedure::SinglePc || procedure == Procedure::Refresh ||
+        procedure == Procedure::Add || procedure == Procedure::Delete) {
+        options.mode = StartMode::MultiPc;
+    }
+    options.mappings = {{NatProtocol::Udp, 5060, {{192, 168, 1, 10}}, 5060}};
+    switch (fault) {
+        case Fault::Silent:
+            options.silent = true;
+            break;
+        case Fault::Chatter:
+            // Faster than the quiet time: the line never falls quiet.
+            options.chatter = true;
+            options.chatterIntervalMs = 40;
+            break;
+        case Fault::Garbage:
+            options.garbage = true;
+            break;
+        case Fault::ZeroBytes:
+            options.zeroBytes = true;
+            break;
+        case Fault::Hangup:
+            // The login takes three replies (a refused nudge, the prompt after
+            // the password, the prompt after a nudge): a login alone is cut in
+            // its second, a procedure in its fifth, among its own commands.
+            options.hangupAfter = procedure == Procedure::EnsureLogin ? 2 : 5;
+            break;
+        case Fault::Slow:
+            options.slowMs = 60;
+            break;
+        case Fault::SlowerThanQuiet:
+            options.slowMs = 300;
+            break;
+    }
+    return options;
+}
+
+// What a run of a procedure came to, in the terms the checks need.
+struct RunResult {
+    bool succeeded = false;     // the procedure's own success
+    bool switched = false;      // a mode switch reported as done
+    bool toldSilent = false;    // the user was told that the router does not answer
+    Clock::duration elapsed{};
+};
+
+bool ShowedMessage(const testing::ScriptedView& view, std::string_view text) {
+    return std::any_of(view.messages.begin(), view.messages.end(),
+                       [&](const auto& message) { return message.text == text; });
+}
+
+const std::string kUdpEntry = " 5060\t192.168.001.010\t5060";
+
+bool HasUdpMapping(const RouterState& router, unsigned port) {
+    if (!router.running.vc) return false;
+    const auto& mappings = router.running.vc->mappings;
+    return std::any_of(mappings.begin(), mappings.end(), [&](const NatMapping& mapping) {
+        return mapping.protocol == NatProtocol::Udp && mapping.publicPort == port;
+    });
+}
+
+RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTestView& view) {
+    SessionState& state = session.state;
+    RunResult run;
+    const auto start = Clock::now();
+    switch (procedure) {
+        case Procedure::Connection: {
+            state.KeepTrying = 1;
+            state.SentLineCount = 0;
+            Exchange exchange(state, view.ports(), kConnectDisplay);
+            const ConnectionOutcome outcome = RunConnectionProcedure(exchange);
+            run.succeeded = outcome == ConnectionOutcome::Connected;
+            run.toldSilent = outcome == ConnectionOutcome::NoAnswer &&
+                             view.lastStatus() == kNoAnswerText &&
+                             view.isEnabled(connect_ids::kCancel);
+            break;
+        }
+        case Procedure::EnsureLogin: {
+            state.KeepTrying = 1;
+            Exchange exchange(state, view.ports(), ExchangeDisplay{});
+            const LoginOutcome outcome = EnsureLogin(exchange, false);
+            run.succeeded = outcome == LoginOutcome::LoggedIn;
+            // The operation that called it tells the user; its outcome is the report.
+            run.toldSilent = outcome == LoginOutcome::NoAnswer;
+            break;
+        }
+        case Procedure::SinglePc: {
+            Exchange exchange(state, view.ports(), kSinglePcDisplay);
+            StartSinglePcDialog(exchange);
+            const ModeSwitchResult result = RunSinglePcSwitch(exchange, SinglePcSettings{});
+            run.succeeded = run.switched = result == ModeSwitchResult::Switched;
+            run.toldSilent = result == ModeSwitchResult::NoAnswer &&
+                             ShowedMessage(view, kRouterSilentText) &&
+                             view.lastStatus() == kSinglePcFailedText;
+            break;
+        }
+        case Procedure::MultiPc: {
+            state.KeepTrying = 1;
+            state.SentLineCount = 0;
+            Exchange exchange(state, view.ports(), kMultiPcDisplay);
+            const ModeSwitchResult result = RunMultiPcSwitch(exchange, MultiPcSettings{});
+            run.succeeded = run.switched = result == ModeSwitchResult::Switched;
+            run.toldSilent =
+                result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kRouterSilentText);
+            break;
+        }
+        case Procedure::Refresh:
+        case Procedure::Add:
+        case Procedure::Delete: {
+            Exchange exchange(state, view.ports(), kPortsDisplay);
+            view.chooseUdp();
+            PortsOutcome outcome = PortsOutcome::Done;
+            if (procedure == Procedure::Refresh) {
+                outcome = RefreshMappings(exchange, view.ports());
+            } else if (procedure == Procedure::Add) {
+                state.KeepTrying = 1;
+                PortMappingTexts texts;
+                texts.PublicPortText = "5061";
+                texts.PrivateAddressText = "192.168.1.11";
+                outcome = AddMapping(exchange, view.ports(), texts);
+            } else {
+                view.selections[ports_ids::kUdpList] = kUdpEntry;
+                outcome = DeleteMapping(exchange, view.ports());
+            }
+            run.succeeded = outcome == PortsOutcome::Done;
+            run.toldSilent =
+                outcome == PortsOutcome::NoAnswer && ShowedMessage(view, kRouterSilentText);
+            break;
+        }
+        case Procedure::Update: {
+            // Declines the upgrade: the hand-over is tested elsewhere.
+            view.messageAnswers.push_back(MessageAnswer::Cancel);
+            const UpdateOutcome outcome =
+                UpdateRouterSoftware(state, view.ports(), ProgramSearch{"/nonexistent", ""});
+            EXPECT_EQ(outcome, UpdateOutcome::Returned);
+            // A version was read and compared: one message, in the update's caption.
+            run.succeeded = view.messages.size() == 1 &&
+                            view.messages.front().caption == kUpdateCaption &&
+                            view.messages.front().text != kVersionUnreadText;
+            run.toldSilent = ShowedMessage(view, kRouterSilentText);
+            break;
+        }
+    }
+    run.elapsed = Clock::now() - start;
+    return run;
+}
+
+// What the router must hold after a procedure that worked.
+void ExpectRouterAfterSuccess(Procedure procedure, const SimulatorSession& session,
+                              const PortsTestView& view) {
+    const RouterState router = session.simulator.snapshot();
+    const SessionState& state = session.state;
+    switch (procedure) {
+        case Procedure::Connection:
+            EXPECT_EQ(state.SinglePcActive, 1);
+            EXPECT_EQ(state.MultiPcActive, 0);
+            break;
+        case Procedure::EnsureLogin:
+            EXPECT_EQ(router.cli, CliState::Prompt);
+            break;
+        case Procedure::SinglePc:
+            EXPECT_EQ(router.saved.dhcp.mode, DhcpMode::Server);
+            break;
+        case Procedure::MultiPc:
+            EXPECT_EQ(router.saved.dhcp.mode, DhcpMode::Disabled);
+            EXPECT_EQ(router.saved.atm1InputFilter, "filtro");
+            break;
+        case Procedure::Refresh: {
+            const auto found = view.lists.find(ports_ids::kUdpList);
+            ASSERT_NE(found, view.lists.end());
+            EXPECT_EQ(found->second, std::vector<std::string>{kUdpEntry});
+            break;
+        }
+        case Procedure::Add:
+            EXPECT_TRUE(HasUdpMapping(router, 5061));
+            break;
+        case Procedure::Delete:
+            EXPECT_FALSE(HasUdpMapping(router, 5060));
+            break;
+        case Procedure::Update:
+            break;
+    }
+}
+
+// A switch reported as done really happened, a detected mode is the router's,
+// and a procedure that failed told the user why.
+void ExpectTruthful(Procedure procedure, const RunResult& run, const SimulatorSession& session,
+                    const PortsTestView& view) {
+    const RouterState router = session.simulator.snapshot();
+    if (run.switched) ExpectRouterAfterSuccess(procedure, session, view);
+    if (session.state.SinglePcActive == 1) {
+        EXPECT_EQ(router.running.dhcp.mode, DhcpMode::Server);
+    }
+    if (session.state.MultiPcActive == 1) {
+        EXPECT_EQ(router.running.dhcp.mode, DhcpMode::Disabled);
+    }
+    if (!run.succeeded && procedure != Procedure::EnsureLogin) {
+        const bool connectionFailed = procedure == Procedure::Connection &&
+                                      view.lastStatus().find("Pulse CANCEL") != std::string::npos;
+        EXPECT_TRUE(connectionFailed || !view.messages.empty()) << "a failure was not told";
+    }
+}
+
+// What the router may have received from a program that never saw it answer:
+// nudges, and passwords (the built-in one, then typed ones ended by CR LF)
+// while a reply still read "Login incorrect".
+bool OnlyNudgesAndPasswords(std::string received) {
+    received = ReplaceAll(received, kBuiltInPassword, "");
+    return received.find_first_not_of("\r\n") == std::string::npos;
+}
+
+using FaultCase = std::tuple<Fault, Procedure>;
+
+class FaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
+    const auto [fault, procedure] = GetParam();
+    SimulatorSession session(RouterFor(procedure, fault));
+    ASSERT_TRUE(session.start());
+    session.state.PromptWaitLimit = kWaitLimit;
+    // Typed passwords keep the login going, so that only the router's fault ends it.
+    PortsTestView view;
+    for (int i = 0; i < 20; ++i) view.passwords.emplace_back(std::string(kBuiltInPassword));
+
+    const RunResult run = RunProcedure(procedure, session, view);
+    EXPECT_LT(run.elapsed, kReturnBound)
+        << std::chrono::duration_cast<std::chrono::milliseconds>(run.elapsed).count() << " ms";
+    EXPECT_FALSE(view.everBusy && view.busyDepth != 0) << "the wait cursor stayed";
+
+    const Expectation expectation = ExpectationFor(fault);
+    if (expectation == Expectation::Works) {
+        EXPECT_TRUE(run.succeeded);
+        EXPECT_FALSE(run.toldSilent);
+        if (run.succeeded) ExpectRouterAfterSuccess(procedure, session, view);
+    } else if (expectation == Expectation::StaysTruthful) {
+        ExpectTruthful(procedure, run, session, view);
+    } else {
+        EXPECT_FALSE(run.succeeded);
+        EXPECT_FALSE(run.switched) << "a switch that did not happen was reported";
+        EXPECT_TRUE(run.toldSilent) << "the user was not told that the router does not answer";
+        if (procedure == Procedure::Connection) {
+            EXPECT_EQ(session.state.SinglePcActive, 0);
+            EXPECT_EQ(session.state.MultiPcActive, 0);
+        }
+        if (fault == Fault::Hangup) {
+            EXPECT_TRUE(session.simulator.hungUp());
+        } else {
+            // The router never showed a bare prompt: nothing but the attempts
+            // to get one may have gone out, no command and no exit. The last
+            // nudge may still be on its way to the router.
+            std::this_thread::sleep_for(150ms);
+            const std::string received = session.simulator.received();
+            EXPECT_TRUE(OnlyNudgesAndPasswords(received)) << ::testing::PrintToString(received);
+            // And nothing more goes out once the procedure has returned.
+            std::this_thread::sleep_for(150ms);
+            EXPECT_EQ(session.simulator.received(), received);
+        }
+    }
+
+    // The fault gone, the same program state connects to a sound router.
+    SimulatorSession sound;
+    ASSERT_TRUE(sound.start());
+    session.state.RouterPort = std::move(sound.state.RouterPort);
+    PortsTestView again;
+    session.state.KeepTrying = 1;
+    session.state.SinglePcActive = 0;
+    session.state.MultiPcActive = 0;
+    session.state.SentLineCount = 0;
+    Exchange exchange(session.state, again.ports(), kConnectDisplay);
+    EXPECT_EQ(RunConnectionProcedure(exchange), ConnectionOutcome::Connected);
+    EXPECT_EQ(session.state.SinglePcActive, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFaults, FaultTest,
+    ::testing::Combine(::testing::Values(Fault::Silent, Fault::Chatter, Fault::Garbage,
+                                         Fault::ZeroBytes, Fault::Hangup, Fault::Slow,
+                                         Fault::SlowerThanQuiet),
+                       ::testing::Values(Procedure::Connection, Procedure::EnsureLogin,
+                                         Procedure::SinglePc, Procedure::MultiPc,
+                                         Procedure::Refresh, Procedure::Add,
+                                         Procedure::Delete, Procedure::Update)),
+    [](const ::testing::TestParamInfo<FaultCase>& info) {
+        return FaultName(std::get<0>(info.param)) + "_" + ProcedureName(std::get<1>(info.param));
+    });
+
+}  // namespace
+}  // namespace cofralin
