@@ -44,7 +44,11 @@ void CMultiPcDlg::showEvent(QShowEvent* event) {
         ui_->idc_1013->setText(QString::fromStdString(settings_.lanAddress));
         ui_->idc_1014->setText(QString::fromStdString(settings_.lanMask));
         ui_->idc_1015->setText(QString::fromStdString(settings_.defaultStation));
+        // OK stays inert while the opening talks to the router, so that nothing
+        // can end the dialog before it is up.
+        ui_->idc_1->setEnabled(false);
         const std::string managementAddress = OpenMultiPcDialog(*exchange_);
+        ui_->idc_1->setEnabled(true);
         ui_->idc_1016->setText(QString::fromStdString(Latin1ToUtf8(managementAddress)));
         ui_->idc_1016->setEnabled(false);
         ui_->idc_1011->setRange(0, kMultiPcProgressEnd);

@@ -12,15 +12,7 @@
 namespace cofralin {
 namespace {
 
-class IpAddressEditTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "ip_address_edit_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) static QApplication app(argc, argv);
-    }
-};
+using IpAddressEditTest = ::testing::Test;
 
 TEST_F(IpAddressEditTest, SetTextFillsFieldsAndBlanksReadAsZero) {
     IpAddressEdit edit;

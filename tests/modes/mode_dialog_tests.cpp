@@ -49,15 +49,7 @@ T* control(QWidget& window, int id) {
     return qobject_cast<T*>(QtRouterView::findControl(window, id));
 }
 
-class ModeWindows : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "mode_dialog_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) static QApplication app(argc, argv);
-    }
-};
+using ModeWindows = ::testing::Test;
 
 // --- The single-PC dialog -------------------------------------------------------
 
