@@ -28,6 +28,8 @@ namespace cofralin::bench {
 
 namespace {
 
+// Without the window code there is nothing to start: only the entry points stay.
+#if COFRALIN_BENCH_GUI
 using Clock = std::chrono::steady_clock;
 
 long long nowNs() {
@@ -40,7 +42,6 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-#if COFRALIN_BENCH_GUI
 // Ends the loop once the watched window's first paint event has been handled.
 class FirstPaint : public QObject {
   public:
@@ -58,7 +59,6 @@ class FirstPaint : public QObject {
   private:
     QEventLoop& loop_;
 };
-#endif
 
 // Runs one probe; false with `failure` set when it did not report.
 bool runProbe(const std::string& self, StartSample& sample, std::string& failure) {
@@ -109,6 +109,8 @@ bool runProbe(const std::string& self, StartSample& sample, std::string& failure
     sample.peakKiB = peak;
     return true;
 }
+
+#endif
 
 }  // namespace
 
