@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case ConnectionOutcome::Connected: {
             if (view.status != kConnectedText || state.KeepTrying != 1) std::abort();
             // The last line leaves the command line.
-            const std::string exit = ComposeLine(state.CommandCatalogue[CatalogueKey::EXIT_CLI],
-                                                 LineEnding::CrLf);
+            const std::string exit =
+                ComposeLine(state.CommandCatalogue[CatalogueKey::EXIT_CLI], LineEnding::CrLf);
             if (LineOf(state).writtenSinceRead() != exit) std::abort();
             break;
         }

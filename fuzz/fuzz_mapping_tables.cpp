@@ -64,9 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t start = 0;
     while (start <= listing.size()) {
         const std::size_t end = listing.find('\n', start);
-        const std::string_view line =
-            listing.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                                : end - start);
+        const std::string_view line = listing.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (const std::optional<std::string> entry = TreatMappingLine(line)) {
             checkEntry(*entry, listing);
         }

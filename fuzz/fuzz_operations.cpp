@@ -45,8 +45,8 @@ void checkSwitch(SessionState& state, const FuzzView& view, ModeSwitchResult res
         case ModeSwitchResult::Switched: {
             if (state.KeepTrying != 1) std::abort();
             // A switch ends by leaving the command line after a bare prompt.
-            const std::string exit = ComposeLine(state.CommandCatalogue[CatalogueKey::EXIT_CLI],
-                                                 LineEnding::BlankCrLf);
+            const std::string exit =
+                ComposeLine(state.CommandCatalogue[CatalogueKey::EXIT_CLI], LineEnding::BlankCrLf);
             if (!LineOf(state).writtenSinceRead().ends_with(exit)) std::abort();
             break;
         }
@@ -139,4 +139,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (state.ReplyBuffer.size() > state.DrainLimit) std::abort();
     return 0;
 }
-

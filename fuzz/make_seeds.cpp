@@ -32,7 +32,7 @@ using namespace cofralin::fuzzing;
 namespace {
 
 class RouterModelLine final : public SerialLine {
-public:
+  public:
     explicit RouterModelLine(const SimulatorOptions& options) : router_(options) {}
     bool isOpen() const override { return true; }
     bool write(std::string_view bytes) override {
@@ -51,7 +51,7 @@ public:
     const std::string& transcript() const { return transcript_; }
     Q73Router& router() { return router_; }
 
-private:
+  private:
     Q73Router router_;
     std::string pending_;
     std::size_t next_ = 0;
@@ -63,8 +63,8 @@ std::filesystem::path corpus;
 void writeSeed(const std::string& target, const std::string& name, std::string_view bytes) {
     const std::filesystem::path folder = corpus / target;
     std::filesystem::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary).write(bytes.data(),
-                                                         static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(folder / name, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Runs `procedure` on a session over the router model; the seed is `options`
@@ -206,7 +206,8 @@ int main(int argc, char** argv) {
               std::string(1, static_cast<char>(0x80 | 19)) + listingOf(single, "show vc internet"));
     writeSeed("fuzz_mode_switch", "dhcp_listing",
               std::string(1, static_cast<char>(0x80 | 19)) + listingOf(multi, "show dhcp server"));
-    writeSeed("fuzz_mode_switch", "typed", std::string(1, '\x53') + "192.168.1.194/26\n255.255.255.192");
+    writeSeed("fuzz_mode_switch", "typed",
+              std::string(1, '\x53') + "192.168.1.194/26\n255.255.255.192");
 
     writeSeed("fuzz_version_compare", "system_listing", listingOf(single, "show system"));
     writeSeed("fuzz_version_compare", "two_versions", "1.5.10\n1.5.09");

@@ -46,27 +46,42 @@ enum class Procedure { Connection, EnsureLogin, SinglePc, MultiPc, Refresh, Add,
 
 std::string FaultName(Fault fault) {
     switch (fault) {
-        case Fault::Silent: return "Silent";
-        case Fault::Chatter: return "Chatter";
-        case Fault::Garbage: return "Garbage";
-        case Fault::ZeroBytes: return "ZeroBytes";
-        case Fault::Hangup: return "Hangup";
-        case Fault::Slow: return "Slow";
-        case Fault::SlowerThanQuiet: return "SlowerThanQuiet";
+        case Fault::Silent:
+            return "Silent";
+        case Fault::Chatter:
+            return "Chatter";
+        case Fault::Garbage:
+            return "Garbage";
+        case Fault::ZeroBytes:
+            return "ZeroBytes";
+        case Fault::Hangup:
+            return "Hangup";
+        case Fault::Slow:
+            return "Slow";
+        case Fault::SlowerThanQuiet:
+            return "SlowerThanQuiet";
     }
     return "?";
 }
 
 std::string ProcedureName(Procedure procedure) {
     switch (procedure) {
-        case Procedure::Connection: return "Connection";
-        case Procedure::EnsureLogin: return "EnsureLogin";
-        case Procedure::SinglePc: return "SinglePc";
-        case Procedure::MultiPc: return "MultiPc";
-        case Procedure::Refresh: return "Refresh";
-        case Procedure::Add: return "Add";
-        case Procedure::Delete: return "Delete";
-        case Procedure::Update: return "Update";
+        case Procedure::Connection:
+            return "Connection";
+        case Procedure::EnsureLogin:
+            return "EnsureLogin";
+        case Procedure::SinglePc:
+            return "SinglePc";
+        case Procedure::MultiPc:
+            return "MultiPc";
+        case Procedure::Refresh:
+            return "Refresh";
+        case Procedure::Add:
+            return "Add";
+        case Procedure::Delete:
+            return "Delete";
+        case Procedure::Update:
+            return "Update";
     }
     return "?";
 }
@@ -141,9 +156,9 @@ SimulatorOptions RouterFor(Procedure procedure, Fault fault) {
 
 // What a run of a procedure came to, in the terms the checks need.
 struct RunResult {
-    bool succeeded = false;     // the procedure's own success
-    bool switched = false;      // a mode switch reported as done
-    bool toldSilent = false;    // the user was told that the router does not answer
+    bool succeeded = false;   // the procedure's own success
+    bool switched = false;    // a mode switch reported as done
+    bool toldSilent = false;  // the user was told that the router does not answer
     Clock::duration elapsed{};
 };
 
@@ -381,8 +396,8 @@ INSTANTIATE_TEST_SUITE_P(
                                          Fault::SlowerThanQuiet),
                        ::testing::Values(Procedure::Connection, Procedure::EnsureLogin,
                                          Procedure::SinglePc, Procedure::MultiPc,
-                                         Procedure::Refresh, Procedure::Add,
-                                         Procedure::Delete, Procedure::Update)),
+                                         Procedure::Refresh, Procedure::Add, Procedure::Delete,
+                                         Procedure::Update)),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
         return FaultName(std::get<0>(info.param)) + "_" + ProcedureName(std::get<1>(info.param));
     });
