@@ -54,6 +54,25 @@ void tellPortClosed(RouterView& view) {
     view.showMessage(std::string(kPortClosedText), std::string(kErrorCaption), MessageButtons::Ok);
 }
 
+// The start every operation shares: the port tested, then the log-in.
+// Done when the router's command line is open.
+PortsOutcome openCommandLine(Exchange& exchange, RouterView& view) {
+    if (!exchange.state().portOpen()) {
+        tellPortClosed(view);
+        return PortsOutcome::PortClosed;
+    }
+    switch (EnsureLogin(exchange, true)) {
+        case LoginOutcome::LoggedIn:
+            return PortsOutcome::Done;
+        case LoginOutcome::Abandoned:
+            return PortsOutcome::Abandoned;
+        case LoginOutcome::NoAnswer:
+            break;
+    }
+    tellRouterSilent(view);
+    return PortsOutcome::NoAnswer;
+}
+
 // The wait that ends an add or a delete: drain first, show every reply.
 bool awaitPromptAfterCommands(Exchange& exchange) {
     return exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&exchange] { exchange.ShowReply(); });
@@ -126,18 +145,9 @@ PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view) {
     view.clearList(ports_ids::kTcpList);
     view.enableControl(ports_ids::kDelete, false);
     state.ReplyBuffer.clear();
-    if (!state.portOpen()) {
-        tellPortClosed(view);
-        return PortsOutcome::PortClosed;
-    }
-    switch (EnsureLogin(exchange, true)) {
-        case LoginOutcome::LoggedIn:
-            break;
-        case LoginOutcome::Abandoned:
-            return PortsOutcome::Abandoned;
-        case LoginOutcome::NoAnswer:
-            tellRouterSilent(view);
-            return PortsOutcome::NoAnswer;
+    if (const PortsOutcome opened = openCommandLine(exchange, view);
+        opened != PortsOutcome::Done) {
+        return opened;
     }
 
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -166,7 +176,6 @@ PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view) {
 }
 
 PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTexts& texts) {
-    SessionState& state = exchange.state();
     const bool noAddress = texts.PrivateAddressText == kNoPrivateAddress;
     if (texts.PublicPortText.empty() || noAddress) {
         if (noAddress) {
@@ -196,24 +205,10 @@ PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTe
     const std::string& privatePort =
         texts.PrivatePortText.empty() ? texts.PublicPortText : texts.PrivatePortText;
 
-    PortsOutcome outcome = PortsOutcome::Done;
-    if (!state.portOpen()) {
-        tellPortClosed(view);
-        outcome = PortsOutcome::PortClosed;
-    } else {
-        // Runs with the KeepTrying that the last operation left: after a
-        // cancelled password prompt nothing is sent until the refresh logs in.
-        switch (EnsureLogin(exchange, true)) {
-            case LoginOutcome::LoggedIn:
-                break;
-            case LoginOutcome::Abandoned:
-                outcome = PortsOutcome::Abandoned;
-                break;
-            case LoginOutcome::NoAnswer:
-                tellRouterSilent(view);
-                return PortsOutcome::NoAnswer;
-        }
-    }
+    // Runs with the KeepTrying that the last operation left: after a cancelled
+    // password prompt nothing is sent until the refresh logs in.
+    const PortsOutcome outcome = openCommandLine(exchange, view);
+    if (outcome == PortsOutcome::NoAnswer) return outcome;
     if (outcome == PortsOutcome::Done) {
         const CatalogueKey mapping =
             type == TrafficType::Tcp ? CatalogueKey::ADD_NAT_TCP : CatalogueKey::ADD_NAT_UDP;
@@ -263,18 +258,9 @@ PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
     const BusyCursor busy(view);
     state.KeepTrying = 1;
     state.ReplyBuffer.clear();
-    if (!state.portOpen()) {
-        tellPortClosed(view);
-        return PortsOutcome::PortClosed;
-    }
-    switch (EnsureLogin(exchange, true)) {
-        case LoginOutcome::LoggedIn:
-            break;
-        case LoginOutcome::Abandoned:
-            return PortsOutcome::Abandoned;
-        case LoginOutcome::NoAnswer:
-            tellRouterSilent(view);
-            return PortsOutcome::NoAnswer;
+    if (const PortsOutcome opened = openCommandLine(exchange, view);
+        opened != PortsOutcome::Done) {
+        return opened;
     }
     exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);
     // The command already ends its line, so the router also gets a line of one blank.

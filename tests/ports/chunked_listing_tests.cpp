@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "chunked_line.h"
 #include "port_mappings.h"
 #include "ports_test_view.h"
 #include "serial_line.h"
@@ -18,32 +19,7 @@ namespace {
 
 using testing::PortsTestView;
 
-// Gives its chunks byte by byte; the end of each chunk reads as the quiet time.
-class ChunkedLine final : public SerialLine {
-  public:
-    explicit ChunkedLine(std::deque<std::string> chunks) : chunks_(std::move(chunks)) {}
-
-    bool isOpen() const override { return true; }
-    bool write(std::string_view bytes) override {
-        written += bytes;
-        return true;
-    }
-    std::optional<char> readByte() override {
-        if (chunks_.empty()) return std::nullopt;
-        if (chunks_.front().empty()) {
-            chunks_.pop_front();
-            return std::nullopt;
-        }
-        const char byte = chunks_.front().front();
-        chunks_.front().erase(0, 1);
-        return byte;
-    }
-
-    std::string written;
-
-  private:
-    std::deque<std::string> chunks_;
-};
+using testing::ChunkedLine;
 
 TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
     const std::string prompt = "\r\nZarn-DSL>";

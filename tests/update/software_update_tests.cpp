@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "chunked_line.h"
 #include "simulator_session.h"
 #include "software_update.h"
 #include "stand_in_program.h"
@@ -19,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::ChunkedLine;
 using testing::ScriptedView;
 using testing::SimulatorSession;
 using testing::ReadRecord;
@@ -242,31 +244,6 @@ TEST_F(SoftwareUpdate, ARouterThatHangsUpInTheListingGetsNoExit) {
     expectButtonCycle();
 }
 
-// A line that gives fixed chunks byte by byte, each followed by a quiet time,
-// whatever is written: the router's answers split exactly where a test wants.
-class ChunkedLine final : public SerialLine {
-public:
-    explicit ChunkedLine(std::deque<std::string> chunks) : chunks_(std::move(chunks)) {}
-    bool isOpen() const override { return true; }
-    bool write(std::string_view bytes) override {
-        written += bytes;
-        return true;
-    }
-    std::optional<char> readByte() override {
-        if (chunks_.empty()) return std::nullopt;
-        if (chunks_.front().empty()) {
-            chunks_.pop_front();
-            return std::nullopt;
-        }
-        const char byte = chunks_.front().front();
-        chunks_.front().erase(0, 1);
-        return byte;
-    }
-    std::string written;
-
-private:
-    std::deque<std::string> chunks_;
-};
 
 TEST_F(SoftwareUpdate, ALabelAndItsVersionInTwoDrainsStillGiveTheWholeVersion) {
     const std::string prompt(kCliPrompt);
