@@ -10,7 +10,7 @@ build=build/default
 device_link="$build/run/q73sim-com1"
 "$build/sim/q73sim" --link "$device_link" --pace "$@" > "$build/q73sim.out" &
 sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$device_link" ] && break; sleep 0.1; done
 cd "$build/run"
 COFRALIN_COM1="$PWD/q73sim-com1" ./cofralin
