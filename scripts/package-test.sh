@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, installs it, and checks that
-# the installed program starts from its desktop entry's folder and connects to
-# the router simulator: under Xvfb a key press picks COM1: in the port
-# selector, and the simulator must then receive the connection's lines.
+# the installed program starts from its desktop entry's folder and drives the
+# installed router simulator: under Xvfb, key presses and a click pick COM1:,
+# confirm the connection and switch to multi-PC mode, and the simulator must
+# receive the lines of each step.
 set -euo pipefail
 build=${1:?usage: package-test.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
@@ -25,9 +26,11 @@ test -f "$share/CONFIG.TXT" && test -f "$share/ayuda.html" && test -x "$share/q7
 sim_pid=$!
 for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
 
-Xvfb :73 -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+# Xvfb picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=:73
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
 
 (cd "$share" && COFRALIN_COM1="$work/com1" exec /usr/bin/cofralin 2>/dev/null) &
@@ -41,16 +44,48 @@ done
 [ -n "$window" ] || { echo "the main window did not show"; exit 1; }
 echo "main window shown"
 
+# Waits until the simulator has received TEXT (a grep pattern) COUNT times.
+await_received() {
+  local pattern=$1 count=${2:-1}
+  for _ in $(seq 200); do
+    local seen
+    seen=$(grep -a -c -- "$pattern" "$work/received" 2>/dev/null || true)
+    [ "${seen:-0}" -ge "$count" ] && return 0
+    sleep 0.1
+  done
+  echo "the simulator never received '$pattern' ($count times); it received:"
+  od -c "$work/received" 2>/dev/null | tail -20
+  return 1
+}
+# Gives the keyboard to the window named NAME and presses KEY.
+press() {
+  local target
+  for _ in $(seq 100); do
+    target=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
+    [ -n "$target" ] && break
+    sleep 0.1
+  done
+  [ -n "$target" ] || { echo "no window named '$1'"; return 1; }
+  xdotool windowfocus --sync "$target" 2>/dev/null || xdotool windowfocus "$target"
+  xdotool key "$2"
+}
+
 # The port selector has the focus at start: one key press picks COM1:.
-xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-xdotool key --window "$window" Down
-for _ in $(seq 150); do
-  if grep -q "show dhcp server" "$work/received" 2>/dev/null && \
-     grep -q $'exit\r' "$work/received" 2>/dev/null; then
-    echo "the installed program connected to the simulator"
-    exit 0
-  fi
-  sleep 0.1
-done
-echo "the simulator received:"; od -c "$work/received" 2>/dev/null | head -20
-exit 1
+press 'Q73 ADSL Zarn Router 1.5.1' Down
+await_received 'show dhcp server'
+await_received $'exit *\r$' 1
+echo "the installed program connected to the simulator"
+
+# OK in "Comunicación" (it has the focus once the outcome shows), then a click
+# on "Multipuesto"; the dialog's opening reads the router, then OK switches.
+sleep 0.5
+press 'Comunicación' Return
+xdotool mousemove --window "$window" 175 124 click 1
+await_received 'show vc internet' 2
+await_received $'exit *\r$' 2
+sleep 0.5
+press 'Multipuesto' Return
+await_received 'capture text_file filtro'
+await_received 'set dhcp mode disable'
+await_received $'exit *\r$' 3
+echo "the installed program switched the simulated router to multi-PC mode"
