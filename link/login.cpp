@@ -67,23 +67,15 @@ void createInternetCircuit(Exchange& exchange) {
 ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
     RouterView& view = exchange.view();
     SessionState& state = exchange.state();
-    switch (outcome) {
-        case ConnectionOutcome::Connected:
-            view.setStatusText(std::string(kConnectedText));
-            view.enableControl(connect_ids::kOk, true);
-            break;
-        case ConnectionOutcome::NoAnswer:
-            state.SinglePcActive = 0;
-            state.MultiPcActive = 0;
-            view.setStatusText(std::string(kNoAnswerText));
-            view.enableControl(connect_ids::kCancel, true);
-            break;
-        case ConnectionOutcome::WrongPassword:
-            state.SinglePcActive = 0;
-            state.MultiPcActive = 0;
-            view.setStatusText(std::string(kWrongPasswordText));
-            view.enableControl(connect_ids::kCancel, true);
-            break;
+    if (outcome == ConnectionOutcome::Connected) {
+        view.setStatusText(std::string(kConnectedText));
+        view.enableControl(connect_ids::kOk, true);
+    } else {
+        state.SinglePcActive = 0;
+        state.MultiPcActive = 0;
+        view.setStatusText(std::string(outcome == ConnectionOutcome::NoAnswer ? kNoAnswerText
+                                                                              : kWrongPasswordText));
+        view.enableControl(connect_ids::kCancel, true);
     }
     view.setBusy(false);
     return outcome;
