@@ -38,7 +38,7 @@ struct LineCounts {
 };
 
 class CountingSerialLine final : public SerialLine {
-  public:
+public:
     explicit CountingSerialLine(std::unique_ptr<SerialLine> inner) : inner_(std::move(inner)) {}
 
     bool isOpen() const override { return inner_ && inner_->isOpen(); }
@@ -67,7 +67,7 @@ class CountingSerialLine final : public SerialLine {
 
     const LineCounts& counts() const { return counts_; }
 
-  private:
+private:
     using Clock = std::chrono::steady_clock;
 
     std::unique_ptr<SerialLine> inner_;

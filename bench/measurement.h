@@ -39,11 +39,11 @@ struct Sample {
 
 // Marks the start of an operation; sample() gives what passed since.
 class Stopwatch {
-  public:
+public:
     explicit Stopwatch(const CountingSerialLine& line);
     Sample sample() const;
 
-  private:
+private:
     const CountingSerialLine& line_;
     LineCounts startCounts_;
     std::chrono::nanoseconds startCpu_;

@@ -22,7 +22,7 @@ using testing::PtyPair;
 using testing::ScriptedView;
 
 class CountedExchange : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         auto device = std::make_unique<TermiosSerialLine>();
         ASSERT_TRUE(device->open(pty_.path()).opened);

@@ -33,7 +33,7 @@ using testing::ScriptedView;
 
 // A fresh simulated router behind a counted serial line, with the shipped catalogue.
 class BenchSession {
-  public:
+public:
     explicit BenchSession(SimulatorOptions options) : simulator_(paced(std::move(options))) {
         state.DefaultPassword = std::string(kBuiltInPassword);
     }
@@ -71,7 +71,7 @@ class BenchSession {
 
     SessionState state;
 
-  private:
+private:
     static SimulatorOptions paced(SimulatorOptions options) {
         options.pace = true;
         return options;
@@ -217,7 +217,7 @@ std::optional<std::vector<Sample>> singlePcDialog(BenchSession& session) {
 
 // Notes what the run had cost when the outcome message came up.
 class MessageTimingView : public ScriptedView {
-  public:
+public:
     const Stopwatch* watch = nullptr;
     std::optional<Sample> atMessage;
 

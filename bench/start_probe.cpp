@@ -44,7 +44,7 @@ double median(std::vector<double> values) {
 
 // Ends the loop once the watched window's first paint event has been handled.
 class FirstPaint : public QObject {
-  public:
+public:
     explicit FirstPaint(QEventLoop& loop) : loop_(loop) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         // quit() takes effect after this event, so the paint itself is counted.
@@ -56,7 +56,7 @@ class FirstPaint : public QObject {
     }
     bool seen = false;
 
-  private:
+private:
     QEventLoop& loop_;
 };
 

@@ -34,7 +34,7 @@ inline bool ToldRouterSilent(std::string_view text) {
 }
 
 class FuzzView final : public PortsView {
-  public:
+public:
     // How many typed passwords the user gives before cancelling the prompt.
     int passwordsToType = 0;
     std::string typedPassword{kBuiltInPassword};
@@ -96,7 +96,7 @@ class FuzzView final : public PortsView {
         return id == ports_ids::kTcp ? tcpChecked : id == ports_ids::kUdp && udpChecked;
     }
 
-  private:
+private:
     std::vector<std::string>& list(int id) { return id == ports_ids::kTcpList ? tcpList : udpList; }
 };
 

@@ -32,7 +32,7 @@ using namespace cofralin::fuzzing;
 namespace {
 
 class RouterModelLine final : public SerialLine {
-  public:
+public:
     explicit RouterModelLine(const SimulatorOptions& options) : router_(options) {}
     bool isOpen() const override { return true; }
     bool write(std::string_view bytes) override {
@@ -51,7 +51,7 @@ class RouterModelLine final : public SerialLine {
     const std::string& transcript() const { return transcript_; }
     Q73Router& router() { return router_; }
 
-  private:
+private:
     Q73Router router_;
     std::string pending_;
     std::size_t next_ = 0;

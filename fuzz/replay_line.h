@@ -25,7 +25,7 @@ namespace cofralin::fuzzing {
 struct ReplayEnded {};
 
 class ReplayLine final : public SerialLine {
-  public:
+public:
     static constexpr unsigned char kQuietMark = 0xFF;
     // More than the connection's 60 silent passes, so that its own limit is met.
     static constexpr std::size_t kQuietReadsAfterEnd = 256;
@@ -57,7 +57,7 @@ class ReplayLine final : public SerialLine {
     // Everything written after the last read.
     const std::string& writtenSinceRead() const { return sinceRead_; }
 
-  private:
+private:
     std::string_view replies_;
     std::size_t next_ = 0;
     std::size_t writes_ = 0;

@@ -64,7 +64,7 @@ std::string Utf8ToLatin1(std::string_view text) {
                 code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
             }
         }
-        bytes.push_back(lead < 0x80 ? static_cast<char>(lead)
+        bytes.push_back(lead < 0x80                     ? static_cast<char>(lead)
                         : (length == 2 && code <= 0xFF) ? static_cast<char>(code)
                                                         : '?');
         i += length;

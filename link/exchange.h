@@ -34,9 +34,9 @@ enum class LineEnding { BlankCrLf, CrLf };
 std::string ReplaceAll(std::string_view text, std::string_view token, std::string_view replacement);
 
 // The value followed by " \r\n" or "\r\n", then each token replaced in the order given.
-std::string ComposeLine(std::string_view value, LineEnding ending,
-                        std::initializer_list<std::pair<std::string_view, std::string_view>>
-                            substitutions = {});
+std::string ComposeLine(
+    std::string_view value, LineEnding ending,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {});
 
 // Router bytes as UTF-8 text for the screen.
 std::string Latin1ToUtf8(std::string_view bytes);
@@ -65,9 +65,9 @@ public:
 
     void SendLine(std::string_view text);
     // A catalogue entry with its ending and substitutions.
-    void SendCatalogueLine(CatalogueKey key, LineEnding ending,
-                           std::initializer_list<std::pair<std::string_view, std::string_view>>
-                               substitutions = {});
+    void SendCatalogueLine(
+        CatalogueKey key, LineEnding ending,
+        std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {});
     std::size_t DrainReply();
     bool ReplyContains(std::string_view text) const;
     bool ReplyIsPrompt() const;

@@ -73,8 +73,8 @@ ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
     } else {
         state.SinglePcActive = 0;
         state.MultiPcActive = 0;
-        view.setStatusText(std::string(outcome == ConnectionOutcome::NoAnswer ? kNoAnswerText
-                                                                              : kWrongPasswordText));
+        view.setStatusText(std::string(
+            outcome == ConnectionOutcome::NoAnswer ? kNoAnswerText : kWrongPasswordText));
         view.enableControl(connect_ids::kCancel, true);
     }
     view.setBusy(false);

@@ -33,8 +33,10 @@ inline constexpr int kProgress = 1006;
 inline constexpr int kStatus = 1007;
 }  // namespace connect_ids
 
-inline constexpr std::string_view kConnectedText = "Conexión establecida.\nPulse OK para continuar.";
-inline constexpr std::string_view kNoAnswerText = "El Router no responde.\nPulse CANCEL para continuar.";
+inline constexpr std::string_view kConnectedText =
+    "Conexión establecida.\nPulse OK para continuar.";
+inline constexpr std::string_view kNoAnswerText =
+    "El Router no responde.\nPulse CANCEL para continuar.";
 inline constexpr std::string_view kWrongPasswordText =
     "La password no es correcta.\nPulse CANCEL para continuar.";
 // What an operation tells the user when a wait for the prompt gave up.

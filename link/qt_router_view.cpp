@@ -17,7 +17,9 @@ namespace cofralin {
 
 namespace {
 
-QString toQt(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString toQt(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 std::string fromQt(const QString& text) { return text.toUtf8().toStdString(); }
 

@@ -18,9 +18,9 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
         return false;
     }
     if (result.settingsError) {
-        view.showMessage("SetCommState failed with error " +
-                             std::to_string(*result.settingsError) + ".\n",
-                         std::string(kApplicationTitle), MessageButtons::Ok);
+        view.showMessage(
+            "SetCommState failed with error " + std::to_string(*result.settingsError) + ".\n",
+            std::string(kApplicationTitle), MessageButtons::Ok);
     }
     state.RouterPort = std::move(line);
     return true;

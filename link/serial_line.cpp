@@ -1,12 +1,13 @@
 #include "serial_line.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace cofralin {
 

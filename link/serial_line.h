@@ -14,11 +14,12 @@
 //   write      all bytes, giving up after 10 ms a byte plus 100 ms
 //   readByte   one byte, or nothing after 110 ms of silence or on a read error
 
+#include <termios.h>
+
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <termios.h>
 #include <vector>
 
 namespace cofralin {

@@ -17,7 +17,7 @@ class IpAddressEdit : public QFrame {
     // Lets views reach the address by the generic "text" property.
     Q_PROPERTY(QString text READ text WRITE setText)
 
-  public:
+public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
 
     // The whole address "a.b.c.d"; a blank field reads as 0.
@@ -33,13 +33,13 @@ class IpAddressEdit : public QFrame {
     // The number field `index` (0 to 3), for tests and focus handling.
     QLineEdit* field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
 
-  signals:
+signals:
     void fieldChanged();
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void onFieldEdited(int index);
     int indexOf(const QObject* object) const;
 

@@ -21,20 +21,20 @@ class QtRouterView;
 class CMultiPcDlg final : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit CMultiPcDlg(SessionState& state, QWidget* parent = nullptr);
     ~CMultiPcDlg() override;
 
     // How the switch ended; nothing when OK was never pressed.
     std::optional<ModeSwitchResult> switchResult() const { return result_; }
 
-  public slots:
+public slots:
     void reject() override;
 
-  protected:
+protected:
     void showEvent(QShowEvent* event) override;
 
-  private:
+private:
     void onOk();
 
     SessionState& state_;

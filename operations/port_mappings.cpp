@@ -89,13 +89,13 @@ TrafficType checkedTrafficType(PortsView& view) {
 
 // Restores the arrow cursor on every way out of an add or a delete.
 class BusyCursor {
-  public:
+public:
     explicit BusyCursor(RouterView& view) : view_(view) { view_.setBusy(true); }
     ~BusyCursor() { view_.setBusy(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-  private:
+private:
     RouterView& view_;
 };
 
@@ -145,8 +145,7 @@ PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view) {
     view.clearList(ports_ids::kTcpList);
     view.enableControl(ports_ids::kDelete, false);
     state.ReplyBuffer.clear();
-    if (const PortsOutcome opened = openCommandLine(exchange, view);
-        opened != PortsOutcome::Done) {
+    if (const PortsOutcome opened = openCommandLine(exchange, view); opened != PortsOutcome::Done) {
         return opened;
     }
 
@@ -258,8 +257,7 @@ PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
     const BusyCursor busy(view);
     state.KeepTrying = 1;
     state.ReplyBuffer.clear();
-    if (const PortsOutcome opened = openCommandLine(exchange, view);
-        opened != PortsOutcome::Done) {
+    if (const PortsOutcome opened = openCommandLine(exchange, view); opened != PortsOutcome::Done) {
         return opened;
     }
     exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);

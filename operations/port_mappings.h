@@ -63,7 +63,7 @@ inline constexpr ExchangeDisplay kPortsDisplay{false, false, false};
 // What the port procedures need of their dialog besides a router view. List
 // entries are router bytes, kept exactly as the router's line gave them.
 class PortsView : public RouterView {
-  public:
+public:
     virtual void clearList(int id) = 0;
     virtual void addListEntry(int id, const std::string& entry) = 0;
     // The selected entry of a list, or nothing when none is selected.

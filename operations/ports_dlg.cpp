@@ -25,7 +25,7 @@ constexpr qreal kListTabStop = 32 * 1.5;
 // Draws an entry with its tabs expanded at the lists' tab stops; the entry's
 // text keeps the tabs, which the delete needs to find the public port.
 class TabStopDelegate final : public QStyledItemDelegate {
-  public:
+public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

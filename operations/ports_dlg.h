@@ -33,17 +33,17 @@ class QtRouterView;
 class WrappingPushButton : public QPushButton {
     Q_OBJECT
 
-  public:
+public:
     explicit WrappingPushButton(QWidget* parent = nullptr);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
 class CPortsDlg final : public QDialog, public PortsView {
     Q_OBJECT
 
-  public:
+public:
     explicit CPortsDlg(SessionState& state, QWidget* parent = nullptr);
     ~CPortsDlg() override;
 
@@ -73,10 +73,10 @@ class CPortsDlg final : public QDialog, public PortsView {
     std::optional<std::string> selectedListEntry(int id) override;
     bool radioChecked(int id) override;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden);
     void startNewEntry();
     void onDeleteClicked();

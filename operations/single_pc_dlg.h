@@ -22,17 +22,17 @@ class QtRouterView;
 class CSinglePcDlg final : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit CSinglePcDlg(SessionState& state, QWidget* parent = nullptr);
     ~CSinglePcDlg() override;
 
     // How the switch ended; nothing when OK was never pressed.
     std::optional<ModeSwitchResult> switchResult() const { return result_; }
 
-  public slots:
+public slots:
     void reject() override;
 
-  private:
+private:
     void onOk();
 
     SessionState& state_;

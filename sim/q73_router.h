@@ -32,7 +32,7 @@ struct RouterOutput {
 };
 
 class Q73Router {
-  public:
+public:
     explicit Q73Router(const SimulatorOptions& options = {});
 
     // Empty when the byte makes the router send nothing.
@@ -47,7 +47,7 @@ class Q73Router {
     // Longest captured text file; further bytes are dropped.
     static constexpr std::size_t kCaptureLimit = 64 * 1024;
 
-  private:
+private:
     std::string endLine();
     std::string runCommand(const std::vector<std::string>& words, bool& noPrompt);
 

@@ -25,7 +25,7 @@
 namespace cofralin {
 
 class Q73Simulator {
-  public:
+public:
     explicit Q73Simulator(SimulatorOptions options = {});
     ~Q73Simulator();
     Q73Simulator(const Q73Simulator&) = delete;
@@ -56,7 +56,7 @@ class Q73Simulator {
 
     static constexpr std::chrono::nanoseconds kPacedByteTime{1041667};  // 10 bits at 9600 bit/s
 
-  private:
+private:
     void run();
     void serveInput(std::string_view bytes);
     void sendChatter();

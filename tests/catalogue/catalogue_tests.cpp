@@ -57,7 +57,9 @@ TEST_F(CatalogueFileTest, LastValueNeedsNoLineFeedAndKeepsItsBlanks) {
 TEST_F(CatalogueFileTest, BlankLinesAreSkippedOnlyWhereAKeyLineIsExpected) {
     // The empty line after SHOW_SYSTEM is its value; "show system" then is a
     // key line without a key name, which swallows SAVE_ALL as its value.
-    write("\n\nEXIT_CLI\nexit\n\n\nSHOW_SYSTEM\n\nshow system\nSAVE_ALL\nDOS_COMMAND\nq73upgrade COM\n");
+    write(
+        "\n\nEXIT_CLI\nexit\n\n\nSHOW_SYSTEM\n\nshow system\nSAVE_ALL\nDOS_COMMAND\nq73upgrade "
+        "COM\n");
     load();
     EXPECT_EQ(catalogue_[CatalogueKey::EXIT_CLI], "exit");
     EXPECT_EQ(catalogue_[CatalogueKey::SHOW_SYSTEM], "");
@@ -122,7 +124,8 @@ TEST_F(CatalogueFileTest, TheFileIsFoundWhateverTheCaseOfItsName) {
 TEST_F(CatalogueFileTest, AMissingFileIsReportedWithTheFixedMessage) {
     const CatalogueLoadResult result = load();
     EXPECT_EQ(result.status, CatalogueLoadResult::Status::FileMissing);
-    EXPECT_EQ(CatalogueFailureMessage(result), "No pudo abrirse el fichero de datos \"CONFIG.TXT\"");
+    EXPECT_EQ(CatalogueFailureMessage(result),
+              "No pudo abrirse el fichero de datos \"CONFIG.TXT\"");
 }
 
 TEST_F(CatalogueFileTest, AnOverLongLineRefusesTheWholeFileNamingTheLine) {

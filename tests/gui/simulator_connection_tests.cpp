@@ -46,8 +46,8 @@ Connection connectTo(SimulatorOptions options) {
             auto* dialog = qobject_cast<CConnectDlg*>(modal);
             if (!dialog || !dialog->outcome()) return false;
             seen.status = dialog->findChild<QLabel*>(QStringLiteral("idc_1007"))->text();
-            QAbstractButton* next = buttonOf(dialog, 1)->isEnabled() ? buttonOf(dialog, 1)
-                                                                     : buttonOf(dialog, 2);
+            QAbstractButton* next =
+                buttonOf(dialog, 1)->isEnabled() ? buttonOf(dialog, 1) : buttonOf(dialog, 2);
             next->click();
             return true;
         },
@@ -96,8 +96,7 @@ TEST(SimulatorConnectionTest, SilentRouterEndsNotConnected) {
     SimulatorOptions options;
     options.silent = true;
     const Connection seen = connectTo(options);
-    EXPECT_EQ(seen.status,
-              QStringLiteral("El Router no responde.\nPulse CANCEL para continuar."));
+    EXPECT_EQ(seen.status, QStringLiteral("El Router no responde.\nPulse CANCEL para continuar."));
     EXPECT_EQ(seen.lamp, 1011);
     EXPECT_FALSE(seen.singleChecked || seen.multiChecked);
     EXPECT_FALSE(seen.updateEnabled);

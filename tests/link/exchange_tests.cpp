@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -95,9 +94,7 @@ TEST_F(ExchangeOverPty, ZeroBytesVanishFromTheReplyAndTheLog) {
 
 TEST_F(ExchangeOverPty, TheLogKeepsEveryReplyInOrderAndNothingThatWasSent) {
     state_.LoggingEnabled = 1;
-    {
-        std::ofstream(state_.RunLogPath, std::ios::binary) << "earlier run|";
-    }
+    { std::ofstream(state_.RunLogPath, std::ios::binary) << "earlier run|"; }
     Exchange exchange(state_, view_, {});
     exchange.SendLine("show system \r\n");
     pty_.send("first|");
@@ -182,9 +179,9 @@ TEST(CommandLines, CatalogueLinesTakeTheirEndingThenTheSubstitutionsInOrder) {
     EXPECT_EQ(ComposeLine("save all", LineEnding::BlankCrLf), "save all \r\n");
     EXPECT_EQ(ComposeLine("save all", LineEnding::CrLf), "save all\r\n");
     EXPECT_EQ(ComposeLine("", LineEnding::CrLf), "\r\n");
-    EXPECT_EQ(ComposeLine("add a.a.a.a/m.m.m.m", LineEnding::CrLf,
-                          {{"a.a.a.a/m.m.m.m", "192.0.2.0/26"}}),
-              "add 192.0.2.0/26\r\n");
+    EXPECT_EQ(
+        ComposeLine("add a.a.a.a/m.m.m.m", LineEnding::CrLf, {{"a.a.a.a/m.m.m.m", "192.0.2.0/26"}}),
+        "add 192.0.2.0/26\r\n");
     EXPECT_EQ(ComposeLine("set a.a.a.a/m.m.m.m", LineEnding::BlankCrLf,
                           {{"a.a.a.a", "10.0.0.10"}, {"m.m.m.m", "255.255.255.248"}}),
               "set 10.0.0.10/255.255.255.248 \r\n");
@@ -198,8 +195,13 @@ TEST(CommandLines, CatalogueLinesTakeTheirEndingThenTheSubstitutionsInOrder) {
 
 TEST(CommandLines, RouterBytesAndTypedTextConvertBetweenLatin1AndUtf8) {
     EXPECT_EQ(Latin1ToUtf8("Versi\xf3n\r\n"), "Versi\xc3\xb3n\r\n");
-    EXPECT_EQ(Utf8ToLatin1("contrase\xc3\xb1" "a"), "contrase\xf1" "a");
-    EXPECT_EQ(Utf8ToLatin1("\xe2\x82\xac" "1"), "?1");
+    EXPECT_EQ(Utf8ToLatin1("contrase\xc3\xb1"
+                           "a"),
+              "contrase\xf1"
+              "a");
+    EXPECT_EQ(Utf8ToLatin1("\xe2\x82\xac"
+                           "1"),
+              "?1");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/file.h>
 #include <termios.h>
 

@@ -21,7 +21,7 @@
 namespace cofralin::testing {
 
 class ModalScript {
-  public:
+public:
     struct Step {
         std::function<bool(QWidget*)> ready;
         std::function<void(QWidget*)> act;
@@ -85,7 +85,7 @@ class ModalScript {
         });
     }
 
-  private:
+private:
     void poll() {
         if (steps_.empty()) return;
         QWidget* top = QApplication::activeModalWidget();

@@ -168,7 +168,7 @@ TEST_F(ModeWindows, MultiPcDialogEndsWithOkEvenWhenTheSwitchStops) {
 // --- The main window's mode radio buttons --------------------------------------
 
 class MainWindowModes : public ModeWindows {
-  protected:
+protected:
     // A connected main window whose connection found `single` / `multi`.
     void connectWith(CMainDlg& window, SessionState& state, int single, int multi) {
         state.SinglePcActive = single;

@@ -55,7 +55,7 @@ inline std::size_t ConfigureRouter(SimulatorSession& session,
 // echo: a blank line with the bare prompt, a listing command with its scripted
 // text, any other line with an empty answer and the prompt.
 class ScriptedRouter {
-  public:
+public:
     using Listing = std::function<std::string(const std::string& line)>;
 
     // The pair keeps its own slave open, so the master never sees a hang-up
@@ -76,7 +76,7 @@ class ScriptedRouter {
         return received_;
     }
 
-  private:
+private:
     void serve() {
         std::string pending;
         while (!stopping_) {

@@ -60,7 +60,7 @@ std::string okBytes(std::string_view stationLine = {},
 }
 
 class MultiPcSwitch : public ::testing::Test {
-  protected:
+protected:
     explicit MultiPcSwitch(SimulatorOptions options = {}) : session(options) {}
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
@@ -186,7 +186,7 @@ TEST_F(MultiPcSwitch, ClosedPortIsReportedAtOpeningAndAtOk) {
 }
 
 class MultiPcSwitchWithPassword : public MultiPcSwitch {
-  protected:
+protected:
     MultiPcSwitchWithPassword()
         : MultiPcSwitch([] {
               SimulatorOptions options;
@@ -213,7 +213,7 @@ TEST_F(MultiPcSwitchWithPassword, TypedPasswordLogsIn) {
 }
 
 class MultiPcSwitchSilent : public MultiPcSwitch {
-  protected:
+protected:
     MultiPcSwitchSilent()
         : MultiPcSwitch([] {
               SimulatorOptions options;
@@ -238,7 +238,7 @@ TEST_F(MultiPcSwitchSilent, OpeningAndOkGiveUpWithAMessage) {
 }
 
 class MultiPcSwitchHangUp : public MultiPcSwitch {
-  protected:
+protected:
     // Replies: the refused empty password, the accepted one, two nudges, the
     // "set adsl" answer, then the DHCP listing, cut off in its middle.
     MultiPcSwitchHangUp()

@@ -50,7 +50,7 @@ std::string configurationBytes() {
 }
 
 class SinglePcSwitch : public ::testing::Test {
-  protected:
+protected:
     explicit SinglePcSwitch(SimulatorOptions options = multiPcRouter()) : session(options) {}
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
@@ -207,7 +207,7 @@ TEST_F(SinglePcSwitch, UnusableManagementValuesAreRefusedBeforeAnyContact) {
 }
 
 class SinglePcSwitchWithoutCircuit : public SinglePcSwitch {
-  protected:
+protected:
     SinglePcSwitchWithoutCircuit()
         : SinglePcSwitch([] {
               SimulatorOptions options = multiPcRouter();
@@ -228,7 +228,7 @@ TEST_F(SinglePcSwitchWithoutCircuit, ListingWithoutAddressesStopsBeforeConfiguri
 }
 
 class SinglePcSwitchSilent : public SinglePcSwitch {
-  protected:
+protected:
     SinglePcSwitchSilent()
         : SinglePcSwitch([] {
               SimulatorOptions options = multiPcRouter();
@@ -252,7 +252,7 @@ TEST_F(SinglePcSwitchSilent, GivesUpWithinTheWaitLimitAndSendsOnlyNudges) {
 }
 
 class SinglePcSwitchHangUp : public SinglePcSwitch {
-  protected:
+protected:
     // Replies: the refused empty password, the accepted one, two nudges, the
     // "set adsl" answer, then the listing, cut off in its middle.
     SinglePcSwitchHangUp()

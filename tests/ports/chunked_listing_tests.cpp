@@ -55,7 +55,7 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
 
 // A router that logs in at once and then never answers again.
 class SilentAfterLogin : public ::testing::Test {
-  protected:
+protected:
     SilentAfterLogin() {
         auto line = std::make_unique<ChunkedLine>(std::deque<std::string>{"\r\nZarn-DSL>"});
         router = line.get();

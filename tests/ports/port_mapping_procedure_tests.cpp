@@ -52,7 +52,7 @@ std::vector<NatMapping> mappingsOf(const RouterConfig& config) {
 }
 
 class PortMappings : public ::testing::Test {
-  protected:
+protected:
     explicit PortMappings(SimulatorOptions options = withMappings()) : session(options) {}
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
@@ -289,7 +289,7 @@ TEST_F(PortMappings, DeleteWithNothingSelectedSendsNothing) {
 }
 
 class PortMappingsWrongPassword : public PortMappings {
-  protected:
+protected:
     static SimulatorOptions options() {
         SimulatorOptions options = withMappings();
         options.password = "secreto";

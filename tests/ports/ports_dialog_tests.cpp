@@ -42,7 +42,7 @@ T* control(QWidget& window, int id) {
 // window on top to be ready and then acts on it, queued so that the handler
 // it starts may open further windows.
 class ModalSteps {
-  public:
+public:
     using Ready = std::function<bool(QWidget*)>;
     using Act = std::function<void(QWidget*)>;
 
@@ -79,7 +79,7 @@ class ModalSteps {
 
     std::vector<QString> messages;
 
-  private:
+private:
     QTimer timer_;
     std::vector<std::pair<Ready, Act>> steps_;
 };
@@ -94,7 +94,7 @@ SimulatorOptions routerWithMappings() {
 }
 
 class PortsWindow : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         static int argc = 1;
         static char name[] = "ports_dialog_tests";

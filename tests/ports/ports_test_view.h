@@ -14,7 +14,7 @@
 namespace cofralin::testing {
 
 class PortsTestView : public ScriptedView, public PortsView {
-  public:
+public:
     std::map<int, std::vector<std::string>> lists;
     std::map<int, std::optional<std::string>> selections;
     std::map<int, bool> radios;

@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 // The slave side, opened and locked the way the program opens a serial port.
 class Port {
-  public:
+public:
     explicit Port(const std::string& path) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd_ >= 0 && (::ioctl(fd_, TIOCEXCL) != 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)) {
@@ -72,7 +72,7 @@ class Port {
     }
     bool lineGone = false;
 
-  private:
+private:
     int fd_ = -1;
 };
 

@@ -64,7 +64,9 @@ public:
     void enableControl(int id, bool on) override { enabled[id] = on; }
     void showControl(int id, bool on) override { shown[id] = on; }
 
-    std::string lastStatus() const { return statusTexts.empty() ? std::string() : statusTexts.back(); }
+    std::string lastStatus() const {
+        return statusTexts.empty() ? std::string() : statusTexts.back();
+    }
     bool isEnabled(int id) const {
         const auto found = enabled.find(id);
         return found != enabled.end() && found->second;

@@ -2,7 +2,6 @@
 // line, finding it, and starting a real stand-in that records what it got.
 
 #include <gtest/gtest.h>
-
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::PtyPair;
-using testing::ScriptedView;
 using testing::ReadRecord;
+using testing::ScriptedView;
 using testing::TempDir;
 using testing::WriteFile;
 using testing::WriteRecorder;
@@ -237,7 +236,8 @@ TEST_F(Handover, AProgramThatFailsToStartGetsThePortOpenedAgain) {
     state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
     const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
     EXPECT_FALSE(result.started);
-    EXPECT_EQ(result.errorText.rfind("No pudo iniciarse el programa de actualización \"up\"", 0), 0u)
+    EXPECT_EQ(result.errorText.rfind("No pudo iniciarse el programa de actualización \"up\"", 0),
+              0u)
         << result.errorText;
     ASSERT_TRUE(state.portOpen());
     EXPECT_EQ(state.PortName, "COM2:");

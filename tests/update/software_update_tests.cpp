@@ -21,9 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::ChunkedLine;
+using testing::ReadRecord;
 using testing::ScriptedView;
 using testing::SimulatorSession;
-using testing::ReadRecord;
 using testing::TempDir;
 using testing::WriteRecorder;
 using Strings = std::vector<std::string>;
@@ -58,11 +58,20 @@ std::string filled(std::string_view format, const std::string& shipped, const st
 
 // Logging in from the password state: the nudge, the built-in password, its
 // ending nudge, then one more pass to see the bare prompt.
-const std::string kLogin = "\r" "pelnotra" "\r" "\r" "\r";
-const std::string kListing = "set adsl open ansi \r\n" "show system \r\n";
+const std::string kLogin =
+    "\r"
+    "pelnotra"
+    "\r"
+    "\r"
+    "\r";
+const std::string kListing =
+    "set adsl open ansi \r\n"
+    "show system \r\n";
 // The drain-first wait for the end of the listing, then leaving the command line.
 const std::string kAfterListing = "\r\r";
-const std::string kLeave = "\r" "exit \r\n";
+const std::string kLeave =
+    "\r"
+    "exit \r\n";
 
 SimulatorOptions routerWithVersion(const std::string& version) {
     SimulatorOptions options;
@@ -171,7 +180,9 @@ TEST_F(SoftwareUpdate, AListingWithoutTheLabelOffersNothingEvenAfterAnEarlierRun
     EXPECT_EQ(view.messages[1].text, kVersionUnreadText);
     EXPECT_EQ(view.messages[1].caption, "Actualización");
     EXPECT_EQ(view.messages[1].buttons, MessageButtons::Ok);
-    const std::string both = firstRun + kLogin + "set adsl open ansi \r\n" "show dhcp server \r\n" +
+    const std::string both = firstRun + kLogin +
+                             "set adsl open ansi \r\n"
+                             "show dhcp server \r\n" +
                              kAfterListing + kLeave;
     EXPECT_EQ(session.receivedThrough(both), both);
     expectButtonCycle();
@@ -190,7 +201,12 @@ TEST_F(SoftwareUpdate, CancelledPasswordShowsNothingAndSendsNothingMore) {
     // The built-in password is refused; the pass that asked for the typed one
     // still sends its (empty) password and the nudge, then the run stops.
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(session.simulator.received(), "\r" "pelnotra" "\r" "\r" "\r");
+    EXPECT_EQ(session.simulator.received(),
+              "\r"
+              "pelnotra"
+              "\r"
+              "\r"
+              "\r");
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
     expectButtonCycle();
 }
@@ -244,7 +260,6 @@ TEST_F(SoftwareUpdate, ARouterThatHangsUpInTheListingGetsNoExit) {
     expectButtonCycle();
 }
 
-
 TEST_F(SoftwareUpdate, ALabelAndItsVersionInTwoDrainsStillGiveTheWholeVersion) {
     const std::string prompt(kCliPrompt);
     auto line = std::make_unique<ChunkedLine>(std::deque<std::string>{
@@ -295,7 +310,8 @@ TEST_F(SoftwareUpdate, AnUpgradeProgramThatIsMissingIsReportedAndTheRunEndsAsUsu
     EXPECT_EQ(run(session, {empty.path(), ""}), UpdateOutcome::Returned);
 
     ASSERT_EQ(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[1].text, "No se encuentra el programa de actualización \"q73upgrade\".");
+    EXPECT_EQ(view.messages[1].text,
+              "No se encuentra el programa de actualización \"q73upgrade\".");
     EXPECT_EQ(view.messages[1].caption, "Error");
     EXPECT_TRUE(session.state.portOpen());
     EXPECT_EQ(session.receivedThrough("exit \r\n"), kLogin + kListing + kAfterListing + kLeave);

@@ -34,8 +34,7 @@ private:
     std::filesystem::path path_;
 };
 
-inline void WriteFile(const std::filesystem::path& path, const std::string& text,
-                      bool executable) {
+inline void WriteFile(const std::filesystem::path& path, const std::string& text, bool executable) {
     std::ofstream(path) << text;
     ::chmod(path.c_str(), executable ? 0755 : 0644);
 }
@@ -47,10 +46,14 @@ inline void WriteRecorder(const std::filesystem::path& program, const std::files
     const std::string part = out.string() + ".part";
     WriteFile(program,
               "#!/bin/sh\n"
-              "if flock -n '" + device + "' true; then port=free; else port=held; fi\n"
-              "{ echo \"$port\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" + part +
+              "if flock -n '" +
+                  device +
+                  "' true; then port=free; else port=held; fi\n"
+                  "{ echo \"$port\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+                  part +
                   "'\n"
-                  "mv '" + part + "' '" + out.string() + "'\n",
+                  "mv '" +
+                  part + "' '" + out.string() + "'\n",
               true);
 }
 

@@ -70,9 +70,10 @@ TEST_F(UpdateWindow, AcceptingStartsTheUpgradeProgramAndEndsTheWindow) {
     const auto answering = answerMessage(QStringLiteral("Aceptar"), text);
     window->onUpdateClicked();
 
-    EXPECT_TRUE(text.startsWith(QStringLiteral("La versión actual del software (1.6.00)\nes más "
-                                               "nueva que la que tiene instalada el Router Q73 "
-                                               "(1.5.09).")))
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("La versión actual del software (1.6.00)\nes más "
+                                       "nueva que la que tiene instalada el Router Q73 "
+                                       "(1.5.09).")))
         << text.toStdString();
     EXPECT_EQ(testing::ReadRecord(record), (Strings{"free", "-p1", "--imagen", "q73-1.6.00.img"}));
     EXPECT_FALSE(state.portOpen());
