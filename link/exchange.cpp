@@ -1,7 +1,6 @@
 #include "exchange.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "run_log.h"
 
 namespace cofralin {
 
@@ -72,19 +71,6 @@ std::string Utf8ToLatin1(std::string_view text) {
     return bytes;
 }
 
-void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes) {
-    // Readable by others while the program runs; an unopenable log is ignored.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
 Exchange::Deadline::Deadline(std::chrono::milliseconds limit)
     : end_(std::chrono::steady_clock::now() + limit) {}
 
@@ -121,7 +107,7 @@ std::size_t Exchange::DrainReply() {
         }
     }
     if (display_.showsReplies) view_.setStatusText(Latin1ToUtf8(reply));
-    if (state_.LoggingEnabled == 1) AppendToRunLog(state_.RunLogPath, reply);
+    if (state_.LoggingEnabled == 1) LogReply(state_, reply);
     return reply.size();
 }
 

@@ -43,9 +43,6 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // Typed UTF-8 text as router bytes; characters beyond Latin-1 become "?".
 std::string Utf8ToLatin1(std::string_view text);
 
-// Appends router replies to the run log; opened only for the moment of the write.
-void AppendToRunLog(const std::filesystem::path& path, std::string_view bytes);
-
 // Which of its controls a dialog's copy of the exchange uses.
 struct ExchangeDisplay {
     bool hasProgressBar = false;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,10 @@ struct SessionState {
 
     int LoggingEnabled = 0;
     std::filesystem::path RunLogPath = "Router.log";
+    // Told, once per run, why the run log could not be written; the main
+    // window shows it. The drains go on without the log either way.
+    std::function<void(const std::string& message)> runLogFailed;
+    bool runLogFailureTold = false;
 
     ::cofralin::CommandCatalogue CommandCatalogue;
 

@@ -146,7 +146,9 @@ RouterConfig factoryConfig(const SimulatorOptions& options) {
 }  // namespace
 
 Q73Router::Q73Router(const SimulatorOptions& options)
-    : password_(options.password), loggedInAfterSetup_(options.loggedIn) {
+    : password_(options.password),
+      loggedInAfterSetup_(options.loggedIn),
+      echoPassword_(options.echoPassword) {
     state_.version = options.version;
     state_.running = factoryConfig(options);
     state_.saved = state_.running;
@@ -184,7 +186,8 @@ RouterOutput Q73Router::feedByte(char byte) {
     if (static_cast<unsigned char>(byte) < 0x20 && byte != '\t') return {};
     if (line_.size() >= kLineLimit) return {};
     line_ += byte;
-    return {std::string(1, state_.cli == CliState::Password ? '*' : byte), false};
+    const bool masked = state_.cli == CliState::Password && !echoPassword_;
+    return {std::string(1, masked ? '*' : byte), false};
 }
 
 std::string Q73Router::endLine() {

@@ -3,8 +3,9 @@
 // bytes out, no timing and no device.
 //
 // How it works: typed characters collect into a line and are echoed as they
-// arrive ("*" for each while a password is wanted); LF is ignored; CR ends the
-// line and produces the reply. At the prompt a blank line answers exactly
+// arrive ("*" for each while a password is wanted, or the password itself when
+// the options ask for it in clear); LF is ignored; CR ends the line and
+// produces the reply. At the prompt a blank line answers exactly
 // "\r\nZarn-DSL>"; a command answers "\r\n", its output lines and
 // "\r\nZarn-DSL>". Logged out, a line is a password: the right one answers the
 // prompt, anything else "\r\nLogin incorrect\r\nPassword: ". "exit" answers
@@ -64,6 +65,7 @@ private:
     RouterState state_;
     std::string password_;
     bool loggedInAfterSetup_ = false;
+    bool echoPassword_ = false;
     std::string line_;
     std::string captureName_;
     std::string captureText_;

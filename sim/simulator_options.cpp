@@ -48,6 +48,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.loggedIn = true;
         } else if (name == "--first-start") {
             options.firstStart = true;
+        } else if (name == "--echo-password") {
+            options.echoPassword = true;
         } else if (name == "--no-vc") {
             options.noVc = true;
         } else if (name == "--mode") {
@@ -124,6 +126,8 @@ Starting state:
   --password TEXT        the router password (default "pelnotra")
   --logged-in            start at the prompt, no password needed
   --first-start          ask "Quick Setup? [yes/no]: " until a line "no"
+  --echo-password        echo the characters of a password as typed instead
+                         of "*", as a careless router does
   --no-vc                the internet circuit is missing ("not in table")
   --mode single|multi    single: DHCP server enabled (default);
                          multi: DHCP server disabled, address translation on,

@@ -16,6 +16,7 @@ struct SimulatorOptions {
     std::string password = "pelnotra";
     bool loggedIn = false;                 // start at the prompt, no password needed
     bool firstStart = false;               // ask "Quick Setup?" until a line "no"
+    bool echoPassword = false;             // echo a password as typed, not as "*"
     bool noVc = false;                     // the internet circuit is missing
     StartMode mode = StartMode::SinglePc;  // single: DHCP server on; multi: off
     std::vector<NatMapping> mappings;      // preloaded static mappings

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "exchange.h"
@@ -267,6 +271,31 @@ TEST(EnsureLogin, ACancelledPromptAbandonsAndAStoppedFlagSendsNothing) {
     const std::size_t before = session.receivedThrough("never", 300ms).size();
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::Abandoned);
     EXPECT_EQ(session.receivedThrough("never", 300ms).size(), before);
+}
+
+TEST(EnsureLogin, ARouterThatEchoesPasswordsLeavesNoneInTheLog) {
+    SimulatorOptions options;
+    options.password = "secreto";
+    options.echoPassword = true;
+    testing::SimulatorSession session(options);
+    ASSERT_TRUE(session.start());
+    session.state.KeepTrying = 1;
+    session.state.LoggingEnabled = 1;
+    session.state.RunLogPath = ::testing::TempDir() + "cofralin-echo-" + std::to_string(::getpid());
+    std::filesystem::remove(session.state.RunLogPath);
+    session.view.passwords = {std::string("secreto")};
+    Exchange exchange(session.state, session.view, {});
+    EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::LoggedIn);
+
+    // The router saw both passwords and echoed them; the log holds asterisks.
+    EXPECT_NE(session.simulator.received().find("pelnotra\rsecreto\r\n"), std::string::npos);
+    std::ifstream in(session.state.RunLogPath, std::ios::binary);
+    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(session.state.RunLogPath);
+    EXPECT_EQ(log.find("pelnotra"), std::string::npos) << log;
+    EXPECT_EQ(log.find("secreto"), std::string::npos) << log;
+    EXPECT_NE(log.find("********\r\nLogin incorrect"), std::string::npos) << log;
+    EXPECT_NE(log.find("*******\r\nZarn-DSL>"), std::string::npos) << log;
 }
 
 TEST(EnsureLogin, ASilentRouterIsGivenUpAtTheWaitBound) {

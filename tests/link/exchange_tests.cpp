@@ -4,10 +4,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "exchange.h"
 #include "pty_pair.h"
@@ -56,9 +58,11 @@ TEST_F(ExchangeOverPty, ASilentRouterDrainsEmptyAfterOneQuietTime) {
     EXPECT_GE(waited, 110ms);
     EXPECT_LT(waited, 200ms);
     EXPECT_TRUE(state_.ReplyBuffer.empty());
-    // The log is created but gains nothing.
-    ASSERT_TRUE(fs::exists(state_.RunLogPath));
-    EXPECT_EQ(fs::file_size(state_.RunLogPath), 0u);
+    // The log is created, for its owner alone, but gains nothing.
+    struct stat info {};
+    ASSERT_EQ(::stat(state_.RunLogPath.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(info.st_size, 0);
 }
 
 TEST_F(ExchangeOverPty, OnlyTheExactPromptCountsAsThePrompt) {
@@ -103,10 +107,84 @@ TEST_F(ExchangeOverPty, TheLogKeepsEveryReplyInOrderAndNothingThatWasSent) {
     pty_.send("second\xe9|");
     exchange.DrainReply();
     EXPECT_EQ(readFile(state_.RunLogPath), "earlier run|first|second\xe9|");
-    // Others may read the log while the program runs.
+    // A log that was there keeps its own mode.
     struct stat info {};
     ASSERT_EQ(::stat(state_.RunLogPath.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IROTH, 0u);
+}
+
+TEST_F(ExchangeOverPty, PasswordsAreMaskedInTheLogButNotInTheReply) {
+    state_.LoggingEnabled = 1;
+    state_.DefaultPassword = "pelnotra";
+    state_.UserPassword = "aa\r\n";
+    Exchange exchange(state_, view_, {});
+    pty_.send("Password: pelnotra\r\nPassword: aaa\r\n");
+    exchange.DrainReply();
+    EXPECT_EQ(state_.ReplyBuffer, "Password: pelnotra\r\nPassword: aaa\r\n");
+    EXPECT_EQ(readFile(state_.RunLogPath), "Password: ********\r\nPassword: ***\r\n");
+}
+
+TEST_F(ExchangeOverPty, OnlyARegularFileTakesTheLogAndARefusalIsToldOnce) {
+    state_.LoggingEnabled = 1;
+    const fs::path folder = state_.RunLogPath.string() + ".d";
+    fs::create_directory(folder);
+    const fs::path target = folder / "target";
+    const fs::path absent = folder / "absent";
+    { std::ofstream(target, std::ios::binary) << "kept"; }
+    PtyPair device;
+    const fs::path log = folder / "Router.log";
+    const struct {
+        const char* what;
+        std::function<fs::path()> make;
+        std::string reason;
+    } cases[] = {
+        {"link to a file",
+         [&] {
+             fs::create_symlink(target, log);
+             return log;
+         },
+         "enlace"},
+        {"dangling link",
+         [&] {
+             fs::create_symlink(absent, log);
+             return log;
+         },
+         "enlace"},
+        {"link to a device",
+         [&] {
+             fs::create_symlink(device.path(), log);
+             return log;
+         },
+         "enlace"},
+        {"FIFO",
+         [&] {
+             ::mkfifo(log.c_str(), 0600);
+             return log;
+         },
+         "no es un fichero normal"},
+        {"device", [&] { return fs::path(device.path()); }, "no es un fichero normal"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(log);
+        state_.RunLogPath = c.make();
+        state_.runLogFailureTold = false;
+        std::vector<std::string> told;
+        state_.runLogFailed = [&](const std::string& message) { told.push_back(message); };
+        Exchange exchange(state_, view_, {});
+        const auto start = Clock::now();
+        for (int i = 0; i < 2; ++i) {
+            pty_.send("reply");
+            EXPECT_EQ(exchange.DrainReply(), 5u);
+        }
+        EXPECT_LT(Clock::now() - start, 1s);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find(c.reason), std::string::npos) << told[0];
+        EXPECT_EQ(readFile(target), "kept");
+        EXPECT_FALSE(fs::exists(absent));
+        EXPECT_EQ(device.received(50ms), "");
+    }
+    fs::remove_all(folder);
 }
 
 TEST_F(ExchangeOverPty, WithLoggingOffNoLogIsCreated) {

@@ -306,9 +306,10 @@ TEST(Q73RouterConfig, AcceptsTheWholeCatalogueAndTheFixedLines) {
 }
 
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
-    const CommandLine line = parseCommandLine(
-        {"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061", "--mapping",
-         "tcp:80:10.0.0.1:8080", "--version", "1.6.00", "--hangup-after", "3", "--link", "/tmp/x"});
+    const CommandLine line =
+        parseCommandLine({"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061",
+                          "--mapping", "tcp:80:10.0.0.1:8080", "--version", "1.6.00",
+                          "--hangup-after", "3", "--link", "/tmp/x", "--echo-password"});
     ASSERT_EQ(line.error, "");
     EXPECT_EQ(line.options.mode, StartMode::MultiPc);
     ASSERT_EQ(line.options.mappings.size(), 2u);
@@ -317,6 +318,7 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(line.options.version, "1.6.00");
     EXPECT_EQ(line.options.hangupAfter, 3);
     EXPECT_EQ(line.linkPath, "/tmp/x");
+    EXPECT_TRUE(line.options.echoPassword);
 
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--version", "1.6"},
