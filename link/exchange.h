@@ -69,6 +69,9 @@ public:
     bool ReplyContains(std::string_view text) const;
     bool ReplyIsPrompt() const;
     void ShowReply();
+    // The reply of the latest drain, as a copy; ClearReply empties it.
+    std::string LatestReply() const { return state_.ReplyBuffer; }
+    void ClearReply() { state_.ReplyBuffer.clear(); }
 
     // Repeats nudge and drain until the reply is exactly the prompt. `check`
     // runs on every fresh reply. Result: false when the wait gave up.

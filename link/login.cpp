@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "operation.h"
+
 namespace cofralin {
 
 namespace {
@@ -44,24 +46,83 @@ bool asksForPassword(const Exchange& exchange) {
     return exchange.ReplyContains("Login incorrect") && !exchange.ReplyContains("*");
 }
 
-void createInternetCircuit(Exchange& exchange) {
+// What a connection reads before it leaves the command line.
+enum class Phase { Done, NoAnswer, WrongPassword };
+
+// Nudges until a drained reply is exactly the prompt, answering "Quick Setup?"
+// and the password requests; the tests of each pass look at the reply of the
+// pass before.
+Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
     SessionState& state = exchange.state();
-    exchange.SendLine("add vc internet\r\n");
-    exchange.SendCatalogueLine(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-                               LineEnding::CrLf, {{"a.a.a.a/m.m.m.m", kCreationLanSubnet}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_MODE_SERVER, LineEnding::CrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_START, LineEnding::BlankCrLf,
-                               {{"a.a.a.a", kCreationPoolStart}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_ROUTER, LineEnding::BlankCrLf,
-                               {{"a.a.a.a", kCreationDefaultRouter}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_DNS, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_WIN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_LEASE, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_MODE_SERVER, LineEnding::CrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::CrLf);
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
-    state.SinglePcActive = 1;
-    state.MultiPcActive = 0;
+    int silentPasses = 0;
+    Exchange::Deadline deadline = exchange.startWait();
+    bool sawPrompt = false;
+    while (silentPasses < kSilentPassLimit && state.KeepTrying == 1) {
+        if (deadline.passed()) break;  // talking, but never the bare prompt
+        exchange.SendLine(kNudge);
+        if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
+        if (asksForPassword(exchange)) {
+            exchange.SendLine(passwords.next(exchange, deadline));
+            exchange.ClearReply();
+        }
+        const std::size_t length = exchange.DrainReply();
+        exchange.ShowReply();
+        ++silentPasses;
+        if (length > 1) silentPasses = 0;
+        if (exchange.ReplyIsPrompt()) {
+            sawPrompt = true;
+            break;
+        }
+    }
+    if (silentPasses != 0 || (!sawPrompt && state.KeepTrying == 1)) return Phase::NoAnswer;
+    return state.KeepTrying == 1 ? Phase::Done : Phase::WrongPassword;
+}
+
+// Lists the internet circuit and creates it when it is not in the table. The
+// creation ends with EXIT_CLI, after which the router asks for the password
+// again: the wait logs in anew with the password that worked, so that it can
+// see the bare prompt. `created` tells whether the circuit was created.
+Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
+    SessionState& state = exchange.state();
+    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
+    exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
+    PasswordChooser relogin(passwords.sentAny() ? passwords.last() : state.DefaultPassword);
+    Exchange::Deadline deadline = exchange.startWait();
+    exchange.ClearReply();
+    do {
+        if (deadline.passed()) return Phase::NoAnswer;
+        exchange.SendLine(kNudge);
+        exchange.DrainReply();
+        if (exchange.ReplyContains("not in table")) {
+            created = true;
+            for (const std::string& line : CircuitCreationLines(state.CommandCatalogue)) {
+                exchange.SendLine(line);
+            }
+            state.SinglePcActive = 1;
+            state.MultiPcActive = 0;
+        } else if (created && asksForPassword(exchange)) {
+            exchange.SendLine(relogin.next(exchange, deadline));
+            if (state.KeepTrying != 1) return Phase::WrongPassword;
+        }
+        exchange.ShowReply();
+    } while (!exchange.ReplyIsPrompt());
+    return Phase::Done;
+}
+
+// Reads the DHCP server setting: enabled is single-PC mode, disabled multi-PC.
+bool detectMode(Exchange& exchange) {
+    SessionState& state = exchange.state();
+    exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
+    return exchange.AwaitPrompt(AwaitOrder::NudgeFirst, [&] {
+        if (exchange.ReplyContains("ENABLED")) {
+            state.SinglePcActive = 1;
+            state.MultiPcActive = 0;
+        }
+        if (exchange.ReplyContains("DISABLED")) {
+            state.MultiPcActive = 1;
+            state.SinglePcActive = 0;
+        }
+    });
 }
 
 ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
@@ -77,8 +138,12 @@ ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
             outcome == ConnectionOutcome::NoAnswer ? kNoAnswerText : kWrongPasswordText));
         view.enableControl(connect_ids::kCancel, true);
     }
-    view.setBusy(false);
     return outcome;
+}
+
+ConnectionOutcome failure(Phase phase) {
+    return phase == Phase::NoAnswer ? ConnectionOutcome::NoAnswer
+                                    : ConnectionOutcome::WrongPassword;
 }
 
 }  // namespace
@@ -93,7 +158,7 @@ void RunPasswordPrompt(SessionState& state, RouterView& view) {
 
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
     SessionState& state = exchange.state();
-    state.ReplyBuffer.clear();
+    exchange.ClearReply();
     PasswordChooser passwords(state.DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     for (;;) {
@@ -102,7 +167,7 @@ LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
         exchange.DrainReply();
         if (asksForPassword(exchange)) {
             exchange.SendLine(passwords.next(exchange, deadline));
-            state.ReplyBuffer.clear();
+            exchange.ClearReply();
         }
         if (showReplies) exchange.ShowReply();
         exchange.SendLine(kNudge);
@@ -110,79 +175,34 @@ LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
     }
 }
 
-ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
-    SessionState& state = exchange.state();
-    RouterView& view = exchange.view();
+ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue) {
+    ConfigurationLines lines{"add vc internet\r\n"};
+    const ConfigurationLines dhcp =
+        DhcpServerLines(catalogue, LineEnding::CrLf,
+                        {kCreationLanSubnet, kCreationPoolStart, kCreationDefaultRouter});
+    lines.insert(lines.end(), dhcp.begin(), dhcp.end());
+    for (const CatalogueKey key :
+         {CatalogueKey::SET_DHCP_MODE_SERVER, CatalogueKey::SAVE_ALL, CatalogueKey::EXIT_CLI}) {
+        lines.push_back(CatalogueLine(catalogue, key, LineEnding::CrLf));
+    }
+    return lines;
+}
 
-    view.setBusy(true);
-    view.setProgress(0);
-    int silentPasses = 0;
+ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
+    const Operation run(exchange, RunStart{});
+    exchange.view().setProgress(0);
     // Cleared for every connection, so that each one detects the mode afresh.
     bool vcCreated = false;
-    state.ReplyBuffer.clear();
 
-    // Login phase: the tests of each pass look at the reply of the pass before.
-    PasswordChooser passwords(state.DefaultPassword);
-    Exchange::Deadline deadline = exchange.startWait();
-    bool sawPrompt = false;
-    while (silentPasses < kSilentPassLimit && state.KeepTrying == 1) {
-        if (deadline.passed()) break;  // talking, but never the bare prompt
-        exchange.SendLine(kNudge);
-        if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
-        if (asksForPassword(exchange)) {
-            exchange.SendLine(passwords.next(exchange, deadline));
-            state.ReplyBuffer.clear();
-        }
-        const std::size_t length = exchange.DrainReply();
-        exchange.ShowReply();
-        ++silentPasses;
-        if (length > 1) silentPasses = 0;
-        if (exchange.ReplyIsPrompt()) {
-            sawPrompt = true;
-            break;
-        }
+    PasswordChooser passwords(exchange.state().DefaultPassword);
+    if (const Phase login = logInPhase(exchange, passwords); login != Phase::Done) {
+        return finish(exchange, failure(login));
     }
-    if (silentPasses != 0 || (!sawPrompt && state.KeepTrying == 1)) {
-        return finish(exchange, ConnectionOutcome::NoAnswer);
+    if (const Phase circuit = circuitPhase(exchange, passwords, vcCreated);
+        circuit != Phase::Done) {
+        return finish(exchange, failure(circuit));
     }
-    if (state.KeepTrying != 1) return finish(exchange, ConnectionOutcome::WrongPassword);
-
-    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    // The creation ends with EXIT_CLI, after which the router asks for the
-    // password again: the wait logs in anew with the password that worked, so
-    // that it can see the bare prompt.
-    PasswordChooser relogin(passwords.sentAny() ? passwords.last() : state.DefaultPassword);
-    deadline = exchange.startWait();
-    state.ReplyBuffer.clear();
-    do {
-        if (deadline.passed()) return finish(exchange, ConnectionOutcome::NoAnswer);
-        exchange.SendLine(kNudge);
-        exchange.DrainReply();
-        if (exchange.ReplyContains("not in table")) {
-            vcCreated = true;
-            createInternetCircuit(exchange);
-        } else if (vcCreated && asksForPassword(exchange)) {
-            exchange.SendLine(relogin.next(exchange, deadline));
-            if (state.KeepTrying != 1) return finish(exchange, ConnectionOutcome::WrongPassword);
-        }
-        exchange.ShowReply();
-    } while (!exchange.ReplyIsPrompt());
-
-    if (!vcCreated) {
-        exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
-        const bool detected = exchange.AwaitPrompt(AwaitOrder::NudgeFirst, [&] {
-            if (exchange.ReplyContains("ENABLED")) {
-                state.SinglePcActive = 1;
-                state.MultiPcActive = 0;
-            }
-            if (exchange.ReplyContains("DISABLED")) {
-                state.MultiPcActive = 1;
-                state.SinglePcActive = 0;
-            }
-        });
-        if (!detected) return finish(exchange, ConnectionOutcome::NoAnswer);
-    }
+    if (!vcCreated && !detectMode(exchange)) return finish(exchange, ConnectionOutcome::NoAnswer);
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
     return finish(exchange, ConnectionOutcome::Connected);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "configuration_lines.h"
 #include "exchange.h"
 
 namespace cofralin {
@@ -62,6 +63,10 @@ enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword };
 // copy of the exchange (progress bar, no display of lines or replies). It
 // leaves the outcome text in the status and enables the one button to press.
 ConnectionOutcome RunConnectionProcedure(Exchange& exchange);
+
+// What the connection procedure sends to create the internet circuit in
+// single-PC form: the circuit, its LAN and DHCP server, save and exit.
+ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue);
 
 // The connection dialog's copy of the exchange.
 inline constexpr ExchangeDisplay kConnectDisplay{true, false, false};

@@ -3,7 +3,7 @@
 #include <climits>
 #include <utility>
 
-#include "exchange.h"
+#include "operation.h"
 
 namespace cofralin {
 
@@ -128,8 +128,16 @@ std::string UnusableValueText(std::string_view what, std::string_view value) {
            std::string(kNothingChanged);
 }
 
-void ShowErrorMessage(Exchange& exchange, std::string_view text) {
-    exchange.view().showMessage(std::string(text), "Error", MessageButtons::Ok);
+std::optional<ModeSwitchResult> LoginStop(LoginOutcome login) {
+    if (login == LoginOutcome::Abandoned) return ModeSwitchResult::Abandoned;
+    if (login == LoginOutcome::NoAnswer) return ModeSwitchResult::NoAnswer;
+    return std::nullopt;
+}
+
+ModeSwitchResult StopIncomplete(Operation& run, std::string_view why) {
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    run.ShowError(why);
+    return ModeSwitchResult::ListingIncomplete;
 }
 
 }  // namespace cofralin

@@ -15,7 +15,8 @@
 
 namespace cofralin {
 
-class Exchange;
+class Operation;
+enum class LoginOutcome;
 
 // How a mode switch ended. Only Switched means the router is now in the new
 // mode; the main window records the mode from this and nothing else.
@@ -90,7 +91,12 @@ inline std::optional<std::string> VcRemoteAddress(std::string_view dhcpRouter,
 std::string MissingLabelText(std::string_view label);
 std::string UnusableValueText(std::string_view what, std::string_view value);
 
-// Shows a message box with the caption "Error" through the exchange's view.
-void ShowErrorMessage(Exchange& exchange, std::string_view text);
+// How a switch stops at a log-in that did not open the command line; nothing
+// when it did.
+std::optional<ModeSwitchResult> LoginStop(LoginOutcome login);
+
+// The listing did not give what the configuration needs: leaves the command
+// line without having changed anything and tells why.
+ModeSwitchResult StopIncomplete(Operation& run, std::string_view why);
 
 }  // namespace cofralin

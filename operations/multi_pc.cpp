@@ -1,8 +1,10 @@
 #include "multi_pc.h"
 
 #include <optional>
+#include <utility>
 
 #include "login.h"
+#include "operation.h"
 
 namespace cofralin {
 
@@ -10,17 +12,86 @@ namespace {
 
 using namespace multi_pc_ids;
 
-ModeSwitchResult stop(Exchange& exchange, ModeSwitchResult result, std::string_view why) {
-    if (!why.empty()) ShowErrorMessage(exchange, why);
-    exchange.view().setBusy(false);
-    return result;
+// The circuit's local address in this run's listing, empty when none was
+// read. Logs out when the listing ended at the bare prompt.
+std::string readManagementAddress(Operation& run) {
+    if (!run.RequirePort() || run.LogIn(false) != LoginOutcome::LoggedIn) return {};
+    run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
+    std::string address;
+    const auto take = [&] {
+        if (const std::optional<std::string> cut =
+                CutAfterLabel(run.Reply(), kLocalAddressLabel, kVcAddressDistance)) {
+            address = *cut;
+        }
+    };
+    if (run.AwaitPrompt(AwaitOrder::DrainFirst, take) && run.AwaitPrompt(AwaitOrder::DrainFirst)) {
+        run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    }
+    return address;
 }
 
-// The listing did not give what the configuration needs: leave the command
-// line without having changed anything.
-ModeSwitchResult stopIncomplete(Exchange& exchange, const std::string& why) {
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    return stop(exchange, ModeSwitchResult::ListingIncomplete, why);
+// The DHCP server's labels as this run's listing gave them; a later reply with
+// a label overrides an earlier one.
+struct DhcpListing {
+    std::optional<std::string> router;
+    std::optional<std::string> mask;
+    std::optional<std::string> start;
+};
+
+// Lists the DHCP server, showing each reply. False when the wait gave up.
+bool readDhcpServer(Operation& run, DhcpListing& listing) {
+    run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
+    run.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::BlankCrLf);
+    return run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+        const std::string reply = run.Reply();
+        for (const auto& [value, label] : {std::pair{&listing.router, kDhcpRouterLabel},
+                                           std::pair{&listing.mask, kDhcpMaskLabel},
+                                           std::pair{&listing.start, kDhcpStartLabel}}) {
+            if (std::optional<std::string> cut =
+                    CutAfterLabel(reply, label, kDhcpAddressDistance)) {
+                *value = std::move(cut);
+            }
+        }
+        run.ShowReply();
+    });
+}
+
+// Fills the values from the listing; the message that says why not otherwise.
+std::optional<std::string> deriveValues(const DhcpListing& listing, MultiPcValues& values) {
+    for (const auto& [value, label] :
+         {std::pair{&listing.router, kDhcpRouterLabel}, std::pair{&listing.mask, kDhcpMaskLabel},
+          std::pair{&listing.start, kDhcpStartLabel}}) {
+        if (!*value || (*value)->empty()) return MissingLabelText(label);
+    }
+    const std::optional<std::string> remote = VcRemoteAddress(*listing.router, *listing.mask);
+    if (!remote) {
+        return UnusableValueText(
+            "La dirección remota calculada a partir del "
+            "servidor DHCP del Router",
+            *listing.router + "/" + *listing.mask);
+    }
+    values = MultiPcValues{*listing.mask, *listing.start, *remote};
+    return std::nullopt;
+}
+
+// The switch from the log-in to the exit, on an open port.
+ModeSwitchResult switchToMultiPc(Operation& run, const MultiPcSettings& settings) {
+    if (const auto stop = LoginStop(run.LogIn(true))) return *stop;
+    DhcpListing listing;
+    if (!readDhcpServer(run, listing)) return ModeSwitchResult::NoAnswer;
+    MultiPcValues values;
+    if (const std::optional<std::string> why = deriveValues(listing, values)) {
+        return StopIncomplete(run, *why);
+    }
+    const auto showEachReply = [&run] { run.ShowReply(); };
+    for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), settings, values)) {
+        run.SendLines(batch);
+        if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
+            return ModeSwitchResult::NoAnswer;
+        }
+    }
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return ModeSwitchResult::Switched;
 }
 
 }  // namespace
@@ -30,33 +101,55 @@ std::string FilterManagementSubnet(const CommandCatalogue& catalogue) {
     return configured.empty() ? std::string(kDefaultFilterManagementSubnet) : configured;
 }
 
-std::string OpenMultiPcDialog(Exchange& exchange) {
-    SessionState& state = exchange.state();
-    exchange.view().setStatusText(std::string(kMultiPcPromptText));
-    state.KeepTrying = 1;
-
-    std::string managementAddress;
-    if (!state.portOpen()) {
-        ShowErrorMessage(exchange, kPortClosedText);
-    } else if (const LoginOutcome login = EnsureLogin(exchange, false);
-               login == LoginOutcome::NoAnswer) {
-        ShowErrorMessage(exchange, kRouterSilentText);
-    } else if (login == LoginOutcome::LoggedIn) {
-        exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-        const bool listed = exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
-            if (const std::optional<std::string> cut =
-                    CutAfterLabel(state.ReplyBuffer, kLocalAddressLabel, kVcAddressDistance)) {
-                managementAddress = *cut;
-            }
-        });
-        if (listed && exchange.AwaitPrompt(AwaitOrder::DrainFirst)) {
-            exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-        } else {
-            ShowErrorMessage(exchange, kRouterSilentText);
-        }
+std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
+                                             const MultiPcSettings& settings,
+                                             const MultiPcValues& values) {
+    const auto line =
+        [&](CatalogueKey key,
+            std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions =
+                {}) { return CatalogueLine(catalogue, key, LineEnding::BlankCrLf, substitutions); };
+    ConfigurationLines network{
+        line(CatalogueKey::DISABLE_IP_NETWORK_LAN),
+        line(CatalogueKey::DELETE_IP_NETWORK_LAN),
+        line(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
+             {{"a.a.a.a", settings.lanAddress}, {"m.m.m.m", settings.lanMask}}),
+        line(CatalogueKey::DISABLE_VC_INTERNET),
+        line(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
+             {{"a.a.a.a", values.vcRemoteAddress}, {"m.m.m.m", values.dhcpMask}}),
+        line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{"a.a.a.a", values.dhcpStart}})};
+    if (settings.defaultStation != kNoDefaultStation) {
+        network.push_back(line(CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS,
+                               {{"a.a.a.a", settings.defaultStation}}));
     }
+    // The filter is captured as a router text file: its lines end in CR alone
+    // and the byte 4 closes the file.
+    ConfigurationLines filter{"set interface eth:1 input_filter\r\n",
+                              "delete filter filtro\r\n",
+                              "capture text_file filtro\r",
+                              "#filter\r",
+                              "IP:\r",
+                              "1 ACCEPT src-addr=" + FilterManagementSubnet(catalogue) + ";\r",
+                              "2 REJECT tcp-dst-port=23;\r",
+                              "3 REJECT tcp-dst-port=80;\r",
+                              "\x04"};
+    ConfigurationLines attach{"add filter filtro\r\n",
+                              "set interface atm:1 input_filter filtro\r\n",
+                              line(CatalogueKey::SET_VC_INTERNET_NAT_OPTION_ENABLE),
+                              line(CatalogueKey::ENABLE_VC_INTERNET),
+                              line(CatalogueKey::SET_DHCP_MODE_DISABLE),
+                              line(CatalogueKey::SAVE_ALL)};
+    return {std::move(network), std::move(filter), std::move(attach)};
+}
 
+std::string OpenMultiPcDialog(Exchange& exchange) {
+    exchange.view().setStatusText(std::string(kMultiPcPromptText));
+    std::string managementAddress;
+    {
+        Operation run(exchange, RunStart{.keepTrying = true, .busy = false});
+        managementAddress = readManagementAddress(run);
+    }
     // OK starts afresh whatever happened here.
+    SessionState& state = exchange.state();
     state.KeepTrying = 1;
     state.SentLineCount = 0;
     exchange.view().setProgress(0);
@@ -64,107 +157,10 @@ std::string OpenMultiPcDialog(Exchange& exchange) {
 }
 
 ModeSwitchResult RunMultiPcSwitch(Exchange& exchange, const MultiPcSettings& settings) {
-    SessionState& state = exchange.state();
-    RouterView& view = exchange.view();
-
-    view.enableControl(kOk, false);
-    view.setBusy(true);
-    state.ReplyBuffer.clear();
-    if (!state.portOpen()) return stop(exchange, ModeSwitchResult::PortClosed, kPortClosedText);
-
-    switch (EnsureLogin(exchange, true)) {
-        case LoginOutcome::LoggedIn:
-            break;
-        case LoginOutcome::Abandoned:
-            return stop(exchange, ModeSwitchResult::Abandoned, {});
-        case LoginOutcome::NoAnswer:
-            return stop(exchange, ModeSwitchResult::NoAnswer, kRouterSilentText);
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::BlankCrLf);
-
-    // Only this run's listing counts; a later reply with a label overrides an earlier one.
-    std::optional<std::string> dhcpRouter;
-    std::optional<std::string> dhcpMask;
-    std::optional<std::string> dhcpStart;
-    const auto take = [&](std::optional<std::string>& value, std::string_view label) {
-        if (std::optional<std::string> cut =
-                CutAfterLabel(state.ReplyBuffer, label, kDhcpAddressDistance)) {
-            value = std::move(cut);
-        }
-    };
-    const bool listed = exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
-        take(dhcpRouter, kDhcpRouterLabel);
-        take(dhcpMask, kDhcpMaskLabel);
-        take(dhcpStart, kDhcpStartLabel);
-        exchange.ShowReply();
-    });
-    if (!listed) return stop(exchange, ModeSwitchResult::NoAnswer, kRouterSilentText);
-
-    for (const auto& [value, label] :
-         {std::pair{&dhcpRouter, kDhcpRouterLabel}, std::pair{&dhcpMask, kDhcpMaskLabel},
-          std::pair{&dhcpStart, kDhcpStartLabel}}) {
-        if (!*value || (*value)->empty()) return stopIncomplete(exchange, MissingLabelText(label));
-    }
-    const std::optional<std::string> vcRemoteAddress = VcRemoteAddress(*dhcpRouter, *dhcpMask);
-    if (!vcRemoteAddress) {
-        return stopIncomplete(exchange,
-                              UnusableValueText("La dirección remota calculada a partir del "
-                                                "servidor DHCP del Router",
-                                                *dhcpRouter + "/" + *dhcpMask));
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::DELETE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-                               LineEnding::BlankCrLf,
-                               {{"a.a.a.a", settings.lanAddress}, {"m.m.m.m", settings.lanMask}});
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
-                               LineEnding::BlankCrLf,
-                               {{"a.a.a.a", *vcRemoteAddress}, {"m.m.m.m", *dhcpMask}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
-                               LineEnding::BlankCrLf, {{"a.a.a.a", *dhcpStart}});
-    if (settings.defaultStation != kNoDefaultStation) {
-        exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS,
-                                   LineEnding::BlankCrLf, {{"a.a.a.a", settings.defaultStation}});
-    }
-    const auto showEachReply = [&] { exchange.ShowReply(); };
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
-        return stop(exchange, ModeSwitchResult::NoAnswer, kRouterSilentText);
-    }
-
-    // The filter is captured as a router text file: its lines end in CR alone
-    // and the byte 4 closes the file.
-    exchange.SendLine("set interface eth:1 input_filter\r\n");
-    exchange.SendLine("delete filter filtro\r\n");
-    exchange.SendLine("capture text_file filtro\r");
-    exchange.SendLine("#filter\r");
-    exchange.SendLine("IP:\r");
-    exchange.SendLine("1 ACCEPT src-addr=" + FilterManagementSubnet(state.CommandCatalogue) +
-                      ";\r");
-    exchange.SendLine("2 REJECT tcp-dst-port=23;\r");
-    exchange.SendLine("3 REJECT tcp-dst-port=80;\r");
-    exchange.SendLine("\x04");
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
-        return stop(exchange, ModeSwitchResult::NoAnswer, kRouterSilentText);
-    }
-
-    exchange.SendLine("add filter filtro\r\n");
-    exchange.SendLine("set interface atm:1 input_filter filtro\r\n");
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_NAT_OPTION_ENABLE,
-                               LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::ENABLE_VC_INTERNET, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_MODE_DISABLE, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::BlankCrLf);
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
-        return stop(exchange, ModeSwitchResult::NoAnswer, kRouterSilentText);
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    view.setBusy(false);
-    return ModeSwitchResult::Switched;
+    Operation run(exchange, RunStart{});
+    run.view().enableControl(kOk, false);
+    if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
+    return switchToMultiPc(run, settings);
 }
 
 }  // namespace cofralin

@@ -14,8 +14,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "command_catalogue.h"
+#include "configuration_lines.h"
 #include "exchange.h"
 #include "mode_switch.h"
 
@@ -56,6 +58,23 @@ struct MultiPcSettings {
 
 // The subnet, in address/prefix form, that filter rule 1 accepts.
 std::string FilterManagementSubnet(const CommandCatalogue& catalogue);
+
+// What the configuration is built from besides the chosen settings: the DHCP
+// server's values as this run's listing gave them, and the circuit's remote
+// address derived from them.
+struct MultiPcValues {
+    std::string dhcpMask;
+    std::string dhcpStart;
+    std::string vcRemoteAddress;
+};
+
+// The multi-PC configuration in its three batches: the LAN and the circuit,
+// the filter captured as a router text file, then the filter attached, address
+// translation on, the DHCP server off and the save. Each batch is followed by
+// a wait for the bare prompt.
+std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
+                                             const MultiPcSettings& settings,
+                                             const MultiPcValues& values);
 
 // The opening: shows the prompt, logs in, reads the circuit's local address and
 // logs out, then resets KeepTrying and the line counter for OK. A closed port,

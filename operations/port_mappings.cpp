@@ -3,12 +3,12 @@
 #include <cstddef>
 
 #include "login.h"
+#include "operation.h"
 
 namespace cofralin {
 
 namespace {
 
-constexpr std::string_view kErrorCaption = "Error";
 constexpr std::string_view kAddCaption = "Añadir Puertos";
 constexpr std::string_view kDeleteCaption = "Eliminar Puertos";
 constexpr std::string_view kNoAddressText = "No se indicó la dirección privada";
@@ -45,41 +45,19 @@ void parseSection(std::string_view collected, std::ptrdiff_t start, std::ptrdiff
     }
 }
 
-void tellRouterSilent(RouterView& view) {
-    view.showMessage(std::string(kRouterSilentText), std::string(kErrorCaption),
-                     MessageButtons::Ok);
-}
-
-void tellPortClosed(RouterView& view) {
-    view.showMessage(std::string(kPortClosedText), std::string(kErrorCaption), MessageButtons::Ok);
-}
-
 // The start every operation shares: the port tested, then the log-in.
 // Done when the router's command line is open.
-PortsOutcome openCommandLine(Exchange& exchange, RouterView& view) {
-    if (!exchange.state().portOpen()) {
-        tellPortClosed(view);
-        return PortsOutcome::PortClosed;
-    }
-    switch (EnsureLogin(exchange, true)) {
-        case LoginOutcome::LoggedIn:
-            return PortsOutcome::Done;
-        case LoginOutcome::Abandoned:
-            return PortsOutcome::Abandoned;
-        case LoginOutcome::NoAnswer:
-            break;
-    }
-    tellRouterSilent(view);
-    return PortsOutcome::NoAnswer;
+PortsOutcome openCommandLine(Operation& run) {
+    if (!run.RequirePort()) return PortsOutcome::PortClosed;
+    const LoginOutcome login = run.LogIn(true);
+    if (login == LoginOutcome::LoggedIn) return PortsOutcome::Done;
+    return login == LoginOutcome::Abandoned ? PortsOutcome::Abandoned : PortsOutcome::NoAnswer;
 }
 
 // The wait that ends an add or a delete: drain first, show every reply.
-bool awaitPromptAfterCommands(Exchange& exchange) {
-    return exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&exchange] { exchange.ShowReply(); });
+bool awaitPromptAfterCommands(Operation& run) {
+    return run.AwaitPrompt(AwaitOrder::DrainFirst, [&run] { run.ShowReply(); });
 }
-
-// The traffic type that is set; UDP has no say when TCP is set.
-enum class TrafficType { None, Udp, Tcp };
 
 TrafficType checkedTrafficType(PortsView& view) {
     if (view.radioChecked(ports_ids::kTcp)) return TrafficType::Tcp;
@@ -87,17 +65,56 @@ TrafficType checkedTrafficType(PortsView& view) {
     return TrafficType::None;
 }
 
-// Restores the arrow cursor on every way out of an add or a delete.
-class BusyCursor {
-public:
-    explicit BusyCursor(RouterView& view) : view_(view) { view_.setBusy(true); }
-    ~BusyCursor() { view_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
+bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::string_view portText,
+               std::string_view caption) {
+    const std::string question = "Se dispone a " + std::string(verb) + " el puerto " +
+                                 (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
+                                 Latin1ToUtf8(portText) + "\n¿Está seguro?";
+    return view.showMessage(question, std::string(caption), MessageButtons::YesNo) ==
+           MessageAnswer::Yes;
+}
 
-private:
-    RouterView& view_;
-};
+// Empties both lists and fills them from the circuit's listing.
+PortsOutcome refresh(Operation& run, PortsView& lists) {
+    run.state().KeepTrying = 1;
+    lists.clearList(ports_ids::kUdpList);
+    lists.clearList(ports_ids::kTcpList);
+    run.view().enableControl(ports_ids::kDelete, false);
+    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
+        return opened;
+    }
+    run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
+    // Everything from the first reply after the listing command up to and
+    // including the bare prompt: the tables may arrive over several drains.
+    std::string collected;
+    const bool listed = run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+        run.ShowReply();
+        collected += run.Reply();
+    });
+    if (!listed) return PortsOutcome::NoAnswer;
+    // Its answer stays on the line for the next drain.
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+
+    const MappingTables tables = ParseMappingTables(collected);
+    for (const std::string& entry : tables.udp) lists.addListEntry(ports_ids::kUdpList, entry);
+    for (const std::string& entry : tables.tcp) lists.addListEntry(ports_ids::kTcpList, entry);
+    return PortsOutcome::Done;
+}
+
+// The add once confirmed, up to its exit.
+PortsOutcome addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& texts) {
+    // Runs with the KeepTrying that the last operation left: after a cancelled
+    // password prompt nothing is sent until the refresh logs in.
+    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
+        return opened;
+    }
+    run.SendLines(AddMappingLines(run.catalogue(), type, texts));
+    // The command line is left only after the bare prompt was seen: a router
+    // that asks for its password after the exit never shows that prompt again.
+    if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return PortsOutcome::Done;
+}
 
 }  // namespace
 
@@ -138,102 +155,65 @@ std::string MappingPortText(std::string_view entry) {
     return tab == std::string_view::npos ? std::string() : std::string(entry.substr(0, tab));
 }
 
+ConfigurationLines AddMappingLines(const CommandCatalogue& catalogue, TrafficType type,
+                                   const PortMappingTexts& texts) {
+    // An empty private port means the public one, for this add only: what the
+    // user left empty stays empty for the next add of the same opening.
+    const std::string& privatePort =
+        texts.PrivatePortText.empty() ? texts.PublicPortText : texts.PrivatePortText;
+    const CatalogueKey mapping =
+        type == TrafficType::Tcp ? CatalogueKey::ADD_NAT_TCP : CatalogueKey::ADD_NAT_UDP;
+    const auto blank = LineEnding::BlankCrLf;
+    return {CatalogueLine(catalogue, CatalogueKey::SET_ADSL_OPEN_ANSI, blank),
+            CatalogueLine(catalogue, CatalogueKey::DISABLE_VC_INTERNET, blank),
+            CatalogueLine(catalogue, mapping, blank,
+                          {{"a.a.a.a", texts.PrivateAddressText},
+                           {"yy", privatePort},
+                           {"zz", texts.PublicPortText}}),
+            CatalogueLine(catalogue, CatalogueKey::ENABLE_VC_INTERNET, blank),
+            CatalogueLine(catalogue, CatalogueKey::SAVE_ALL, blank)};
+}
+
+ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, TrafficType type,
+                                      std::string_view portText) {
+    const std::string command = std::string("delete nat ") +
+                                (type == TrafficType::Tcp ? "tcp" : "udp") +
+                                " vc internet public_port " + std::string(portText) + "\r\n";
+    const auto blank = LineEnding::BlankCrLf;
+    // The command already ends its line, so the router also gets a line of one blank.
+    return {CatalogueLine(catalogue, CatalogueKey::DISABLE_VC_INTERNET, blank),
+            ComposeLine(command, blank),
+            CatalogueLine(catalogue, CatalogueKey::ENABLE_VC_INTERNET, blank),
+            CatalogueLine(catalogue, CatalogueKey::SAVE_ALL, blank)};
+}
+
 PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view) {
-    SessionState& state = exchange.state();
-    state.KeepTrying = 1;
-    view.clearList(ports_ids::kUdpList);
-    view.clearList(ports_ids::kTcpList);
-    view.enableControl(ports_ids::kDelete, false);
-    state.ReplyBuffer.clear();
-    if (const PortsOutcome opened = openCommandLine(exchange, view); opened != PortsOutcome::Done) {
-        return opened;
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    // Everything from the first reply after the listing command up to and
-    // including the bare prompt: the tables may arrive over several drains.
-    state.ReplyBuffer.clear();
-    std::string collected;
-    const Exchange::Deadline deadline = exchange.startWait();
-    do {
-        if (deadline.passed()) {
-            tellRouterSilent(view);
-            return PortsOutcome::NoAnswer;
-        }
-        exchange.DrainReply();
-        exchange.ShowReply();
-        collected += state.ReplyBuffer;
-        exchange.SendLine(kNudge);
-    } while (!exchange.ReplyIsPrompt());
-    // Its answer stays on the line for the next drain.
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-
-    const MappingTables tables = ParseMappingTables(collected);
-    for (const std::string& entry : tables.udp) view.addListEntry(ports_ids::kUdpList, entry);
-    for (const std::string& entry : tables.tcp) view.addListEntry(ports_ids::kTcpList, entry);
-    return PortsOutcome::Done;
+    Operation run(exchange, RunStart{.keepTrying = true, .busy = false});
+    return refresh(run, view);
 }
 
 PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTexts& texts) {
     const bool noAddress = texts.PrivateAddressText == kNoPrivateAddress;
     if (texts.PublicPortText.empty() || noAddress) {
-        if (noAddress) {
-            view.showMessage(std::string(kNoAddressText), std::string(kErrorCaption),
-                             MessageButtons::Ok);
-        }
-        if (texts.PublicPortText.empty()) {
-            view.showMessage(std::string(kNoPublicPortText), std::string(kErrorCaption),
-                             MessageButtons::Ok);
-        }
+        if (noAddress) ShowError(exchange.view(), kNoAddressText);
+        if (texts.PublicPortText.empty()) ShowError(exchange.view(), kNoPublicPortText);
         return PortsOutcome::MissingInput;
     }
     const TrafficType type = checkedTrafficType(view);
     if (type == TrafficType::None) return PortsOutcome::NoSelection;
-
-    const std::string question = std::string("Se dispone a añadir el puerto ") +
-                                 (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
-                                 Latin1ToUtf8(texts.PublicPortText) + "\n¿Está seguro?";
-    if (view.showMessage(question, std::string(kAddCaption), MessageButtons::YesNo) !=
-        MessageAnswer::Yes) {
+    if (!confirmed(exchange.view(), "añadir", type, texts.PublicPortText, kAddCaption)) {
         return PortsOutcome::NotConfirmed;
     }
 
-    const BusyCursor busy(view);
-    // An empty private port means the public one, for this add only: what the
-    // user left empty stays empty for the next add of the same opening.
-    const std::string& privatePort =
-        texts.PrivatePortText.empty() ? texts.PublicPortText : texts.PrivatePortText;
-
-    // Runs with the KeepTrying that the last operation left: after a cancelled
-    // password prompt nothing is sent until the refresh logs in.
-    const PortsOutcome outcome = openCommandLine(exchange, view);
+    Operation run(exchange, RunStart{});
+    const PortsOutcome outcome = addConfirmed(run, type, texts);
     if (outcome == PortsOutcome::NoAnswer) return outcome;
-    if (outcome == PortsOutcome::Done) {
-        const CatalogueKey mapping =
-            type == TrafficType::Tcp ? CatalogueKey::ADD_NAT_TCP : CatalogueKey::ADD_NAT_UDP;
-        exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-        exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);
-        exchange.SendCatalogueLine(mapping, LineEnding::BlankCrLf,
-                                   {{"a.a.a.a", texts.PrivateAddressText},
-                                    {"yy", privatePort},
-                                    {"zz", texts.PublicPortText}});
-        exchange.SendCatalogueLine(CatalogueKey::ENABLE_VC_INTERNET, LineEnding::BlankCrLf);
-        exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::BlankCrLf);
-        // The command line is left only after the bare prompt was seen: a router
-        // that asks for its password after the exit never shows that prompt again.
-        if (!awaitPromptAfterCommands(exchange)) {
-            tellRouterSilent(view);
-            return PortsOutcome::NoAnswer;
-        }
-        exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    }
-    const PortsOutcome refreshed = RefreshMappings(exchange, view);
+    const PortsOutcome refreshed = refresh(run, view);
     return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
                                                                                 : outcome;
 }
 
 PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
-    SessionState& state = exchange.state();
     const TrafficType type = checkedTrafficType(view);
     if (type == TrafficType::None) return PortsOutcome::NoSelection;
     const std::optional<std::string> selected = view.selectedListEntry(
@@ -241,35 +221,18 @@ PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
     // Deselecting an entry also reports a selection change; with nothing
     // selected there is nothing to delete.
     if (!selected) return PortsOutcome::NoSelection;
-
     const std::string portText = MappingPortText(*selected);
-    const char* const protocol = type == TrafficType::Tcp ? "tcp" : "udp";
-    const std::string command =
-        std::string("delete nat ") + protocol + " vc internet public_port " + portText + "\r\n";
-    const std::string question = std::string("Se dispone a eliminar el puerto ") +
-                                 (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
-                                 Latin1ToUtf8(portText) + "\n¿Está seguro?";
-    if (view.showMessage(question, std::string(kDeleteCaption), MessageButtons::YesNo) !=
-        MessageAnswer::Yes) {
+    if (!confirmed(exchange.view(), "eliminar", type, portText, kDeleteCaption)) {
         return PortsOutcome::NotConfirmed;
     }
 
-    const BusyCursor busy(view);
-    state.KeepTrying = 1;
-    state.ReplyBuffer.clear();
-    if (const PortsOutcome opened = openCommandLine(exchange, view); opened != PortsOutcome::Done) {
+    Operation run(exchange, RunStart{.keepTrying = true});
+    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
         return opened;
     }
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);
-    // The command already ends its line, so the router also gets a line of one blank.
-    exchange.SendLine(ComposeLine(command, LineEnding::BlankCrLf));
-    exchange.SendCatalogueLine(CatalogueKey::ENABLE_VC_INTERNET, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::BlankCrLf);
-    if (!awaitPromptAfterCommands(exchange)) {
-        tellRouterSilent(view);
-        return PortsOutcome::NoAnswer;
-    }
-    const PortsOutcome refreshed = RefreshMappings(exchange, view);
+    run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
+    if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
+    const PortsOutcome refreshed = refresh(run, view);
     return refreshed == PortsOutcome::NoAnswer ? refreshed : PortsOutcome::Done;
 }
 

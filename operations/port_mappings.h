@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "configuration_lines.h"
 #include "exchange.h"
 #include "router_view.h"
 #include "session_state.h"
@@ -95,6 +96,18 @@ MappingTables ParseMappingTables(std::string_view collected);
 
 // The entry up to its first tab at position 1 or later; empty when it has none.
 std::string MappingPortText(std::string_view entry);
+
+// The traffic type that is set; UDP has no say when TCP is set.
+enum class TrafficType { None, Udp, Tcp };
+
+// The lines of an add of the mapping in `texts` for `type`, ended by a save.
+// An empty private port stands for the public one.
+ConfigurationLines AddMappingLines(const CommandCatalogue& catalogue, TrafficType type,
+                                   const PortMappingTexts& texts);
+
+// The lines of a delete of the mapping with public port `portText`, ended by a save.
+ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, TrafficType type,
+                                      std::string_view portText);
 
 enum class PortsOutcome {
     Done,          // the router answered with the bare prompt at the end

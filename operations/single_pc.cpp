@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "login.h"
+#include "operation.h"
 
 namespace cofralin {
 
@@ -11,30 +12,108 @@ namespace {
 using namespace single_pc_ids;
 
 // The failed state: the reason stays in the status until "Cancel" is pressed.
-ModeSwitchResult fail(Exchange& exchange, ModeSwitchResult result) {
-    RouterView& view = exchange.view();
+void showFailed(RouterView& view) {
     view.setStatusText(std::string(kSinglePcFailedText));
     view.showControl(kCancel, true);
     view.enableControl(kCancel, true);
     view.showControl(kOk, false);
-    view.setBusy(false);
-    return result;
 }
 
-ModeSwitchResult stopSilent(Exchange& exchange) {
-    ShowErrorMessage(exchange, kRouterSilentText);
-    return fail(exchange, ModeSwitchResult::NoAnswer);
+// The circuit's labels as this run's listing gave them; a later reply with a
+// label overrides an earlier one.
+struct CircuitListing {
+    std::optional<std::string> remoteSubnet;
+    std::optional<std::string> localAddress;
+};
+
+// Lists the internet circuit. False when the wait gave up (the user told).
+bool readCircuit(Operation& run, CircuitListing& listing) {
+    run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
+    run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
+    return run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+        const std::string reply = run.Reply();
+        if (run.ReplyContains(kRemoteAddressLabel)) {
+            listing.remoteSubnet = CutRemoteSubnet(reply).value_or(std::string());
+        }
+        if (run.ReplyContains(kLocalAddressLabel)) {
+            listing.localAddress = CutAfterLabel(reply, kLocalAddressLabel, kVcAddressDistance);
+        }
+    });
 }
 
-// The listing did not give what the configuration needs: leave the command
-// line without having changed anything.
-ModeSwitchResult stopIncomplete(Exchange& exchange, const std::string& why) {
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    ShowErrorMessage(exchange, why);
-    return fail(exchange, ModeSwitchResult::ListingIncomplete);
+// Fills the values read from the listing; the message that says why not otherwise.
+std::optional<std::string> deriveValues(const CircuitListing& listing, SinglePcValues& values) {
+    if (!listing.remoteSubnet) return MissingLabelText(kRemoteAddressLabel);
+    if (!listing.localAddress || listing.localAddress->empty()) {
+        return MissingLabelText(kLocalAddressLabel);
+    }
+    const std::optional<std::string> remoteFirstHost = RemoteFirstHost(*listing.remoteSubnet);
+    if (!remoteFirstHost) {
+        return UnusableValueText(
+            "La dirección remota del Router, que debe llevar un "
+            "prefijo entre 24 y 32,",
+            *listing.remoteSubnet);
+    }
+    values.remoteFirstHost = *remoteFirstHost;
+    values.vcLocalAddress = *listing.localAddress;
+    return std::nullopt;
+}
+
+// The switch from the typed values to the exit, on an open port.
+ModeSwitchResult switchToSinglePc(Operation& run, const SinglePcSettings& settings) {
+    // Typed values that give no usable gateway are refused before any contact.
+    SinglePcValues values;
+    if (const std::optional<std::string> gateway =
+            MgmtGateway(settings.mgmtAddress, settings.mgmtMask)) {
+        values.mgmtGateway = *gateway;
+    } else {
+        run.ShowError(
+            UnusableValueText("La puerta de enlace de gestión calculada a partir de "
+                              "la dirección y la máscara",
+                              settings.mgmtAddress + "/" + settings.mgmtMask));
+        return ModeSwitchResult::InvalidSettings;
+    }
+    if (const auto stop = LoginStop(run.LogIn(false))) return *stop;
+
+    CircuitListing listing;
+    if (!readCircuit(run, listing)) return ModeSwitchResult::NoAnswer;
+    if (const std::optional<std::string> why = deriveValues(listing, values)) {
+        return StopIncomplete(run, *why);
+    }
+    run.SendLines(SinglePcLines(run.catalogue(), settings, values));
+    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return ModeSwitchResult::NoAnswer;
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return ModeSwitchResult::Switched;
 }
 
 }  // namespace
+
+ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue,
+                                 const SinglePcSettings& settings, const SinglePcValues& values) {
+    const auto blank = LineEnding::BlankCrLf;
+    const auto line =
+        [&](CatalogueKey key,
+            std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions =
+                {}) { return CatalogueLine(catalogue, key, blank, substitutions); };
+    ConfigurationLines lines{line(CatalogueKey::DISABLE_IP_NETWORK_LAN),
+                             line(CatalogueKey::DELETE_IP_NETWORK_LAN)};
+    const std::string remoteRouter = RemoteRouter(values.remoteFirstHost);
+    const ConfigurationLines dhcp = DhcpServerLines(
+        catalogue, blank, {values.remoteFirstHost, values.vcLocalAddress, remoteRouter});
+    lines.insert(lines.end(), dhcp.begin(), dhcp.end());
+    lines.insert(
+        lines.end(),
+        {line(CatalogueKey::DISABLE_VC_INTERNET),
+         line(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
+              {{"a.a.a.a", values.mgmtGateway}, {"m.m.m.m", settings.mgmtMask}}),
+         line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{"a.a.a.a", settings.mgmtAddress}}),
+         line(CatalogueKey::SET_VC_INTERNET_NAT_OPTION_DISABLE),
+         ComposeLine("delete filter filtro", blank),
+         line(CatalogueKey::SET_VC_INTERNET_DEFAULT_ROUTE_OPTION_ENABLE),
+         line(CatalogueKey::ENABLE_VC_INTERNET), line(CatalogueKey::DISABLE_IP_NETWORK_LAN),
+         line(CatalogueKey::ENABLE_IP_NETWORK_LAN), line(CatalogueKey::SAVE_ALL)});
+    return lines;
+}
 
 void StartSinglePcDialog(Exchange& exchange) {
     SessionState& state = exchange.state();
@@ -44,103 +123,12 @@ void StartSinglePcDialog(Exchange& exchange) {
 }
 
 ModeSwitchResult RunSinglePcSwitch(Exchange& exchange, const SinglePcSettings& settings) {
-    SessionState& state = exchange.state();
-    RouterView& view = exchange.view();
-
-    view.enableControl(kOk, false);
-    view.setBusy(true);
-    state.ReplyBuffer.clear();
-
-    if (!state.portOpen()) {
-        ShowErrorMessage(exchange, kPortClosedText);
-        view.setBusy(false);
-        return ModeSwitchResult::PortClosed;
-    }
-
-    // Typed values that give no usable gateway are refused before any contact.
-    const std::optional<std::string> mgmtGateway =
-        MgmtGateway(settings.mgmtAddress, settings.mgmtMask);
-    if (!mgmtGateway) {
-        ShowErrorMessage(exchange,
-                         UnusableValueText("La puerta de enlace de gestión calculada a partir de "
-                                           "la dirección y la máscara",
-                                           settings.mgmtAddress + "/" + settings.mgmtMask));
-        return fail(exchange, ModeSwitchResult::InvalidSettings);
-    }
-
-    switch (EnsureLogin(exchange, false)) {
-        case LoginOutcome::LoggedIn:
-            break;
-        case LoginOutcome::Abandoned:
-            return fail(exchange, ModeSwitchResult::Abandoned);
-        case LoginOutcome::NoAnswer:
-            return stopSilent(exchange);
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-
-    // Only this run's listing counts; a later reply with a label overrides an earlier one.
-    std::optional<std::string> vcRemoteSubnet;
-    std::optional<std::string> vcLocalAddress;
-    const bool listed = exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
-        if (exchange.ReplyContains(kRemoteAddressLabel)) {
-            vcRemoteSubnet = CutRemoteSubnet(state.ReplyBuffer).value_or(std::string());
-        }
-        if (exchange.ReplyContains(kLocalAddressLabel)) {
-            vcLocalAddress =
-                CutAfterLabel(state.ReplyBuffer, kLocalAddressLabel, kVcAddressDistance);
-        }
-    });
-    if (!listed) return stopSilent(exchange);
-
-    if (!vcRemoteSubnet) return stopIncomplete(exchange, MissingLabelText(kRemoteAddressLabel));
-    if (!vcLocalAddress || vcLocalAddress->empty()) {
-        return stopIncomplete(exchange, MissingLabelText(kLocalAddressLabel));
-    }
-    const std::optional<std::string> remoteFirstHost = RemoteFirstHost(*vcRemoteSubnet);
-    if (!remoteFirstHost) {
-        return stopIncomplete(
-            exchange, UnusableValueText("La dirección remota del Router, que debe llevar un "
-                                        "prefijo entre 24 y 32,",
-                                        *vcRemoteSubnet));
-    }
-    const std::string remoteRouter = RemoteRouter(*remoteFirstHost);
-
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::DELETE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-                               LineEnding::BlankCrLf, {{"a.a.a.a/m.m.m.m", *remoteFirstHost}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_MODE_SERVER, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_START, LineEnding::BlankCrLf,
-                               {{"a.a.a.a", *vcLocalAddress}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_ROUTER, LineEnding::BlankCrLf,
-                               {{"a.a.a.a", remoteRouter}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_DNS, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_WIN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SET_DHCP_SERVER_LEASE, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_VC_INTERNET, LineEnding::BlankCrLf);
-
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
-                               LineEnding::BlankCrLf,
-                               {{"a.a.a.a", *mgmtGateway}, {"m.m.m.m", settings.mgmtMask}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
-                               LineEnding::BlankCrLf, {{"a.a.a.a", settings.mgmtAddress}});
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_NAT_OPTION_DISABLE,
-                               LineEnding::BlankCrLf);
-    exchange.SendLine(ComposeLine("delete filter filtro", LineEnding::BlankCrLf));
-    exchange.SendCatalogueLine(CatalogueKey::SET_VC_INTERNET_DEFAULT_ROUTE_OPTION_ENABLE,
-                               LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::ENABLE_VC_INTERNET, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::DISABLE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::ENABLE_IP_NETWORK_LAN, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SAVE_ALL, LineEnding::BlankCrLf);
-
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst)) return stopSilent(exchange);
-
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    view.setBusy(false);
-    return ModeSwitchResult::Switched;
+    Operation run(exchange, RunStart{});
+    run.view().enableControl(kOk, false);
+    if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
+    const ModeSwitchResult result = switchToSinglePc(run, settings);
+    if (result != ModeSwitchResult::Switched) showFailed(run.view());
+    return result;
 }
 
 }  // namespace cofralin

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "configuration_lines.h"
 #include "exchange.h"
 #include "mode_switch.h"
 
@@ -41,6 +42,19 @@ struct SinglePcSettings {
     std::string mgmtAddress{kDefaultMgmtAddress};
     std::string mgmtMask{kDefaultMgmtMask};
 };
+
+// What the configuration is built from besides the typed settings: values
+// derived from this run's listing of the internet circuit and the gateway
+// derived from the typed address and mask.
+struct SinglePcValues {
+    std::string remoteFirstHost;  // the LAN's new address and prefix
+    std::string vcLocalAddress;   // the DHCP pool start
+    std::string mgmtGateway;      // the circuit's new remote address
+};
+
+// The whole single-PC configuration, sent back to back and ended by a save.
+ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue,
+                                 const SinglePcSettings& settings, const SinglePcValues& values);
 
 // The dialog's state at initialisation: counter, KeepTrying and status.
 void StartSinglePcDialog(Exchange& exchange);

@@ -4,6 +4,7 @@
 
 #include "exchange.h"
 #include "login.h"
+#include "operation.h"
 
 namespace cofralin {
 
@@ -73,77 +74,50 @@ std::string outcomeText(std::string_view format, std::string_view shipped,
     return text;
 }
 
-void tellRouterSilent(RouterView& view) {
-    view.showMessage(std::string(kRouterSilentText), "Error", MessageButtons::Ok);
-}
-
-// Leaves the router's command line: waits for the bare prompt, then EXIT_CLI,
-// whose answer is not read. Nothing is sent after a wait that gave up.
-void leaveCommandLine(Exchange& exchange) {
-    exchange.state().ReplyBuffer.clear();
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst)) {
-        tellRouterSilent(exchange.view());
-        return;
-    }
-    exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-}
-
-UpdateOutcome runUpdate(SessionState& state, RouterView& view, const ProgramSearch& search) {
-    if (!state.portOpen()) {
-        view.showMessage(std::string(kPortClosedText), "Error", MessageButtons::Ok);
-        return UpdateOutcome::Returned;
-    }
-    Exchange exchange(state, view, kMainWindowDisplay);
-
-    switch (EnsureLogin(exchange, false)) {
-        case LoginOutcome::LoggedIn:
-            break;
-        case LoginOutcome::Abandoned:
-            return UpdateOutcome::Returned;
-        case LoginOutcome::NoAnswer:
-            tellRouterSilent(view);
-            return UpdateOutcome::Returned;
-    }
-
-    exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    exchange.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
-    // The whole listing of this run, however the drains cut it.
-    std::string listing;
-    if (!exchange.AwaitPrompt(AwaitOrder::DrainFirst, [&] { listing += state.ReplyBuffer; })) {
-        tellRouterSilent(view);
-        return UpdateOutcome::Returned;
-    }
-
-    const std::string routerVersion = CutRouterVersion(listing);
-    const std::string& shippedVersion = state.CommandCatalogue[CatalogueKey::VERSION];
+// Tells the outcome of the comparison; true when the user accepts the upgrade.
+bool offerUpgrade(RouterView& view, const std::string& shippedVersion,
+                  const std::string& routerVersion) {
     const std::string caption(kUpdateCaption);
-    bool upgrade = false;
     if (routerVersion.empty()) {
         view.showMessage(std::string(kVersionUnreadText), caption, MessageButtons::Ok);
-    } else {
-        const int order = CompareVersions(shippedVersion, routerVersion);
-        if (order < 0) {
-            view.showMessage(outcomeText(kRouterNewerText, shippedVersion, routerVersion), caption,
-                             MessageButtons::Ok);
-        } else if (order == 0) {
-            view.showMessage(outcomeText(kSameVersionText, shippedVersion, routerVersion), caption,
-                             MessageButtons::Ok);
-        } else {
-            upgrade =
-                view.showMessage(outcomeText(kShippedNewerText, shippedVersion, routerVersion),
-                                 caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
-        }
+        return false;
+    }
+    const int order = CompareVersions(shippedVersion, routerVersion);
+    if (order > 0) {
+        return view.showMessage(outcomeText(kShippedNewerText, shippedVersion, routerVersion),
+                                caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
+    }
+    view.showMessage(
+        outcomeText(order < 0 ? kRouterNewerText : kSameVersionText, shippedVersion, routerVersion),
+        caption, MessageButtons::Ok);
+    return false;
+}
+
+UpdateOutcome runUpdate(Operation& run, const ProgramSearch& search) {
+    if (!run.RequirePort() || run.LogIn(false) != LoginOutcome::LoggedIn) {
+        return UpdateOutcome::Returned;
+    }
+    run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
+    run.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
+    // The whole listing of this run, however the drains cut it.
+    std::string listing;
+    if (!run.AwaitPrompt(AwaitOrder::DrainFirst, [&] { listing += run.Reply(); })) {
+        return UpdateOutcome::Returned;
     }
 
-    if (upgrade) {
-        const HandoverResult handover = HandOverToUpgradeProgram(state, view, search);
+    const std::string& shippedVersion = run.catalogue()[CatalogueKey::VERSION];
+    if (offerUpgrade(run.view(), shippedVersion, CutRouterVersion(listing))) {
+        const HandoverResult handover = HandOverToUpgradeProgram(run.state(), run.view(), search);
         if (handover.started) return UpdateOutcome::HandedOver;
-        view.showMessage(handover.errorText, "Error", MessageButtons::Ok);
+        run.ShowError(handover.errorText);
         // The router still sits at its command line; leave it if the port came back.
-        if (!state.portOpen()) return UpdateOutcome::Returned;
+        if (!run.state().portOpen()) return UpdateOutcome::Returned;
     }
 
-    leaveCommandLine(exchange);
+    // EXIT_CLI only after the bare prompt; its answer is not read.
+    if (run.AwaitPrompt(AwaitOrder::DrainFirst)) {
+        run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    }
     return UpdateOutcome::Returned;
 }
 
@@ -173,11 +147,11 @@ int CompareVersions(std::string_view a, std::string_view b) {
 UpdateOutcome UpdateRouterSoftware(SessionState& state, RouterView& view,
                                    const ProgramSearch& search) {
     view.enableControl(kUpdateButtonId, false);
-    view.setBusy(true);
-    state.ReplyBuffer.clear();
-    state.KeepTrying = 1;
-    const UpdateOutcome outcome = runUpdate(state, view, search);
-    view.setBusy(false);
+    Exchange exchange(state, view, kMainWindowDisplay);
+    const UpdateOutcome outcome = [&] {
+        Operation run(exchange, RunStart{.keepTrying = true});
+        return runUpdate(run, search);
+    }();
     // A started upgrade program ends the program: the button stays as it is.
     if (outcome == UpdateOutcome::Returned) view.enableControl(kUpdateButtonId, true);
     return outcome;

@@ -1,0 +1,77 @@
+#pragma once
+// One run of a router procedure: the exchange and the view it talks through,
+// with what every procedure sets up, asks and tells.
+//
+// How it works: a procedure opens an Operation over its dialog's exchange and
+// runs on it. Construction sets the run's start state (KeepTrying to 1 and the
+// line counter to 0 where the procedure starts afresh, always an empty reply)
+// and shows the wait cursor; destruction brings the arrow back, on every way
+// out. In between the procedure tests the port, logs in, sends its lines,
+// waits for the bare prompt and reads the latest reply. Each step that fails
+// has told the user why before it returns, so the procedure only stops:
+//
+//   RequirePort   false, with "No pudo abrirse el puerto de comunicaciones", without a port
+//   LogIn         EnsureLogin; a router that does not answer has been told
+//   AwaitPrompt   the exchange's wait; false when it gave up, the user told
+//   SendLines     lines built beforehand, back to back
+//   Reply         the latest drained reply, as a copy
+//   ShowError     a message box captioned "Error"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange.h"
+#include "login.h"
+
+namespace cofralin {
+
+// What a run sets before its first step.
+struct RunStart {
+    bool keepTrying = false;     // KeepTrying becomes 1
+    bool countFromZero = false;  // SentLineCount becomes 0
+    bool busy = true;            // the wait cursor for the whole run
+};
+
+// A message box captioned "Error" with only OK.
+void ShowError(RouterView& view, std::string_view text);
+
+class Operation {
+public:
+    Operation(Exchange& exchange, RunStart start);
+    ~Operation();
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    Exchange& exchange() { return exchange_; }
+    SessionState& state() { return exchange_.state(); }
+    RouterView& view() { return exchange_.view(); }
+    const CommandCatalogue& catalogue() { return exchange_.state().CommandCatalogue; }
+
+    // True when a port is open; otherwise the user has been told.
+    bool RequirePort();
+    // The log-in check; NoAnswer has been told, Abandoned tells nothing.
+    LoginOutcome LogIn(bool showReplies);
+    // The wait for the bare prompt; false when it gave up, the user told.
+    bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
+
+    void SendLine(std::string_view text) { exchange_.SendLine(text); }
+    void SendLines(const std::vector<std::string>& lines);
+    void SendCatalogueLine(
+        CatalogueKey key, LineEnding ending,
+        std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {}) {
+        exchange_.SendCatalogueLine(key, ending, substitutions);
+    }
+    void ShowReply() { exchange_.ShowReply(); }
+    bool ReplyContains(std::string_view text) const { return exchange_.ReplyContains(text); }
+    std::string Reply() const { return exchange_.LatestReply(); }
+
+    void ShowError(std::string_view text) { cofralin::ShowError(view(), text); }
+
+private:
+    Exchange& exchange_;
+    bool busy_;
+};
+
+}  // namespace cofralin
