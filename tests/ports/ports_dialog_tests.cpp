@@ -109,6 +109,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(session.start());
         dialog.initialise();
+        // The opening's last line is on its way to the router when initialise
+        // returns; tests that count what the router got start after it.
+        ASSERT_TRUE(session.simulator.waitForReceived("exit \r\n", std::chrono::seconds(2)));
         dialog.show();
         dialog.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));

@@ -1,0 +1,146 @@
+#pragma once
+// Helpers of the GUI tests: answering modal windows from a timer, a serial
+// line that plays a scripted router, and a working folder with the catalogue.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "qt_router_view.h"
+#include "serial_line.h"
+
+namespace cofralin::testing {
+
+// Polls the active modal window every 10 ms and hands it to `answer` until
+// `answer` returns true (it has dealt with it) or `timeoutMs` have passed.
+// Modal windows run their own event loop, so the polls go on there; the next
+// poll is set before `answer` runs, so a window that an answer opens (a
+// message box after a click on OK) is polled as well. Polling ends at the
+// latest when the returned guard goes, so no answer leaks into a later test.
+struct ModalPoll {
+    std::function<bool(QWidget*)> answer;
+    QElapsedTimer clock;
+    int timeoutMs = 0;
+    bool done = false;
+};
+
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::shared_ptr<ModalPoll> poll) : poll_(std::move(poll)) {}
+    ~ModalAnswer() { poll_->done = true; }
+    ModalAnswer(const ModalAnswer&) = delete;
+    ModalAnswer& operator=(const ModalAnswer&) = delete;
+
+private:
+    std::shared_ptr<ModalPoll> poll_;
+};
+
+[[nodiscard]] inline std::unique_ptr<ModalAnswer> whenModal(std::function<bool(QWidget*)> answer,
+                                                            int timeoutMs = 10000) {
+    using Poll = ModalPoll;
+    auto poll = std::make_shared<Poll>();
+    poll->answer = std::move(answer);
+    poll->timeoutMs = timeoutMs;
+    poll->clock.start();
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [poll, weakStep = std::weak_ptr<std::function<void()>>(step)] {
+        if (poll->done) return;
+        if (poll->clock.elapsed() > poll->timeoutMs) {
+            poll->done = true;
+            return;
+        }
+        if (auto next = weakStep.lock()) QTimer::singleShot(10, qApp, [next] { (*next)(); });
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && poll->answer(modal)) poll->done = true;
+    };
+    QTimer::singleShot(10, qApp, [step] { (*step)(); });
+    return std::make_unique<ModalAnswer>(poll);
+}
+
+inline QAbstractButton* buttonOf(QWidget* window, int id) {
+    return qobject_cast<QAbstractButton*>(QtRouterView::findControl(*window, id));
+}
+
+// Lets queued events and timers run for about `ms` milliseconds.
+inline void spinEvents(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A router played by a function: each write is recorded and answered at
+// once; reads return the answers byte by byte, then nothing (silence).
+class ScriptedRouterLine final : public SerialLine {
+public:
+    std::function<std::string(std::string_view written)> respond;
+    std::string written;
+
+    bool isOpen() const override { return true; }
+    bool write(std::string_view bytes) override {
+        written += bytes;
+        if (respond) {
+            for (const char c : respond(bytes)) pending_.push_back(c);
+        }
+        return true;
+    }
+    std::optional<char> readByte() override {
+        if (pending_.empty()) return std::nullopt;
+        const char c = pending_.front();
+        pending_.pop_front();
+        return c;
+    }
+
+private:
+    std::deque<char> pending_;
+};
+
+inline std::size_t countOf(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string_view::npos;
+         at = text.find(part, at + part.size())) {
+        ++count;
+    }
+    return count;
+}
+
+// A fresh current folder holding the shipped CONFIG.TXT (or nothing), and
+// COM1..COM4 pointed at devices that do not exist, so no real port is touched.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(bool withCatalogue = true) : previous_(QDir::currentPath()) {
+        for (int port = 1; port <= 4; ++port) {
+            const std::string name = "COFRALIN_COM" + std::to_string(port);
+            ::setenv(name.c_str(), ("/nonexistent/com" + std::to_string(port)).c_str(), 1);
+        }
+        if (withCatalogue) {
+            QFile::copy(QStringLiteral(COFRALIN_SOURCE_DIR "/CONFIG.TXT"),
+                        folder_.filePath(QStringLiteral("CONFIG.TXT")));
+        }
+        QDir::setCurrent(folder_.path());
+    }
+    ~WorkingFolder() { QDir::setCurrent(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+    QString path() const { return folder_.path(); }
+
+private:
+    QString previous_;
+    QTemporaryDir folder_;
+};
+
+}  // namespace cofralin::testing
