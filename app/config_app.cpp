@@ -1,6 +1,13 @@
 #include "config_app.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <string_view>
+#include <system_error>
 
 #include "main_dlg.h"
 
@@ -15,10 +22,28 @@ bool ArgumentsAskForRunLog(std::span<const char* const> arguments) {
     return false;
 }
 
+std::filesystem::path RunLogPathFor(const std::filesystem::path& startFolder,
+                                    const std::filesystem::path& dataFolder) {
+    if (::faccessat(AT_FDCWD, startFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) {
+        return startFolder / "Router.log";
+    }
+    // A folder that cannot be made shows up as a log that cannot be written.
+    std::error_code ignored;
+    std::filesystem::create_directories(dataFolder, ignored);
+    return dataFolder / "Router.log";
+}
+
 CConfigApp::CConfigApp(int& argc, char** argv)
     : loggingEnabled_(ArgumentsAskForRunLog({argv, static_cast<std::size_t>(argc)}) ? 1 : 0),
       qt_(argc, argv) {
     state_.LoggingEnabled = loggingEnabled_;
+    if (state_.LoggingEnabled == 1) {
+        const QString start = QDir::currentPath();
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString own = data.isEmpty() ? start : data + QStringLiteral("/cofralin");
+        state_.RunLogPath = RunLogPathFor(QFile::encodeName(start).toStdString(),
+                                          QFile::encodeName(own).toStdString());
+    }
 }
 
 int CConfigApp::run() {

@@ -3,6 +3,7 @@
 // ends the program when it closes.
 
 #include <QApplication>
+#include <filesystem>
 #include <span>
 
 #include "session_state.h"
@@ -12,6 +13,13 @@ namespace cofralin {
 // Whether the arguments after the program's name ask for the run log: any
 // lower-case "d" anywhere in them ("-d", but also "debug"; "-D" does not).
 bool ArgumentsAskForRunLog(std::span<const char* const> arguments);
+
+// Where the run log goes: "Router.log" in `startFolder` when the user may write
+// there, otherwise in `dataFolder` (the user's data folder, created when
+// missing). A program started from the desktop menu starts in the installed
+// folder, which only root may write.
+std::filesystem::path RunLogPathFor(const std::filesystem::path& startFolder,
+                                    const std::filesystem::path& dataFolder);
 
 class CConfigApp {
 public:

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -73,10 +74,11 @@ CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
     connect(ui_->idc_1005, &QPushButton::clicked, this, &CMainDlg::onUpdateClicked);
     connect(ui_->idc_1006, &QPushButton::clicked, this, &CMainDlg::onHelpClicked);
     connect(ui_->idc_2, &QPushButton::clicked, this, &CMainDlg::reject);
+    state_.runLogFailed = [this](const std::string& message) { tellRunLogFailure(message); };
     showWindowState();
 }
 
-CMainDlg::~CMainDlg() = default;
+CMainDlg::~CMainDlg() { state_.runLogFailed = nullptr; }
 
 RouterView& CMainDlg::view() { return *view_; }
 
@@ -125,6 +127,19 @@ void CMainDlg::showWindowState() {
     ui_->idc_1002->setChecked(window_.singleChecked);
     ui_->idc_1003->setChecked(window_.multiChecked);
     if (group) group->setExclusive(true);
+}
+
+void CMainDlg::tellRunLogFailure(const std::string& message) {
+    // Not modal: the drain that met the failure goes on at once; the user
+    // closes the box when the dialog of the moment is done.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+                                QString::fromStdString(message), QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("runLogFailure"));
+    box->setTextFormat(Qt::PlainText);
+    box->addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void CMainDlg::onPortSelected(int index) {

@@ -11,6 +11,8 @@
 // runs that mode's dialog; "Gestionar Puertos" and "Actualizar Software" run
 // theirs; "Ayuda" opens the help document; the context menu offers the About
 // box. "Salir", Escape and the close box close the port and end the program.
+// A run log that cannot be written is told once, in a message that does not
+// hold up the router work.
 
 #include <QDialog>
 #include <QUrl>
@@ -78,6 +80,7 @@ private:
 
     int runConnectDialog();
     void showWindowState();
+    void tellRunLogFailure(const std::string& message);
 
     SessionState& state_;
     std::unique_ptr<Ui::CMainDlg> ui_;

@@ -1,11 +1,31 @@
 #include "password_dlg.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <algorithm>
 
 #include "qt_router_view.h"
 #include "ui_password_dlg.h"
 
 namespace cofralin {
+
+namespace {
+
+bool holdsControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+}  // namespace
+
+const QString& CPasswordDlg::controlCharacterText() {
+    static const QString text = QStringLiteral(
+        "La password no puede contener saltos de línea, tabuladores ni otros caracteres de "
+        "control. El texto no se ha aceptado: escriba la password y pulse OK.");
+    return text;
+}
 
 CPasswordDlg::CPasswordDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
@@ -16,6 +36,10 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     // The hidden Cancel carries Escape and the close box; the user never sees it.
     connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);
+    // C0 controls, DEL and the C1 controls: a paste that holds one is undone.
+    ui_->idc_1017->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^\\p{Cc}]*")), ui_->idc_1017));
+    connect(ui_->idc_1017, &QLineEdit::inputRejected, this, &CPasswordDlg::refuseControlCharacters);
 }
 
 CPasswordDlg::~CPasswordDlg() = default;
@@ -23,6 +47,22 @@ CPasswordDlg::~CPasswordDlg() = default;
 std::optional<QString> CPasswordDlg::ask() {
     if (exec() != QDialog::Accepted) return std::nullopt;
     return ui_->idc_1017->text();
+}
+
+void CPasswordDlg::accept() {
+    // A text set past the validator is refused here as well.
+    if (holdsControlCharacter(ui_->idc_1017->text())) {
+        ui_->idc_1017->clear();
+        refuseControlCharacters();
+        return;
+    }
+    QDialog::accept();
+}
+
+void CPasswordDlg::refuseControlCharacters() {
+    QtRouterView(*this).showMessage(controlCharacterText().toStdString(), "Error",
+                                    MessageButtons::Ok);
+    ui_->idc_1017->setFocus(Qt::OtherFocusReason);
 }
 
 void CPasswordDlg::showEvent(QShowEvent* event) {

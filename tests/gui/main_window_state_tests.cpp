@@ -1,9 +1,12 @@
 // The main window's enabling rules, the run-log switch of the command line
-// and the help document's address, without a window.
+// and the log's place, and the help document's address, without a window.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QUrl>
+#include <filesystem>
 #include <vector>
 
 #include "config_app.h"
@@ -134,6 +137,18 @@ TEST(CommandLineTest, LowerCaseDAnywhereAfterTheProgramNameTurnsTheLogOn) {
     EXPECT_FALSE(ArgumentsAskForRunLog(Args{"cofralin"}));
     // The program's own name does not count.
     EXPECT_FALSE(ArgumentsAskForRunLog(Args{"/opt/cofralin/bin/cofralind", "-x"}));
+}
+
+TEST(RunLogPlaceTest, TheStartFolderWhenWritableElseTheUsersDataFolder) {
+    namespace fs = std::filesystem;
+    QTemporaryDir temp;
+    const fs::path base = QFile::encodeName(temp.path()).toStdString();
+    const fs::path data = base / "share" / "cofralin";
+    EXPECT_EQ(RunLogPathFor(base, data), base / "Router.log");
+    EXPECT_FALSE(fs::exists(data));
+    // A start folder the user cannot write to: here one that is gone.
+    EXPECT_EQ(RunLogPathFor(base / "gone", data), data / "Router.log");
+    EXPECT_TRUE(fs::is_directory(data));
 }
 
 TEST(HelpDocumentTest, RelativeNamesAreFilesOfTheCurrentFolder) {

@@ -1,6 +1,7 @@
 // The main window offscreen: its start, the states after each connection
 // outcome, a failed open, the About box, help, the radio clicks and closing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include "about_dlg.h"
 #include "gui_test_support.h"
 #include "main_dlg.h"
+#include "run_log.h"
 
 namespace cofralin {
 namespace {
@@ -134,6 +136,22 @@ TEST_F(MainWindowTest, FailedOpenKeepsTheAmberLampAndTheButtons) {
     for (const int id : {1002, 1003, 1004, 1005}) EXPECT_TRUE(enabled(id)) << id;
     EXPECT_TRUE(checked(1003));
     EXPECT_FALSE(state.portOpen());
+}
+
+TEST_F(MainWindowTest, ARunLogThatCannotBeWrittenIsToldOnceWithoutWaiting) {
+    state.LoggingEnabled = 1;
+    state.RunLogPath = "Router.log";
+    ASSERT_EQ(::mkfifo("Router.log", 0600), 0);
+    LogReply(state, "uno");
+    LogReply(state, "dos");
+    const QList<QMessageBox*> boxes =
+        window->findChildren<QMessageBox*>(QStringLiteral("runLogFailure"));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(boxes[0]->text(),
+              QStringLiteral("No se puede escribir el registro Router.log: no es un fichero "
+                             "normal. Las respuestas del router no se guardarán en él."));
 }
 
 TEST_F(MainWindowTest, AboutBoxFromTheContextMenu) {
