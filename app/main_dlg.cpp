@@ -11,16 +11,18 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStringList>
 
 #include "about_dlg.h"
 #include "command_catalogue.h"
 #include "connect_dlg.h"
 #include "login.h"
 #include "multi_pc_dlg.h"
+#include "port_selector.h"
 #include "ports_dlg.h"
 #include "qt_router_view.h"
 #include "router_port.h"
-#include "serial_line.h"
 #include "single_pc_dlg.h"
 #include "software_update.h"
 #include "ui_main_dlg.h"
@@ -68,6 +70,9 @@ CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
 
     // "activated", not a change of the index: choosing the open port again reconnects.
     connect(ui_->idc_1001, &QComboBox::activated, this, &CMainDlg::onPortSelected);
+    connect(ui_->idc_1001, &QComboBox::currentIndexChanged, this, &CMainDlg::showPortInfo);
+    connect(ui_->idc_1001, &PortSelector::aboutToShowPopup, this, &CMainDlg::readPorts);
+    ui_->idc_1001->refuseTypedNames();
     connect(ui_->idc_1002, &QRadioButton::clicked, this, &CMainDlg::onSinglePcClicked);
     connect(ui_->idc_1003, &QRadioButton::clicked, this, &CMainDlg::onMultiPcClicked);
     connect(ui_->idc_1004, &QPushButton::clicked, this, &CMainDlg::onPortsClicked);
@@ -86,6 +91,8 @@ void CMainDlg::setDocumentOpener(std::function<void(const QUrl&)> opener) {
     openDocument_ = std::move(opener);
 }
 
+void CMainDlg::setPortSystem(SystemPaths paths) { portSystem_ = std::move(paths); }
+
 bool CMainDlg::initialise() {
     state_.DefaultPassword = std::string(kBuiltInPassword);
 
@@ -96,18 +103,60 @@ bool CMainDlg::initialise() {
         return false;
     }
 
-    QComboBox* ports = ui_->idc_1001;
-    ports->clear();
-    for (const std::string& port : ProbePorts()) ports->addItem(QString::fromStdString(port));
-    ports->model()->sort(0);
-    ports->setCurrentIndex(-1);
+    ui_->idc_1001->setCurrentIndex(-1);
+    readPorts();
 
     window_ = MainWindowState{};
     showWindowState();
     state_.SinglePcActive = 0;
     state_.MultiPcActive = 0;
-    ports->setFocus(Qt::OtherFocusReason);
+    ui_->idc_1001->setFocus(Qt::OtherFocusReason);
     return true;
+}
+
+void CMainDlg::readPorts() {
+    PortSelector* ports = ui_->idc_1001;
+    std::optional<SerialPort> keep;
+    if (ports->currentIndex() >= 0) {
+        const std::string chosen = ports->currentText().toStdString();
+        for (const SerialPort& port : state_.OfferedPorts) {
+            if (port.name == chosen) keep = port;
+        }
+    }
+    // The open port is this program's own: it is offered without a test.
+    const PortProbe probe =
+        ProbePorts(portSystem_, keep, state_.portOpen() ? state_.PortDevice : std::string());
+    state_.OfferedPorts = probe.offered;
+    portRefusal_ = probe.refused.empty()
+                       ? QString()
+                       : QString::fromStdString(RefusalText(probe.refused.front()));
+
+    {
+        // Refilling is no choice of the user's.
+        const QSignalBlocker quiet(ports);
+        ports->clear();
+        for (const SerialPort& port : probe.offered) {
+            ports->addItem(QString::fromStdString(port.name));
+            ports->setItemData(ports->count() - 1,
+                               QString::fromStdString(DeviceDescription(port.device)),
+                               Qt::ToolTipRole);
+        }
+        ports->model()->sort(0);
+        ports->setCurrentIndex(keep ? ports->findText(QString::fromStdString(keep->name)) : -1);
+    }
+    showPortInfo();
+}
+
+void CMainDlg::showPortInfo() {
+    const PortSelector* ports = ui_->idc_1001;
+    const int index = ports->currentIndex();
+    const QString device =
+        index >= 0 ? ports->itemData(index, Qt::ToolTipRole).toString() : QString();
+    QStringList lines;
+    if (!device.isEmpty()) lines << device;
+    if (!portRefusal_.isEmpty()) lines << portRefusal_;
+    ui_->portInfoLabel->setText(lines.join(QLatin1Char('\n')));
+    ui_->idc_1001->setToolTip(device);
 }
 
 void CMainDlg::showWindowState() {

@@ -4,8 +4,10 @@
 // How it works: initialise() stores the built-in password, loads the command
 // catalogue (a refused file ends the program before the window shows), fills
 // the port selector with the ports that can be opened and lights the red
-// lamp. Choosing a port (also the one already chosen) lights the amber lamp,
-// opens the port and runs "Comunicación"; its result and the mode flags it
+// lamp. The ports are read again each time the selector drops down, keeping
+// the current choice; the label under it names the device behind the chosen
+// port and says why a port found is not offered. Choosing a port (also the one already chosen)
+// lights the amber lamp, opens the port and runs "Comunicación"; its result and the mode flags it
 // leaves decide the lamp, the enabled controls and the radio marks (the rules
 // live in MainWindowState). A click on the radio button of the other mode
 // runs that mode's dialog; "Gestionar Puertos" and "Actualizar Software" run
@@ -21,6 +23,7 @@
 #include <string>
 
 #include "main_window_state.h"
+#include "port_discovery.h"
 #include "session_state.h"
 
 class QDir;
@@ -58,6 +61,8 @@ public:
 
     // How "Ayuda" hands a document to the desktop; tests replace it.
     void setDocumentOpener(std::function<void(const QUrl&)> opener);
+    // Where the serial ports are looked for; tests point it at a fake tree.
+    void setPortSystem(SystemPaths paths);
 
 public slots:
     void onPortSelected(int index);
@@ -81,12 +86,17 @@ private:
     int runConnectDialog();
     void showWindowState();
     void tellRunLogFailure(const std::string& message);
+    // Fills the selector with the ports that open now, keeping the choice.
+    void readPorts();
+    void showPortInfo();
 
     SessionState& state_;
     std::unique_ptr<Ui::CMainDlg> ui_;
     std::unique_ptr<QtRouterView> view_;
     MainWindowState window_;
     std::function<void(const QUrl&)> openDocument_;
+    SystemPaths portSystem_;
+    QString portRefusal_;  // why a port found is not offered, from the last read
 };
 
 }  // namespace cofralin

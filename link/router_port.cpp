@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "port_discovery.h"
 #include "serial_line.h"
 
 namespace cofralin {
@@ -10,8 +11,10 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
     state.PortName = std::string(portName.substr(0, 19));
     CloseRouterPort(state);
 
+    // The device the selector showed for that name, not whatever bears it now.
+    const std::string device = DevicePathForPort(state.PortName, state.OfferedPorts);
     auto line = std::make_unique<TermiosSerialLine>();
-    const TermiosSerialLine::OpenResult result = line->open(DevicePathForPort(state.PortName));
+    const TermiosSerialLine::OpenResult result = line->open(device);
     if (!result.opened) {
         view.showMessage("No pudo abrirse el puerto de comunicaciones " + state.PortName, "Error",
                          MessageButtons::Ok);
@@ -23,9 +26,13 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
             std::string(kApplicationTitle), MessageButtons::Ok);
     }
     state.RouterPort = std::move(line);
+    state.PortDevice = device;
     return true;
 }
 
-void CloseRouterPort(SessionState& state) { state.RouterPort.reset(); }
+void CloseRouterPort(SessionState& state) {
+    state.RouterPort.reset();
+    state.PortDevice.clear();
+}
 
 }  // namespace cofralin

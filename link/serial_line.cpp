@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace cofralin {
 
@@ -15,11 +14,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Opens exclusively; -1 when the device is absent or held by another program.
-int openExclusive(const std::string& device) {
+// Opens exclusively; -1 with `error` set when the device is absent, refused
+// or held by another program.
+int openExclusive(const std::string& device, int& error) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return -1;
     }
@@ -65,8 +69,17 @@ TermiosSerialLine::~TermiosSerialLine() { close(); }
 TermiosSerialLine::OpenResult TermiosSerialLine::open(const std::string& device) {
     close();
     OpenResult result;
-    fd_ = openExclusive(device);
-    if (fd_ < 0) return result;
+    if (std::optional<LockHolder> holder = lock_.acquire(device, lockDirectory_)) {
+        result.refusal = HeldByLock(device, std::move(*holder));
+        return result;
+    }
+    int error = 0;
+    fd_ = openExclusive(device, error);
+    if (fd_ < 0) {
+        lock_.release();
+        result.refusal = ExplainOpenFailure(device, error);
+        return result;
+    }
     result.opened = true;
 
     restoreSettings_ = ::tcgetattr(fd_, &foundSettings_) == 0;
@@ -93,6 +106,7 @@ void TermiosSerialLine::close() {
     if (fd_ < 0) return;
     if (restoreSettings_) ::tcsetattr(fd_, TCSANOW, &foundSettings_);
     releaseExclusive(fd_);
+    lock_.release();
     fd_ = -1;
     restoreSettings_ = false;
 }
@@ -139,35 +153,16 @@ std::optional<char> TermiosSerialLine::readByte() {
     }
 }
 
-std::string DevicePathForPort(std::string_view portName) {
-    static constexpr const char* kDefaults[] = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0",
-                                                "/dev/ttyUSB1"};
-    if (portName.size() != 5 || portName.substr(0, 3) != "COM" || portName[4] != ':' ||
-        portName[3] < '1' || portName[3] > '4') {
-        return {};
+std::optional<PortRefusal> TryOpenExclusive(const std::string& device,
+                                            const std::filesystem::path& lockDirectory) {
+    if (std::optional<LockHolder> holder = LockHolderOf(device, lockDirectory)) {
+        return HeldByLock(device, std::move(*holder));
     }
-    const int index = portName[3] - '1';
-    const std::string variable = "COFRALIN_COM" + std::to_string(index + 1);
-    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped) return mapped;
-    return kDefaults[index];
-}
-
-bool PortCanBeOpened(std::string_view portName) {
-    const std::string device = DevicePathForPort(portName);
-    if (device.empty()) return false;
-    const int fd = openExclusive(device);
-    if (fd < 0) return false;
+    int error = 0;
+    const int fd = openExclusive(device, error);
+    if (fd < 0) return ExplainOpenFailure(device, error);
     releaseExclusive(fd);
-    return true;
-}
-
-std::vector<std::string> ProbePorts() {
-    std::vector<std::string> names;
-    for (int n = 1; n <= 4; ++n) {
-        const std::string name = "COM" + std::to_string(n) + ":";
-        if (PortCanBeOpened(name)) names.push_back(name);
-    }
-    return names;
+    return std::nullopt;
 }
 
 }  // namespace cofralin

@@ -1,26 +1,28 @@
 #pragma once
 // The serial line to the router's console.
 //
-// How it works: a port name "COM1:".."COM4:" maps to a device (the environment
-// variable COFRALIN_COM1..COFRALIN_COM4 when set, else /dev/ttyS0, /dev/ttyS1,
-// /dev/ttyUSB0, /dev/ttyUSB1). Opening is exclusive (TIOCEXCL and flock), so a
-// port held by another program can neither be offered nor opened. The line is
-// set to raw 9600 bit/s, 8 data bits, no parity, one stop bit; flow control,
-// modem lines and HUPCL keep the values found, and everything found is put back
-// on close.
+// How it works: opening is exclusive (the UUCP lock file minicom and picocom
+// also honour, then TIOCEXCL and flock), so a port held by another program can
+// neither be offered nor opened, and a refusal says why. The line is set to raw
+// 9600 bit/s, 8 data bits, no parity, one stop bit; flow control, modem lines
+// and HUPCL keep the values found, and everything found is put back on close.
+// Which device stands for which port name is port_discovery.h's business.
 //
-//   open       opens and configures; on failure nothing stays open
-//   close      restores the settings found and releases the device
+//   open       locks, opens and configures; on failure nothing stays open or locked
+//   close      restores the settings found, releases the device and its lock
 //   write      all bytes, giving up after 10 ms a byte plus 100 ms
 //   readByte   one byte, or nothing after 110 ms of silence or on a read error
 
 #include <termios.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "port_refusal.h"
+#include "uucp_lock.h"
 
 namespace cofralin {
 
@@ -41,7 +43,8 @@ inline constexpr std::chrono::milliseconds kWriteTimeConstant{100};
 
 class TermiosSerialLine final : public SerialLine {
 public:
-    TermiosSerialLine() = default;
+    explicit TermiosSerialLine(std::filesystem::path lockDirectory = kLockDirectory)
+        : lockDirectory_(std::move(lockDirectory)) {}
     ~TermiosSerialLine() override;
     TermiosSerialLine(const TermiosSerialLine&) = delete;
     TermiosSerialLine& operator=(const TermiosSerialLine&) = delete;
@@ -51,6 +54,8 @@ public:
         // Set when the device opened but refused the line settings: errno of
         // tcsetattr, or of the read-back that found them not applied.
         std::optional<int> settingsError;
+        // Set when it did not open: why.
+        std::optional<PortRefusal> refusal;
     };
     // Opens `device` exclusively and configures it. An open line is closed first.
     OpenResult open(const std::string& device);
@@ -63,18 +68,16 @@ public:
     int fileDescriptor() const { return fd_; }
 
 private:
+    std::filesystem::path lockDirectory_;
+    UucpLock lock_;
     int fd_ = -1;
     bool restoreSettings_ = false;
     termios foundSettings_{};
 };
 
-// The device that stands for "COM1:".."COM4:"; empty for any other name.
-std::string DevicePathForPort(std::string_view portName);
-
-// Whether the device of `portName` can be opened exclusively right now.
-bool PortCanBeOpened(std::string_view portName);
-
-// The names among "COM1:".."COM4:" that can be opened now, in numeric order.
-std::vector<std::string> ProbePorts();
+// Whether `device` could be opened exclusively right now: nothing when it
+// could (it is left closed and unlocked), else why not.
+std::optional<PortRefusal> TryOpenExclusive(const std::string& device,
+                                            const std::filesystem::path& lockDirectory);
 
 }  // namespace cofralin

@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "command_catalogue.h"
+#include "port_discovery.h"
 #include "serial_line.h"
 
 namespace cofralin {
@@ -23,6 +25,10 @@ struct SessionState {
     // The serial line; a closed line is the "no port open" state.
     std::unique_ptr<SerialLine> RouterPort;
     std::string PortName;  // "COM%d:"
+    // What the port selector offers, with the device behind each name, and the
+    // device behind PortName while it is open.
+    std::vector<SerialPort> OfferedPorts;
+    std::string PortDevice;
 
     std::string ReplyBuffer;  // never holds a zero byte
     int SentLineCount = 0;

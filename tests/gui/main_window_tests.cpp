@@ -12,8 +12,10 @@
 #include <QTest>
 
 #include "about_dlg.h"
+#include "fake_serial_tree.h"
 #include "gui_test_support.h"
 #include "main_dlg.h"
+#include "pty_pair.h"
 #include "run_log.h"
 
 namespace cofralin {
@@ -152,6 +154,85 @@ TEST_F(MainWindowTest, ARunLogThatCannotBeWrittenIsToldOnceWithoutWaiting) {
     EXPECT_EQ(boxes[0]->text(),
               QStringLiteral("No se puede escribir el registro Router.log: no es un fichero "
                              "normal. Las respuestas del router no se guardarán en él."));
+}
+
+TEST_F(MainWindowTest, OpeningTheSelectorReadsThePortsAgainAndKeepsTheChoice) {
+    testing::FakeSerialTree tree;
+    window->setPortSystem(tree.paths());
+    for (int n = 1; n <= 4; ++n) ::unsetenv(("COFRALIN_COM" + std::to_string(n)).c_str());
+    auto* info = window->findChild<QLabel*>(QStringLiteral("portInfoLabel"));
+    ASSERT_NE(info, nullptr);
+    const auto reread = [&] {
+        ports()->showPopup();
+        ports()->hidePopup();
+    };
+    const auto entries = [&] {
+        QStringList shown;
+        for (int i = 0; i < ports()->count(); ++i) {
+            shown << ports()->itemText(i) + " " + ports()->itemData(i, Qt::ToolTipRole).toString();
+        }
+        return shown;
+    };
+    const auto node = [&](const char* name) { return QString::fromStdString(tree.node(name)); };
+    testing::PtyPair first;
+    testing::PtyPair second;
+
+    reread();
+    EXPECT_EQ(ports()->count(), 0);
+    EXPECT_EQ(info->text(), QString());
+
+    // Plugged in after start: there at the next drop-down, without a restart.
+    tree.addUsb("ttyUSB0", "1-2", "FT232R USB UART", "A10K3XYZ", first.path());
+    reread();
+    const QString usb0 = node("ttyUSB0") + QStringLiteral(" · FT232R USB UART · A10K3XYZ");
+    EXPECT_EQ(entries(), QStringList{"COM1: " + usb0});
+    ports()->setCurrentIndex(0);
+    EXPECT_EQ(info->text(), usb0);
+    EXPECT_EQ(ports()->toolTip(), usb0);
+
+    // A second adapter at an earlier physical path, held by another program:
+    // the choice keeps its name, and the line under the selector says why the
+    // new one is not offered.
+    tree.addUsb("ttyACM0", "1-1", "USB Serial", "", second.path());
+    TermiosSerialLine holder;
+    ASSERT_TRUE(holder.open(second.path()).opened);
+    reread();
+    EXPECT_EQ(entries(), QStringList{"COM1: " + usb0});
+    EXPECT_EQ(ports()->currentText(), QStringLiteral("COM1:"));
+    EXPECT_EQ(info->text(),
+              usb0 + "\n" + node("ttyACM0") + QStringLiteral(" está en uso por otro programa."));
+
+    holder.close();
+    reread();
+    EXPECT_EQ(entries(),
+              (QStringList{"COM1: " + usb0, "COM2: " + node("ttyACM0") + " · USB Serial"}));
+    EXPECT_EQ(ports()->currentIndex(), 0);
+    EXPECT_EQ(info->text(), usb0);
+    // Reading the ports chose none: nothing was opened.
+    EXPECT_EQ(litLamp(), 1011);
+    EXPECT_FALSE(state.portOpen());
+}
+
+TEST_F(MainWindowTest, ATypedPortNameStartsNoConnection) {
+    ports()->addItem(QStringLiteral("COM1:"));
+    ports()->setCurrentIndex(-1);
+    ports()->setFocus();
+    QTest::keyClicks(ports(), QStringLiteral("com1:"));
+    EXPECT_EQ(ports()->currentText(), QString());
+    EXPECT_EQ(ports()->currentIndex(), -1);
+
+    QString shown;
+    const auto answering = whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return false;
+        shown = box->text();
+        box->buttons().front()->click();
+        return true;
+    });
+    QTest::keyClick(ports(), Qt::Key_Return);
+    EXPECT_EQ(shown, QString());
+    EXPECT_EQ(window->windowState().lamp, Lamp::NotConnected);
+    EXPECT_FALSE(state.portOpen());
 }
 
 TEST_F(MainWindowTest, AboutBoxFromTheContextMenu) {

@@ -3,10 +3,11 @@
 #include <termios.h>
 
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "fake_serial_tree.h"
 #include "pty_pair.h"
 #include "serial_line.h"
 
@@ -57,51 +58,24 @@ TEST(SerialLine, OpeningSetsRawNineThousandSixHundredEightNoneOneAndKeepsTheRest
 
 TEST(SerialLine, APortHeldByAnotherProgramCanBeNeitherOfferedNorOpened) {
     PtyPair pty;
-    ::setenv("COFRALIN_COM2", pty.path().c_str(), 1);
-    EXPECT_TRUE(PortCanBeOpened("COM2:"));
+    const testing::FakeSerialTree tree;
+    const std::filesystem::path locks = tree.paths().lockDirectory;
+    EXPECT_FALSE(TryOpenExclusive(pty.path(), locks).has_value());
 
-    TermiosSerialLine first;
+    TermiosSerialLine first(locks);
     ASSERT_TRUE(first.open(pty.path()).opened);
-    TermiosSerialLine second;
-    EXPECT_FALSE(second.open(pty.path()).opened);
+    TermiosSerialLine second(locks);
+    const auto refused = second.open(pty.path());
+    EXPECT_FALSE(refused.opened);
+    ASSERT_TRUE(refused.refusal.has_value());
+    EXPECT_EQ(refused.refusal->reason, PortRefusal::Reason::Held);
     EXPECT_FALSE(second.isOpen());
-    EXPECT_FALSE(PortCanBeOpened("COM2:"));
+    const auto probed = TryOpenExclusive(pty.path(), locks);
+    ASSERT_TRUE(probed.has_value());
+    EXPECT_EQ(probed->reason, PortRefusal::Reason::Held);
 
     first.close();
     EXPECT_TRUE(second.open(pty.path()).opened);
-    ::unsetenv("COFRALIN_COM2");
-}
-
-TEST(SerialLine, ProbeOffersTheFreeMappedPortsInNumericOrder) {
-    PtyPair one;
-    PtyPair three;
-    PtyPair four;
-    ::setenv("COFRALIN_COM1", one.path().c_str(), 1);
-    ::setenv("COFRALIN_COM2", "/nonexistent/cofralin-port", 1);
-    ::setenv("COFRALIN_COM3", three.path().c_str(), 1);
-    ::setenv("COFRALIN_COM4", four.path().c_str(), 1);
-    TermiosSerialLine holder;
-    ASSERT_TRUE(holder.open(one.path()).opened);
-
-    EXPECT_EQ(ProbePorts(), (std::vector<std::string>{"COM3:", "COM4:"}));
-    // The probe leaves nothing open.
-    TermiosSerialLine again;
-    EXPECT_TRUE(again.open(three.path()).opened);
-    for (const char* name : {"COFRALIN_COM1", "COFRALIN_COM2", "COFRALIN_COM3", "COFRALIN_COM4"}) {
-        ::unsetenv(name);
-    }
-}
-
-TEST(SerialLine, PortNamesMapToTheirDefaultDevices) {
-    for (const char* name : {"COFRALIN_COM1", "COFRALIN_COM2", "COFRALIN_COM3", "COFRALIN_COM4"}) {
-        ::unsetenv(name);
-    }
-    EXPECT_EQ(DevicePathForPort("COM1:"), "/dev/ttyS0");
-    EXPECT_EQ(DevicePathForPort("COM2:"), "/dev/ttyS1");
-    EXPECT_EQ(DevicePathForPort("COM3:"), "/dev/ttyUSB0");
-    EXPECT_EQ(DevicePathForPort("COM4:"), "/dev/ttyUSB1");
-    EXPECT_EQ(DevicePathForPort("COM5:"), "");
-    EXPECT_EQ(DevicePathForPort("COM1"), "");
 }
 
 TEST(SerialLine, AOneByteReadReturnsEmptyAfterTheQuietTime) {

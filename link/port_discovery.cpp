@@ -1,0 +1,204 @@
+#include "port_discovery.h"
+
+#include <string.h>  // strverscmp
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "serial_line.h"
+
+namespace cofralin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The first line of a sysfs attribute; empty when there is none.
+std::string readAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+// "ttyS2" before "ttyS10": digit runs compare as numbers.
+bool naturallyBefore(const std::string& a, const std::string& b) {
+    return ::strverscmp(a.c_str(), b.c_str()) < 0;
+}
+
+// The USB device a tty hangs from: the nearest ancestor with a vendor id.
+std::optional<fs::path> usbDeviceOf(fs::path physical) {
+    for (int depth = 0; depth < 8 && physical.has_relative_path(); ++depth) {
+        std::error_code error;
+        if (fs::exists(physical / "idVendor", error)) return physical;
+        if (physical.filename() == "devices") break;
+        physical = physical.parent_path();
+    }
+    return std::nullopt;
+}
+
+void describeUsb(SerialDevice& device, const fs::path& usb) {
+    device.product = readAttribute(usb / "product");
+    device.serial = readAttribute(usb / "serial");
+}
+
+// Product and serial number of a node sysfs knows, such as a variable's.
+SerialDevice describeNode(const std::string& node, const SystemPaths& paths) {
+    SerialDevice device{node, {}, {}};
+    std::error_code error;
+    const fs::path real = fs::canonical(node, error);
+    if (error) return device;
+    const fs::path physical = fs::canonical(paths.ttyClass / real.filename() / "device", error);
+    if (error) return device;
+    if (const auto usb = usbDeviceOf(physical)) describeUsb(device, *usb);
+    return device;
+}
+
+bool sameDevice(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    std::error_code errorA;
+    std::error_code errorB;
+    const fs::path realA = fs::canonical(a, errorA);
+    const fs::path realB = fs::canonical(b, errorB);
+    return !errorA && !errorB && realA == realB;
+}
+
+// 0..3 for "COM1:".."COM4:", -1 for any other text.
+int portIndex(std::string_view name) {
+    if (name.size() != 5 || name.substr(0, 3) != "COM" || name[4] != ':' || name[3] < '1' ||
+        name[3] > '0' + kPortCount) {
+        return -1;
+    }
+    return name[3] - '1';
+}
+
+std::string portName(int index) { return "COM" + std::to_string(index + 1) + ":"; }
+
+}  // namespace
+
+std::string DeviceDescription(const SerialDevice& device) {
+    std::string text = device.path;
+    for (const std::string* part : {&device.product, &device.serial}) {
+        if (!part->empty()) text += " · " + *part;
+    }
+    return text;
+}
+
+std::vector<SerialDevice> FindSerialDevices(const SystemPaths& paths) {
+    struct Found {
+        SerialDevice device;
+        std::string order;
+    };
+    std::vector<Found> onBoard;
+    std::vector<Found> usb;
+    std::error_code error;
+    for (fs::directory_iterator entry(paths.ttyClass, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        // Consoles and pseudo-terminals have no device behind them.
+        std::error_code noDevice;
+        const fs::path physical = fs::canonical(entry->path() / "device", noDevice);
+        if (noDevice) continue;
+        const fs::path node = paths.devices / name;
+        std::error_code noNode;
+        if (!fs::exists(node, noNode)) continue;
+
+        SerialDevice device{node.string(), {}, {}};
+        if (const auto adapter = usbDeviceOf(physical)) {
+            describeUsb(device, *adapter);
+            usb.push_back({std::move(device), physical.string()});
+        } else if (readAttribute(entry->path() / "type") != "0") {
+            // Type 0 is the driver's "unknown": no UART answered at that address.
+            onBoard.push_back({std::move(device), name});
+        }
+    }
+    const auto byOrder = [](const Found& a, const Found& b) {
+        return naturallyBefore(a.order, b.order);
+    };
+    std::sort(onBoard.begin(), onBoard.end(), byOrder);
+    std::sort(usb.begin(), usb.end(), byOrder);
+
+    std::vector<SerialDevice> devices;
+    for (const std::vector<Found>* group : {&onBoard, &usb}) {
+        for (const Found& found : *group) devices.push_back(found.device);
+    }
+    return devices;
+}
+
+std::vector<SerialPort> NamePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep) {
+    std::array<std::optional<SerialDevice>, kPortCount> slots;
+    for (int index = 0; index < kPortCount; ++index) {
+        const std::string variable = "COFRALIN_COM" + std::to_string(index + 1);
+        if (const char* node = std::getenv(variable.c_str()); node && *node) {
+            slots[index] = describeNode(node, paths);
+        }
+    }
+    const auto named = [&](const SerialDevice& device) {
+        return std::any_of(slots.begin(), slots.end(), [&](const auto& slot) {
+            return slot && sameDevice(slot->path, device.path);
+        });
+    };
+
+    const std::vector<SerialDevice> found = FindSerialDevices(paths);
+    if (keep) {
+        const int index = portIndex(keep->name);
+        const auto still = std::find_if(found.begin(), found.end(), [&](const SerialDevice& d) {
+            return d.path == keep->device.path;
+        });
+        if (index >= 0 && !slots[index] && still != found.end() && !named(*still)) {
+            slots[index] = *still;
+        }
+    }
+    for (const SerialDevice& device : found) {
+        if (named(device)) continue;
+        const auto free = std::find_if(slots.begin(), slots.end(),
+                                       [](const auto& slot) { return !slot.has_value(); });
+        if (free == slots.end()) break;
+        *free = device;
+    }
+
+    std::vector<SerialPort> ports;
+    for (int index = 0; index < kPortCount; ++index) {
+        if (slots[index]) ports.push_back({portName(index), *slots[index]});
+    }
+    return ports;
+}
+
+PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep,
+                     const std::string& openDevice) {
+    PortProbe probe;
+    for (SerialPort& port : NamePorts(paths, keep)) {
+        if (!openDevice.empty() && port.device.path == openDevice) {
+            probe.offered.push_back(std::move(port));
+            continue;
+        }
+        std::optional<PortRefusal> refusal =
+            TryOpenExclusive(port.device.path, paths.lockDirectory);
+        if (!refusal) {
+            probe.offered.push_back(std::move(port));
+        } else if (refusal->reason != PortRefusal::Reason::Absent) {
+            probe.refused.push_back(std::move(*refusal));
+        }
+    }
+    return probe;
+}
+
+std::string DevicePathForPort(std::string_view portName, const std::vector<SerialPort>& ports,
+                              const SystemPaths& paths) {
+    if (portIndex(portName) < 0) return {};
+    const auto find = [&](const std::vector<SerialPort>& list) -> const SerialPort* {
+        const auto port = std::find_if(list.begin(), list.end(),
+                                       [&](const SerialPort& p) { return p.name == portName; });
+        return port == list.end() ? nullptr : &*port;
+    };
+    if (const SerialPort* offered = find(ports)) return offered->device.path;
+    const std::vector<SerialPort> now = NamePorts(paths);
+    const SerialPort* named = find(now);
+    return named ? named->device.path : std::string();
+}
+
+}  // namespace cofralin

@@ -1,0 +1,78 @@
+#pragma once
+// Which serial devices of the machine stand behind "COM1:".."COM4:".
+//
+// How it works: the devices are found in sysfs (/sys/class/tty): on-board
+// UARTs whose driver reports a UART behind the node (most ttyS* nodes of a PC
+// have none), and USB adapters (ttyUSB*, ttyACM*) with the product and serial
+// number they report. The four names go out in a stable order: a variable
+// COFRALIN_COMn names "COMn:" itself; the devices found then take the free
+// names, on-board UARTs by number first, then USB adapters by their physical
+// path, so the only adapter of a laptop is "COM1:". A port that exists but
+// does not open is left out, and why is kept for the window to say.
+//
+//   NamePorts        the named devices, opened or not
+//   ProbePorts       those that open now, and why the others do not
+//   DevicePathForPort  the device behind a name
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "port_refusal.h"
+#include "uucp_lock.h"
+
+namespace cofralin {
+
+// Where the system is looked at; tests point these at a fake tree.
+struct SystemPaths {
+    std::filesystem::path ttyClass = "/sys/class/tty";
+    std::filesystem::path devices = "/dev";
+    std::filesystem::path lockDirectory = kLockDirectory;
+};
+
+inline constexpr int kPortCount = 4;
+
+struct SerialDevice {
+    std::string path;     // the node opened
+    std::string product;  // as the adapter reports them, where known
+    std::string serial;
+
+    bool operator==(const SerialDevice&) const = default;
+};
+
+// "/dev/ttyUSB0 · FT232R USB UART · A10K3XYZ", without the parts not known.
+std::string DeviceDescription(const SerialDevice& device);
+
+struct SerialPort {
+    std::string name;  // "COM%d:"
+    SerialDevice device;
+
+    bool operator==(const SerialPort&) const = default;
+};
+
+// The serial devices sysfs knows, in naming order (the variables aside).
+std::vector<SerialDevice> FindSerialDevices(const SystemPaths& paths);
+
+// At most four named ports in numeric order. `keep`, when its device is still
+// there, keeps its name, so that a re-read does not move the current choice.
+std::vector<SerialPort> NamePorts(const SystemPaths& paths,
+                                  const std::optional<SerialPort>& keep = std::nullopt);
+
+struct PortProbe {
+    std::vector<SerialPort> offered;   // those that opened, in numeric order
+    std::vector<PortRefusal> refused;  // those that exist but did not
+};
+
+// Names the ports and opens each to test it; `openDevice`, held by this
+// program already, is offered without a test. Nothing stays open.
+PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep = std::nullopt,
+                     const std::string& openDevice = {});
+
+// The device behind `portName`: the one in `ports` by that name, else the one
+// named so now; empty for a name that stands for nothing.
+std::string DevicePathForPort(std::string_view portName, const std::vector<SerialPort>& ports = {},
+                              const SystemPaths& paths = {});
+
+}  // namespace cofralin

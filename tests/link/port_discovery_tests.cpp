@@ -1,0 +1,264 @@
+// Finding and naming the serial ports on a fake sysfs tree, and why a port
+// found is not offered: no permission, or the UUCP lock of another program.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_serial_tree.h"
+#include "port_discovery.h"
+#include "pty_pair.h"
+#include "serial_line.h"
+
+extern char** environ;
+
+namespace cofralin {
+namespace {
+
+using testing::FakeSerialTree;
+using testing::PtyPair;
+
+// Sets COFRALIN_COM1..4 (an empty text leaves one unset) and unsets them at the end.
+class PortVariables {
+public:
+    explicit PortVariables(const std::array<std::string, 4>& values) {
+        for (int n = 0; n < 4; ++n) {
+            if (values[n].empty()) {
+                ::unsetenv(name(n).c_str());
+            } else {
+                ::setenv(name(n).c_str(), values[n].c_str(), 1);
+            }
+        }
+    }
+    ~PortVariables() {
+        for (int n = 0; n < 4; ++n) ::unsetenv(name(n).c_str());
+    }
+    PortVariables(const PortVariables&) = delete;
+    PortVariables& operator=(const PortVariables&) = delete;
+
+private:
+    static std::string name(int n) { return "COFRALIN_COM" + std::to_string(n + 1); }
+};
+
+std::vector<std::string> namedAs(const std::vector<SerialPort>& ports) {
+    std::vector<std::string> lines;
+    for (const SerialPort& port : ports)
+        lines.push_back(port.name + " " + DeviceDescription(port.device));
+    return lines;
+}
+
+TEST(PortDiscovery, VariablesFirstThenUartsByNumberThenUsbAdaptersByPhysicalPathAtMostFour) {
+    FakeSerialTree tree;
+    tree.addVirtual("tty0");
+    tree.addUart("ttyS10", 4);
+    tree.addUart("ttyS2", 4);
+    tree.addUart("ttyS1", 0);  // a node with no UART behind it
+    tree.addUsb("ttyUSB1", "1-10", "CP2102 USB to UART Bridge Controller", "0001");
+    tree.addUsb("ttyUSB0", "1-2", "FT232R USB UART", "A10K3XYZ");
+    tree.addUsb("ttyACM0", "1-1.4", "USB Serial", "");
+    const std::string s2 = tree.node("ttyS2");
+    const std::string s10 = tree.node("ttyS10");
+    const std::string acm0 = tree.node("ttyACM0") + " · USB Serial";
+    const std::string usb0 = tree.node("ttyUSB0") + " · FT232R USB UART · A10K3XYZ";
+    const std::string usb1 =
+        tree.node("ttyUSB1") + " · CP2102 USB to UART Bridge Controller · 0001";
+
+    struct Case {
+        std::array<std::string, 4> variables;
+        std::vector<std::string> named;
+    };
+    const Case cases[] = {
+        {{}, {"COM1: " + s2, "COM2: " + s10, "COM3: " + acm0, "COM4: " + usb0}},
+        // A variable names its own port; the devices found fill the others.
+        {{"", "/dev/q73sim"},
+         {"COM1: " + s2, "COM2: /dev/q73sim", "COM3: " + s10, "COM4: " + acm0}},
+        // A device a variable names is not named twice, and keeps its description.
+        {{tree.node("ttyUSB0"), "", "", tree.node("ttyUSB1")},
+         {"COM1: " + usb0, "COM2: " + s2, "COM3: " + s10, "COM4: " + usb1}},
+    };
+    for (const Case& c : cases) {
+        const PortVariables variables(c.variables);
+        EXPECT_EQ(namedAs(NamePorts(tree.paths())), c.named) << c.variables[0] << c.variables[1];
+    }
+}
+
+TEST(PortDiscovery, TheOnlyAdapterOfALaptopIsCom1) {
+    const PortVariables variables({});
+    FakeSerialTree tree;
+    tree.addUart("ttyS0", 0);
+    tree.addUart("ttyS1", 0);
+    tree.addVirtual("console");
+    tree.addUsb("ttyUSB0", "3-1", "FT232R USB UART", "A10K3XYZ");
+    EXPECT_EQ(namedAs(NamePorts(tree.paths())),
+              std::vector<std::string>{"COM1: " + tree.node("ttyUSB0") +
+                                       " · FT232R USB UART · A10K3XYZ"});
+    EXPECT_EQ(DevicePathForPort("COM1:", {}, tree.paths()), tree.node("ttyUSB0"));
+    EXPECT_EQ(DevicePathForPort("COM2:", {}, tree.paths()), "");
+}
+
+TEST(PortDiscovery, ProbeOffersThePortsThatOpenAndLeavesNothingOpen) {
+    FakeSerialTree tree;
+    PtyPair one;
+    PtyPair three;
+    PtyPair four;
+    const PortVariables variables(
+        {one.path(), "/nonexistent/cofralin-port", three.path(), four.path()});
+    TermiosSerialLine holder;
+    ASSERT_TRUE(holder.open(one.path()).opened);
+
+    const PortProbe probe = ProbePorts(tree.paths());
+    std::vector<std::string> offered;
+    for (const SerialPort& port : probe.offered) offered.push_back(port.name);
+    EXPECT_EQ(offered, (std::vector<std::string>{"COM3:", "COM4:"}));
+    // The held one is told; the one that does not exist is not.
+    ASSERT_EQ(probe.refused.size(), 1u);
+    EXPECT_EQ(RefusalText(probe.refused[0]), one.path() + " está en uso por otro programa.");
+    // The port this program holds itself is offered without a test.
+    EXPECT_EQ(ProbePorts(tree.paths(), std::nullopt, one.path()).offered.front().name, "COM1:");
+
+    TermiosSerialLine again;
+    EXPECT_TRUE(again.open(three.path()).opened);
+}
+
+// What a forked child, running as `nobody` outside every group, is told.
+std::string refusalAsNobody(const std::string& device, const SystemPaths& paths) {
+    int channel[2];
+    if (::pipe(channel) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string told = "could not drop privileges";
+        const gid_t none = 65534;
+        if (::setgroups(0, nullptr) == 0 && ::setresgid(none, none, none) == 0 &&
+            ::setresuid(none, none, none) == 0) {
+            ::setenv("COFRALIN_COM1", device.c_str(), 1);
+            const PortProbe probe = ProbePorts(paths);
+            told = std::to_string(probe.offered.size()) + "|";
+            for (const PortRefusal& refusal : probe.refused) told += RefusalText(refusal);
+        }
+        const ssize_t ignored = ::write(channel[1], told.data(), told.size());
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string told;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) told.append(buffer, n);
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    return told;
+}
+
+TEST(PortRefusal, APortWithoutPermissionNamesItsGroupAndTheCommandThatAddsTheUser) {
+    const group* dialout = ::getgrnam("dialout");
+    const passwd* nobody = ::getpwuid(65534);
+    if (::geteuid() != 0 || !dialout || !nobody) GTEST_SKIP() << "needs root, dialout and nobody";
+    const std::string groupName = dialout->gr_name;
+    const std::string userName = nobody->pw_name;
+    const PortVariables variables({});
+    FakeSerialTree tree;
+    PtyPair pty;
+    ASSERT_EQ(::chown(pty.path().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(pty.path().c_str(), 0660), 0);
+
+    EXPECT_EQ(refusalAsNobody(pty.path(), tree.paths()),
+              "0|Sin permiso para abrir " + pty.path() + " (grupo " + groupName +
+                  "): ejecute «sudo usermod -aG " + groupName + " " + userName +
+                  "» y vuelva a iniciar la sesión.");
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeLock(const std::filesystem::path& file, pid_t pid) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%10ld minicom root\n", static_cast<long>(pid));
+    std::ofstream(file) << text;
+}
+
+// A running program to stand for another one; it is stopped at the end.
+class OtherProgram {
+public:
+    OtherProgram() {
+        const char* arguments[] = {"sleep", "30", nullptr};
+        if (::posix_spawnp(&pid_, "sleep", nullptr, nullptr, const_cast<char* const*>(arguments),
+                           environ) != 0) {
+            pid_ = -1;
+        }
+        for (int i = 0; pid_ > 0 && i < 100 && ProgramNameOf(pid_) != "sleep"; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~OtherProgram() { stop(); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+TEST(UucpLock, ALiveProgramsLockRefusesThePortAndADeadOnesIsReplacedAndRemoved) {
+    FakeSerialTree tree;
+    const SystemPaths paths = tree.paths();
+    PtyPair pty;
+    const std::filesystem::path lock = LockFilePath(pty.path(), paths.lockDirectory);
+    EXPECT_EQ(lock.filename().string().rfind("LCK..", 0), 0u);
+
+    // A live holder: a program still running, named as the system knows it.
+    OtherProgram other;
+    ASSERT_GT(other.pid(), 0);
+    const pid_t sleeper = other.pid();
+    writeLock(lock, sleeper);
+    const std::string held =
+        pty.path() + " está en uso por sleep (PID " + std::to_string(sleeper) + ").";
+    TermiosSerialLine line(paths.lockDirectory);
+    const auto refused = line.open(pty.path());
+    EXPECT_FALSE(refused.opened);
+    ASSERT_TRUE(refused.refusal.has_value());
+    EXPECT_EQ(RefusalText(*refused.refusal), held);
+    const auto probed = TryOpenExclusive(pty.path(), paths.lockDirectory);
+    ASSERT_TRUE(probed.has_value());
+    EXPECT_EQ(RefusalText(*probed), held);
+    EXPECT_TRUE(std::filesystem::exists(lock));
+    other.stop();
+
+    // Its process is gone now: the stale lock gives way to this program's own,
+    // which the others see, and which goes when the port is closed.
+    ASSERT_TRUE(line.open(pty.path()).opened);
+    char own[16];
+    std::snprintf(own, sizeof own, "%10ld ", static_cast<long>(::getpid()));
+    EXPECT_EQ(readFile(lock).rfind(std::string(own) + "cofralin ", 0), 0u) << readFile(lock);
+    EXPECT_TRUE(TryOpenExclusive(pty.path(), paths.lockDirectory).has_value());
+    line.close();
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_FALSE(TryOpenExclusive(pty.path(), paths.lockDirectory).has_value());
+}
+
+}  // namespace
+}  // namespace cofralin
