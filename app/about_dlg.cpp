@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "dialog_look.h"
 #include "qt_router_view.h"
 #include "ui_about_dlg.h"
 
@@ -11,8 +12,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       ui_(std::make_unique<Ui::CAboutDlg>()) {
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
 }
 

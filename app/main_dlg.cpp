@@ -17,6 +17,7 @@
 #include "about_dlg.h"
 #include "command_catalogue.h"
 #include "connect_dlg.h"
+#include "dialog_look.h"
 #include "login.h"
 #include "multi_pc_dlg.h"
 #include "port_selector.h"
@@ -51,8 +52,7 @@ CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
       openDocument_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     initialiseResources();
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this);
 
     QIcon icon;

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "dialog_look.h"
 #include "qt_router_view.h"
 #include "ui_connect_dlg.h"
 
@@ -19,8 +20,7 @@ CConnectDlg::CConnectDlg(SessionState& state, QWidget* parent)
       state_(state),
       ui_(std::make_unique<Ui::CConnectDlg>()) {
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this, connect_ids::kStatus, connect_ids::kProgress);
     exchange_ = std::make_unique<Exchange>(state_, *view_, kConnectDisplay);
     connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);

@@ -6,6 +6,7 @@
 #include <QRegularExpressionValidator>
 #include <algorithm>
 
+#include "dialog_look.h"
 #include "qt_router_view.h"
 #include "ui_password_dlg.h"
 
@@ -31,8 +32,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       ui_(std::make_unique<Ui::CPasswordDlg>()) {
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     // The hidden Cancel carries Escape and the close box; the user never sees it.
     connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);

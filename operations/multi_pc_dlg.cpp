@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "dialog_look.h"
 #include "qt_router_view.h"
 #include "ui_multi_pc_dlg.h"
 
@@ -18,8 +19,7 @@ CMultiPcDlg::CMultiPcDlg(SessionState& state, QWidget* parent)
       state_(state),
       ui_(std::make_unique<Ui::CMultiPcDlg>()) {
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this, multi_pc_ids::kStatus, multi_pc_ids::kProgress);
     exchange_ = std::make_unique<Exchange>(state_, *view_, kMultiPcDisplay);
     ui_->idc_2->setVisible(false);

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTextOption>
 
+#include "dialog_look.h"
 #include "ip_address_edit.h"
 #include "qt_router_view.h"
 #include "ui_ports_dlg.h"
@@ -86,11 +87,14 @@ void WrappingPushButton::paintEvent(QPaintEvent*) {
 }
 
 CPortsDlg::CPortsDlg(SessionState& state, QWidget* parent)
-    : QDialog(parent),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       ui_(std::make_unique<Ui::CPortsDlg>()),
       state_(state),
       exchange_(state, *this, kPortsDisplay) {
     ui_->setupUi(this);
+    UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this, ports_ids::kStatus);
 
     // The group boxes only frame their controls; they must not lie over them.

@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "dialog_look.h"
 #include "qt_router_view.h"
 #include "ui_single_pc_dlg.h"
 
@@ -17,8 +18,7 @@ CSinglePcDlg::CSinglePcDlg(SessionState& state, QWidget* parent)
       state_(state),
       ui_(std::make_unique<Ui::CSinglePcDlg>()) {
     ui_->setupUi(this);
-    UseDialogFont(*this);
-    setFixedSize(size());
+    UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this, single_pc_ids::kStatus, single_pc_ids::kProgress);
     exchange_ = std::make_unique<Exchange>(state_, *view_, kSinglePcDisplay);
 
