@@ -18,6 +18,7 @@
 #include "command_catalogue.h"
 #include "connect_dlg.h"
 #include "dialog_look.h"
+#include "event_turns.h"
 #include "login.h"
 #include "multi_pc_dlg.h"
 #include "port_selector.h"
@@ -198,6 +199,8 @@ void CMainDlg::onPortSelected(int index) {
     showWindowState();
     // A port that cannot be opened has shown its message; the amber lamp stays.
     if (!OpenRouterPort(state_, port, *view_)) return;
+    // The windows repaint while the procedures wait for the router.
+    TurnEventLoopWhileWaiting(*state_.RouterPort);
     applyConnectionResult(runConnectDialog());
 }
 

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,6 +30,7 @@ using namespace cofralin::bench;
 constexpr double kMaxRatio = 1.03;
 constexpr double kMaxCpuShare = 0.02;
 constexpr double kMaxStartMs = 300.0;
+constexpr double kMaxEventGapMs = 50.0;
 constexpr double kMaxPeakMiB = 60.0;
 
 struct Options {
@@ -95,6 +97,24 @@ int main(int argc, char** argv) {
             "CPU of the calling thread, user + system; "
             "floor = drains × 110 ms + bytes in ÷ 960 bytes/s):\n\n%s\n",
             options.runs, FormatTable(report.rows).c_str());
+        std::string gaps;
+        for (const Row& row : report.rows) {
+            if (!row.sample.longestEventGap) continue;
+            const double gapMs =
+                std::chrono::duration<double, std::milli>(*row.sample.longestEventGap).count();
+            gaps += "| " + row.operation + " | " + fixed(gapMs, 1) + " ms |\n";
+            if (gapMs > kMaxEventGapMs) {
+                missed.push_back(row.operation + ": longest event-loop gap " + fixed(gapMs, 1) +
+                                 " ms > " + fixed(kMaxEventGapMs, 0) + " ms");
+            }
+        }
+        if (!gaps.empty()) {
+            std::printf(
+                "Repaint while waiting (the longest time between two turns of the event loop "
+                "during the run, the longest of the runs):\n\n| Operation | Longest event-loop "
+                "gap |\n|---|---:|\n%s\n",
+                gaps.c_str());
+        }
         for (const Row& row : report.rows) {
             if (row.sample.ratio() > kMaxRatio) {
                 missed.push_back(row.operation + ": wall ÷ floor " + fixed(row.sample.ratio(), 3) +

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -64,6 +65,9 @@ public:
         }
         return byte;
     }
+
+    // The waiting is done by the inner line.
+    void setIdle(std::function<void()> idle) override { inner_->setIdle(std::move(idle)); }
 
     const LineCounts& counts() const { return counts_; }
 

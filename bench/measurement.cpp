@@ -76,6 +76,12 @@ Sample Typical(std::vector<Sample> samples) {
                      [](const Sample& a, const Sample& b) { return a.wall < b.wall; });
     Sample typical = samples[middle];
     typical.cpu = cpu;
+    for (const Sample& sample : samples) {
+        if (sample.longestEventGap &&
+            (!typical.longestEventGap || *sample.longestEventGap > *typical.longestEventGap)) {
+            typical.longestEventGap = sample.longestEventGap;
+        }
+    }
     return typical;
 }
 

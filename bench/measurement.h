@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct Sample {
     std::chrono::nanoseconds wall{};
     std::chrono::nanoseconds cpu{};  // the calling thread only
     LineCounts line;
+    // Runs through a window: the longest time between two turns of the event
+    // loop, that is, the longest the window could not repaint.
+    std::optional<std::chrono::nanoseconds> longestEventGap;
 
     double floorMs() const;
     double wallMs() const;
@@ -57,7 +61,8 @@ struct Row {
 
 // The sample with the median wall time, its CPU time replaced by the median
 // CPU time of all: on a shared machine the CPU figure of one run jumps with
-// the load of the others. The samples must not be empty.
+// the load of the others; its event gap is the longest of all. The samples
+// must not be empty.
 Sample Typical(std::vector<Sample> samples);
 
 // A Markdown table of the rows, one line each, with a header.

@@ -18,9 +18,13 @@
 
 #if COFRALIN_BENCH_GUI
 #include <QApplication>
+#include <QEvent>
 #include <QPushButton>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
+#include "event_turns.h"
 #include "single_pc_dlg.h"
 #endif
 
@@ -201,17 +205,66 @@ std::optional<std::vector<Sample>> remove(BenchSession& session) {
 }
 
 #if COFRALIN_BENCH_GUI
-// The same switch through the real dialog, offscreen: every line sent and every
-// reply is painted at once, so this shows what the repaints cost.
+// Notes each turn of the event loop: a posted event that posts itself again
+// is delivered once by every turn.
+class TurnProbe final : public QObject {
+public:
+    void start() {
+        last_ = std::chrono::steady_clock::now();
+        longest_ = {};
+        running_ = true;
+        post();
+    }
+    std::chrono::nanoseconds stop() {
+        note();
+        running_ = false;
+        return longest_;
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != kTurn) return QObject::event(event);
+        if (running_) {
+            note();
+            post();
+        }
+        return true;
+    }
+
+private:
+    static constexpr QEvent::Type kTurn = QEvent::User;
+    void post() { QCoreApplication::postEvent(this, new QEvent(kTurn)); }
+    void note() {
+        const auto now = std::chrono::steady_clock::now();
+        longest_ = std::max<std::chrono::nanoseconds>(longest_, now - last_);
+        last_ = now;
+    }
+
+    std::chrono::steady_clock::time_point last_;
+    std::chrono::nanoseconds longest_{};
+    bool running_ = false;
+};
+
+// The same switch through the real dialog, offscreen, with the event loop
+// turning while the line waits as the main window sets it up: every line sent
+// and every reply is painted at once, so this shows what the repaints and the
+// turns cost, and how long the window goes without one.
 std::optional<std::vector<Sample>> singlePcDialog(BenchSession& session) {
+    TurnEventLoopWhileWaiting(*session.state.RouterPort);
     CSinglePcDlg dialog(session.state);
     dialog.show();
     QCoreApplication::processEvents();
     auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("idc_1"));
     if (!ok) return std::nullopt;
+    TurnProbe turns;
     const Stopwatch watch(session.line());
+    turns.start();
     ok->click();
-    return sampleIf(dialog.switchResult() == ModeSwitchResult::Switched, watch);
+    const std::chrono::nanoseconds gap = turns.stop();
+    std::optional<std::vector<Sample>> taken =
+        sampleIf(dialog.switchResult() == ModeSwitchResult::Switched, watch);
+    if (taken) taken->front().longestEventGap = gap;
+    return taken;
 }
 #endif
 

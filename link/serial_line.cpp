@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace cofralin {
@@ -111,6 +112,14 @@ void TermiosSerialLine::close() {
     restoreSettings_ = false;
 }
 
+void SerialLine::idleWhenDue() {
+    if (!idle_) return;
+    const auto now = Clock::now();
+    if (now - lastIdle_ < kIdleInterval) return;
+    idle_();
+    lastIdle_ = Clock::now();
+}
+
 bool TermiosSerialLine::write(std::string_view bytes) {
     if (fd_ < 0) return false;
     const auto deadline = Clock::now() + kWriteTimePerByte * bytes.size() + kWriteTimeConstant;
@@ -136,13 +145,20 @@ std::optional<char> TermiosSerialLine::readByte() {
     if (fd_ < 0) return std::nullopt;
     const auto deadline = Clock::now() + kQuietTime;
     for (;;) {
+        idleWhenDue();
         // Rounded up: the quiet time is a minimum, poll's unit is the millisecond.
+        // The wait goes in slices so that the idle calls keep coming; once the
+        // quiet time is over, one look without waiting still takes a byte that
+        // came during the last idle call.
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return std::nullopt;
+        const auto wait = std::clamp(left, std::chrono::milliseconds{0}, kIdleInterval);
         pollfd entry{fd_, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) continue;  // woken early: wait out the rest of the quiet time
+        if (ready == 0) {
+            if (left.count() <= 0) return std::nullopt;
+            continue;  // wait out the rest of the quiet time
+        }
         if (ready < 0) return std::nullopt;
         if (!(entry.revents & POLLIN)) return std::nullopt;  // hang-up or error: like silence
         char byte = 0;

@@ -11,15 +11,20 @@
 //   open       locks, opens and configures; on failure nothing stays open or locked
 //   close      restores the settings found, releases the device and its lock
 //   write      all bytes, giving up after 10 ms a byte plus 100 ms
-//   readByte   one byte, or nothing after 110 ms of silence or on a read error
+//   readByte   one byte, or nothing after 110 ms of silence or on a read error;
+//              while it waits, and between the bytes of a reply, it calls the
+//              idle callback every 20 ms
 
 #include <termios.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "port_refusal.h"
 #include "uucp_lock.h"
@@ -35,11 +40,25 @@ public:
     virtual bool write(std::string_view bytes) = 0;
     // One byte, or nothing once the line has been quiet for the quiet time.
     virtual std::optional<char> readByte() = 0;
+
+    // Called about every kIdleInterval while the reads of a reply go on, so
+    // that the windows can repaint; neither the quiet time nor the bytes change.
+    virtual void setIdle(std::function<void()> idle) { idle_ = std::move(idle); }
+
+protected:
+    // Calls the idle callback when kIdleInterval has passed since its last call;
+    // the reads call it while they wait and between the bytes of a reply.
+    void idleWhenDue();
+
+private:
+    std::function<void()> idle_;
+    std::chrono::steady_clock::time_point lastIdle_{};
 };
 
 inline constexpr std::chrono::milliseconds kQuietTime{110};
 inline constexpr std::chrono::milliseconds kWriteTimePerByte{10};
 inline constexpr std::chrono::milliseconds kWriteTimeConstant{100};
+inline constexpr std::chrono::milliseconds kIdleInterval{20};
 
 class TermiosSerialLine final : public SerialLine {
 public:

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,10 +12,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <iterator>
 
 #include "connect_dlg.h"
+#include "event_turns.h"
 #include "gui_test_support.h"
 #include "password_dlg.h"
 #include "qt_router_view.h"
@@ -348,59 +351,9 @@ TEST_F(ConnectDialogTest, PasswordPromptDuringTheProcedureRunsItOnlyOnce) {
     EXPECT_GT(bar->value(), 0);
 }
 
-TEST_F(ConnectDialogTest, APasswordWithAControlCharacterIsRefusedAndNothingOfItSent) {
-    ScriptedRouterLine* router = plugRouter(routerWithPassword("DISABLED"));
-    CConnectDlg dialog(state);
-    const QString refusals[] = {
-        QStringLiteral("clave\r\nset dhcp mode disable\r\nsave all"),
-        QStringLiteral("cla\tve"),
-        QStringLiteral("clave\x1b"),
-        QStringLiteral("clave\x7f"),
-        QString(QChar(0x85)),
-    };
-    QStringList told;
-    bool prompted = false;
-    const auto answering = whenModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            told << box->text();
-            box->accept();
-            return false;
-        }
-        if (modal == &dialog && buttonOf(modal, 1)->isEnabled()) {
-            buttonOf(modal, 1)->click();
-            return true;
-        }
-        auto* prompt = qobject_cast<CPasswordDlg*>(modal);
-        if (!prompt || prompted) return false;
-        prompted = true;
-        QLineEdit* edit = passwordEdit(prompt);
-        // Each paste is undone with a message, the prompt staying open.
-        for (const QString& text : refusals) {
-            const qsizetype before = told.size();
-            QGuiApplication::clipboard()->setText(text);
-            edit->paste();
-            EXPECT_EQ(told.size(), before + 1) << text.toStdString();
-            EXPECT_EQ(edit->text(), QString()) << text.toStdString();
-        }
-        // A text set past the edit's own check is refused at OK as well.
-        edit->setText(QStringLiteral("clave\nsave all"));
-        const qsizetype before = told.size();
-        buttonOf(prompt, 1)->click();
-        EXPECT_EQ(told.size(), before + 1);
-        EXPECT_TRUE(prompt->isVisible());
-        EXPECT_EQ(edit->text(), QString());
-        QTest::keyClicks(edit, QStringLiteral("clave"));
-        buttonOf(prompt, 1)->click();
-        return false;
-    });
-    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-
-    EXPECT_GE(static_cast<std::size_t>(told.size()), std::size(refusals) + 1);
-    for (const QString& text : told) EXPECT_EQ(text, CPasswordDlg::controlCharacterText());
-    EXPECT_EQ(countOf(router->written, "clave"), 1u);
-    EXPECT_EQ(countOf(router->written, "clave\r\n"), 1u);
-    EXPECT_EQ(countOf(router->written, "save all"), 0u);
-    EXPECT_EQ(countOf(router->written, "set dhcp"), 0u);
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGuiApplication>
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "fake_serial_tree.h"
 #include "pty_pair.h"
@@ -89,6 +90,33 @@ TEST(SerialLine, AOneByteReadReturnsEmptyAfterTheQuietTime) {
         EXPECT_GE(waited, 110ms);
         EXPECT_LT(waited, 160ms);
     }
+}
+
+TEST(SerialLine, TheIdleCallbackRunsWhileAReadWaitsAndChangesNeitherTheQuietTimeNorTheBytes) {
+    PtyPair pty;
+    TermiosSerialLine line;
+    ASSERT_TRUE(line.open(pty.path()).opened);
+    std::vector<Clock::time_point> calls;
+    line.setIdle([&calls] { calls.push_back(Clock::now()); });
+    const auto start = Clock::now();
+    EXPECT_FALSE(line.readByte().has_value());
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, 110ms);
+    EXPECT_LT(waited, 160ms);
+    ASSERT_GE(calls.size(), 3u);
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LT(calls[i] - calls[i - 1], 80ms);
+
+    // A reply that starts during an idle call is read whole.
+    const std::string reply("\r\nZarn-DSL>", 11);
+    bool sent = false;
+    line.setIdle([&] {
+        if (!sent) pty.send(reply);
+        sent = true;
+    });
+    std::string read;
+    while (const auto byte = line.readByte()) read.push_back(*byte);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(read, reply);
 }
 
 TEST(SerialLine, BytesTravelUnchangedBothWays) {
