@@ -1,0 +1,117 @@
+// Takes a picture of every window as a new user first sees it, to check the
+// look by eye; run by screenshot.sh under Xvfb. Not a test.
+// Usage: cofralin_window_pictures OUTPUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "about_dlg.h"
+#include "connect_dlg.h"
+#include "gui_test_support.h"
+#include "login.h"
+#include "main_dlg.h"
+#include "multi_pc.h"
+#include "multi_pc_dlg.h"
+#include "password_dlg.h"
+#include "ports_dlg.h"
+#include "qt_router_view.h"
+#include "single_pc.h"
+#include "single_pc_dlg.h"
+#include "software_update.h"
+
+namespace {
+
+using namespace cofralin;
+
+QDir output;
+int failures = 0;
+
+void save(QWidget& window, const QString& name) {
+    window.ensurePolished();
+    const QString path = output.filePath(name + QStringLiteral(".png"));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+void setStatus(QWidget& window, int id, std::string_view text) {
+    if (auto* label = qobject_cast<QLabel*>(QtRouterView::findControl(window, id))) {
+        label->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
+}
+
+// The window is drawn without being run: running the dialogs would start
+// their talk with the router.
+template <typename Window>
+void picture(const QString& name, int statusId = 0, std::string_view status = {}) {
+    SessionState state;
+    Window window(state);
+    if (statusId != 0) setStatus(window, statusId, status);
+    save(window, name);
+}
+
+void messagePicture(const QString& name, const std::string& text, const std::string& caption,
+                    MessageButtons buttons) {
+    QWidget owner;
+    QtRouterView view(owner);
+    const auto answer = cofralin::testing::whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return false;
+        save(*box, name);
+        box->reject();
+        return true;
+    });
+    view.showMessage(text, caption, buttons);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        return 2;
+    }
+    output = QDir(QString::fromLocal8Bit(argv[1]));
+    const cofralin::testing::WorkingFolder folder;
+
+    {
+        SessionState state;
+        CMainDlg main(state);
+        main.initialise();
+        save(main, QStringLiteral("main"));
+    }
+    {
+        CAboutDlg about;
+        save(about, QStringLiteral("about"));
+    }
+    picture<CConnectDlg>(QStringLiteral("connection"), 1007, kConnectedText);
+    picture<CConnectDlg>(QStringLiteral("connection-failed"), 1007, kWrongPasswordText);
+    {
+        CPasswordDlg prompt;
+        save(prompt, QStringLiteral("password"));
+    }
+    picture<CSinglePcDlg>(QStringLiteral("single-pc"), 1016, kSinglePcPromptText);
+    picture<CSinglePcDlg>(QStringLiteral("single-pc-failed"), 1016, kSinglePcFailedText);
+    picture<CMultiPcDlg>(QStringLiteral("multi-pc"), 1012, kMultiPcPromptText);
+    picture<CPortsDlg>(QStringLiteral("ports"));
+
+    std::string longest(kShippedNewerText);
+    for (const char* version : {"A1B2C3", "A1B2C4"}) {
+        longest.replace(longest.find("%s"), 2, version);
+    }
+    messagePicture(QStringLiteral("message-update"), longest, std::string(kUpdateCaption),
+                   MessageButtons::OkCancel);
+    messagePicture(QStringLiteral("message-error"),
+                   "No pudo abrirse el puerto de comunicaciones COM4:", "Error",
+                   MessageButtons::Ok);
+    return failures == 0 ? 0 : 1;
+}
