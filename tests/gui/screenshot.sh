@@ -16,8 +16,10 @@ out="$build/screenshots"
 [ -x "$pictures" ] || { echo "no $pictures: build cofralin_window_pictures first" >&2; exit 1; }
 mkdir -p "$out"
 
+# A screen of a usual size: message boxes take their width from it.
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$pictures" "$out"
+# The program itself, on a screen just larger than its window.
 xvfb-run -a -s "-screen 0 320x330x24 -dpi 96" sh -c '
-    "$3" "$2"
     cd "$1"
     ./cofralin &
     program=$!
@@ -25,4 +27,4 @@ xvfb-run -a -s "-screen 0 320x330x24 -dpi 96" sh -c '
     import -window root "$2/screen-main.png"
     kill "$program"
     echo "$2/screen-main.png"
-' screenshot "$run" "$out" "$pictures"
+' screenshot "$run" "$out"
