@@ -351,9 +351,93 @@ TEST_F(ConnectDialogTest, PasswordPromptDuringTheProcedureRunsItOnlyOnce) {
     EXPECT_GT(bar->value(), 0);
 }
 
-#include <QClipboard>
-#include <QCloseEvent>
-#include <QGuiApplication>
+TEST_F(ConnectDialogTest, APasswordWithAControlCharacterIsRefusedAndNothingOfItSent) {
+    ScriptedRouterLine* router = plugRouter(routerWithPassword("DISABLED"));
+    CConnectDlg dialog(state);
+    const QString refusals[] = {
+        QStringLiteral("clave\r\nset dhcp mode disable\r\nsave all"),
+        QStringLiteral("cla\tve"),
+        QStringLiteral("clave\x1b"),
+        QStringLiteral("clave\x7f"),
+        QString(QChar(0x85)),
+    };
+    QStringList told;
+    bool prompted = false;
+    const auto answering = whenModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            told << box->text();
+            box->accept();
+            return false;
+        }
+        if (modal == &dialog && buttonOf(modal, 1)->isEnabled()) {
+            buttonOf(modal, 1)->click();
+            return true;
+        }
+        auto* prompt = qobject_cast<CPasswordDlg*>(modal);
+        if (!prompt || prompted) return false;
+        prompted = true;
+        QLineEdit* edit = passwordEdit(prompt);
+        // Each paste is undone with a message, the prompt staying open.
+        for (const QString& text : refusals) {
+            const qsizetype before = told.size();
+            QGuiApplication::clipboard()->setText(text);
+            edit->paste();
+            EXPECT_EQ(told.size(), before + 1) << text.toStdString();
+            EXPECT_EQ(edit->text(), QString()) << text.toStdString();
+        }
+        // A text set past the edit's own check is refused at OK as well.
+        edit->setText(QStringLiteral("clave\nsave all"));
+        const qsizetype before = told.size();
+        buttonOf(prompt, 1)->click();
+        EXPECT_EQ(told.size(), before + 1);
+        EXPECT_TRUE(prompt->isVisible());
+        EXPECT_EQ(edit->text(), QString());
+        QTest::keyClicks(edit, QStringLiteral("clave"));
+        buttonOf(prompt, 1)->click();
+        return false;
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+
+    EXPECT_GE(static_cast<std::size_t>(told.size()), std::size(refusals) + 1);
+    for (const QString& text : told) EXPECT_EQ(text, CPasswordDlg::controlCharacterText());
+    EXPECT_EQ(countOf(router->written, "clave"), 1u);
+    EXPECT_EQ(countOf(router->written, "clave\r\n"), 1u);
+    EXPECT_EQ(countOf(router->written, "save all"), 0u);
+    EXPECT_EQ(countOf(router->written, "set dhcp"), 0u);
+}
+
+// What the line's idle callback runs during a procedure: it paints, but no
+// timer tick and no close request gets through, so nothing can start a
+// second procedure or end the dialog under the running one.
+TEST(EventTurnTest, ATurnPaintsButHoldsBackTimersAndCloseRequests) {
+    QWidget window;
+    window.resize(100, 50);
+    window.show();
+    testing::spinEvents(50);
+    int paints = 0;
+    struct PaintCount final : QObject {
+        int& count;
+        explicit PaintCount(int& c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++count;
+            return false;
+        }
+    } counter(paints);
+    window.installEventFilter(&counter);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(0);
+    window.update();
+    QCoreApplication::postEvent(&window, new QCloseEvent);
+
+    TurnEventLoopOnce();
+    EXPECT_GT(paints, 0);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_TRUE(window.isVisible());
+
+    testing::spinEvents(20);
+    EXPECT_GT(ticks, 0);  // held back only for the turn
 }
 
 }  // namespace
