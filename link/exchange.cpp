@@ -31,46 +31,6 @@ std::string ComposeLine(
     return line;
 }
 
-std::string Latin1ToUtf8(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text.push_back(c);
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
-    }
-    return text;
-}
-
-std::string Utf8ToLatin1(std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        unsigned int code = lead;
-        if (lead >= 0xF0) {
-            length = 4;
-        } else if (lead >= 0xE0) {
-            length = 3;
-        } else if (lead >= 0xC0) {
-            length = 2;
-            if (i + 1 < text.size()) {
-                code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-            }
-        }
-        bytes.push_back(lead < 0x80                     ? static_cast<char>(lead)
-                        : (length == 2 && code <= 0xFF) ? static_cast<char>(code)
-                                                        : '?');
-        i += length;
-    }
-    return bytes;
-}
-
 Exchange::Deadline::Deadline(std::chrono::milliseconds limit)
     : end_(std::chrono::steady_clock::now() + limit) {}
 
@@ -80,7 +40,7 @@ Exchange::Exchange(SessionState& state, RouterView& view, ExchangeDisplay displa
     : state_(state), view_(view), display_(display) {}
 
 void Exchange::SendLine(std::string_view text) {
-    if (display_.showsSentLines) view_.setStatusText(Latin1ToUtf8(text));
+    if (display_.showsSentLines) view_.setStatusText(Windows1252ToUtf8(text));
     if (state_.RouterPort) state_.RouterPort->write(text);
     if (display_.hasProgressBar) view_.setProgress(state_.SentLineCount);
     ++state_.SentLineCount;
@@ -106,7 +66,7 @@ std::size_t Exchange::DrainReply() {
             if ((taken & 0x3F) == 0x3F && deadline.passed()) break;
         }
     }
-    if (display_.showsReplies) view_.setStatusText(Latin1ToUtf8(reply));
+    if (display_.showsReplies) view_.setStatusText(Windows1252ToUtf8(reply));
     if (state_.LoggingEnabled == 1) LogReply(state_, reply);
     return reply.size();
 }
@@ -117,7 +77,7 @@ bool Exchange::ReplyContains(std::string_view text) const {
 
 bool Exchange::ReplyIsPrompt() const { return state_.ReplyBuffer == kCliPrompt; }
 
-void Exchange::ShowReply() { view_.setStatusText(Latin1ToUtf8(state_.ReplyBuffer)); }
+void Exchange::ShowReply() { view_.setStatusText(Windows1252ToUtf8(state_.ReplyBuffer)); }
 
 bool Exchange::AwaitPrompt(AwaitOrder order, const std::function<void()>& check) {
     state_.ReplyBuffer.clear();

@@ -20,6 +20,7 @@
 #include "command_catalogue.h"
 #include "router_view.h"
 #include "session_state.h"
+#include "windows_1252.h"
 
 namespace cofralin {
 
@@ -37,11 +38,6 @@ std::string ReplaceAll(std::string_view text, std::string_view token, std::strin
 std::string ComposeLine(
     std::string_view value, LineEnding ending,
     std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {});
-
-// Router bytes as UTF-8 text for the screen.
-std::string Latin1ToUtf8(std::string_view bytes);
-// Typed UTF-8 text as router bytes; characters beyond Latin-1 become "?".
-std::string Utf8ToLatin1(std::string_view text);
 
 // Which of its controls a dialog's copy of the exchange uses.
 struct ExchangeDisplay {

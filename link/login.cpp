@@ -150,7 +150,7 @@ ConnectionOutcome failure(Phase phase) {
 
 void RunPasswordPrompt(SessionState& state, RouterView& view) {
     if (const std::optional<std::string> typed = view.askPassword()) {
-        state.UserPassword = Utf8ToLatin1(*typed) + "\r\n";
+        state.UserPassword = Utf8ToWindows1252(*typed) + "\r\n";
     } else {
         state.KeepTrying = 0;
     }

@@ -2,7 +2,7 @@
 // What the router procedures need of a window. The Qt dialogs implement it;
 // tests implement a scripted one that records what was shown and answers as told.
 // Every text given to or taken from a view is UTF-8; router bytes are decoded
-// (Latin-1) before they reach it.
+// (Windows-1252) before they reach it.
 
 #include <optional>
 #include <string>

@@ -124,7 +124,7 @@ std::string MissingLabelText(std::string_view label) {
 }
 
 std::string UnusableValueText(std::string_view what, std::string_view value) {
-    return std::string(what) + " (" + Latin1ToUtf8(value) + ") no es válida." +
+    return std::string(what) + " (" + Windows1252ToUtf8(value) + ") no es válida." +
            std::string(kNothingChanged);
 }
 

@@ -49,7 +49,7 @@ void CMultiPcDlg::showEvent(QShowEvent* event) {
         ui_->idc_1->setEnabled(false);
         const std::string managementAddress = OpenMultiPcDialog(*exchange_);
         ui_->idc_1->setEnabled(true);
-        ui_->idc_1016->setText(QString::fromStdString(Latin1ToUtf8(managementAddress)));
+        ui_->idc_1016->setText(QString::fromStdString(Windows1252ToUtf8(managementAddress)));
         ui_->idc_1016->setEnabled(false);
         ui_->idc_1011->setRange(0, kMultiPcProgressEnd);
         ui_->idc_1011->setValue(0);

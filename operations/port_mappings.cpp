@@ -69,7 +69,7 @@ bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::s
                std::string_view caption) {
     const std::string question = "Se dispone a " + std::string(verb) + " el puerto " +
                                  (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
-                                 Latin1ToUtf8(portText) + "\n¿Está seguro?";
+                                 Windows1252ToUtf8(portText) + "\n¿Está seguro?";
     return view.showMessage(question, std::string(caption), MessageButtons::YesNo) ==
            MessageAnswer::Yes;
 }

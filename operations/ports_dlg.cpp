@@ -60,7 +60,7 @@ QString fromUtf8(const std::string& text) {
 }
 
 // What the edits hold, as router bytes.
-std::string toRouterBytes(const QString& text) { return Utf8ToLatin1(text.toStdString()); }
+std::string toRouterBytes(const QString& text) { return Utf8ToWindows1252(text.toStdString()); }
 
 // Clearing a selection from the program is not a selection change.
 void clearSelection(QListWidget* list) {
@@ -216,9 +216,8 @@ void CPortsDlg::clearList(int id) {
 void CPortsDlg::addListEntry(int id, const std::string& entry) {
     QListWidget* entries = list(id);
     if (!entries) return;
-    // Shown as Latin-1, kept as the router's bytes for the delete.
-    auto* item = new QListWidgetItem(
-        QString::fromLatin1(entry.data(), static_cast<qsizetype>(entry.size())));
+    // Shown decoded, kept as the router's bytes for the delete.
+    auto* item = new QListWidgetItem(fromUtf8(Windows1252ToUtf8(entry)));
     item->setData(Qt::UserRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
     const QSignalBlocker quiet(entries);
     entries->addItem(item);

@@ -67,10 +67,10 @@ std::string outcomeText(std::string_view format, std::string_view shipped,
     std::string text(format);
     std::size_t at = text.find("%s");
     if (at == std::string::npos) return text;
-    const std::string first = Latin1ToUtf8(shipped);
+    const std::string first = Windows1252ToUtf8(shipped);
     text.replace(at, 2, first);
     at = text.find("%s", at + first.size());
-    if (at != std::string::npos) text.replace(at, 2, Latin1ToUtf8(router));
+    if (at != std::string::npos) text.replace(at, 2, Windows1252ToUtf8(router));
     return text;
 }
 

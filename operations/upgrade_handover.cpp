@@ -33,7 +33,7 @@ bool isFile(const std::filesystem::path& path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
-std::string inQuotes(std::string_view program) { return "\"" + Latin1ToUtf8(program) + "\""; }
+std::string inQuotes(std::string_view program) { return "\"" + Windows1252ToUtf8(program) + "\""; }
 
 std::string lookupErrorText(const ProgramLookup& lookup, std::string_view program) {
     switch (lookup.status) {

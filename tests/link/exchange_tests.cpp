@@ -271,15 +271,30 @@ TEST(CommandLines, CatalogueLinesTakeTheirEndingThenTheSubstitutionsInOrder) {
     EXPECT_EQ(ReplaceAll("none", "a.a.a.a", "1.2.3.4"), "none");
 }
 
-TEST(CommandLines, RouterBytesAndTypedTextConvertBetweenLatin1AndUtf8) {
-    EXPECT_EQ(Latin1ToUtf8("Versi\xf3n\r\n"), "Versi\xc3\xb3n\r\n");
-    EXPECT_EQ(Utf8ToLatin1("contrase\xc3\xb1"
-                           "a"),
-              "contrase\xf1"
-              "a");
-    EXPECT_EQ(Utf8ToLatin1("\xe2\x82\xac"
-                           "1"),
-              "?1");
+TEST(CommandLines, RouterBytesAndTypedTextConvertBetweenWindows1252AndUtf8) {
+    struct Case {
+        std::string_view bytes;
+        std::string_view utf8;
+    };
+    // Both ways: Latin-1 letters, the code page's own 0x80 to 0x9F, and an
+    // undefined byte, which stands for the control character of its number.
+    for (const Case& c : {Case{"Versi\xf3n\r\n", "Versi\xc3\xb3n\r\n"},
+                          Case{"\x80"
+                               "5",
+                               "\xe2\x82\xac"
+                               "5"},
+                          Case{"\x8a\x9f\x99", "\xc5\xa0\xc5\xb8\xe2\x84\xa2"},
+                          Case{"\x81\xff", "\xc2\x81\xc3\xbf"}}) {
+        EXPECT_EQ(Windows1252ToUtf8(c.bytes), c.utf8);
+        EXPECT_EQ(Utf8ToWindows1252(c.utf8), c.bytes);
+    }
+    // Characters the code page lacks and malformed UTF-8 are sent as "?".
+    EXPECT_EQ(Utf8ToWindows1252("\xe2\x82\xad"
+                                "1\xf0\x9f\x98\x80"
+                                "2\xc3"
+                                "3\x80"),
+              "?1?2?3?");
+    EXPECT_EQ(Utf8ToWindows1252("\xc2\x80"), "?");  // U+0080 has no byte of its own
 }
 
 }  // namespace
