@@ -218,11 +218,11 @@ void CMainDlg::onMultiPcClicked() {
     const bool run = StartMultiPcSwitch(window_, state_);
     showWindowState();
     if (!run) return;
-    view_->setBusy(true);
+    // The dialog shows the wait cursor itself while it talks to the router;
+    // while the user edits it, the arrow shows.
     const bool switched = runMultiPcDialog();
     FinishMultiPcSwitch(window_, state_, switched);
     showWindowState();
-    view_->setBusy(false);
 }
 
 void CMainDlg::onSinglePcClicked() {
@@ -234,11 +234,7 @@ void CMainDlg::onSinglePcClicked() {
     showWindowState();
 }
 
-void CMainDlg::onPortsClicked() {
-    view_->setBusy(true);
-    runPortsDialog();
-    view_->setBusy(false);
-}
+void CMainDlg::onPortsClicked() { runPortsDialog(); }
 
 void CMainDlg::onUpdateClicked() { runUpdateRouterSoftware(); }
 

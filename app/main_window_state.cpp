@@ -14,6 +14,12 @@ void markMulti(MainWindowState& window) {
     window.multiChecked = true;
 }
 
+// "Gestionar Puertos" is usable exactly in the mode recorded after a switch,
+// whether or not it went through.
+void followRecordedMode(MainWindowState& window, const SessionState& state) {
+    window.portsEnabled = state.MultiPcActive == 1;
+}
+
 }  // namespace
 
 int LampControl(Lamp lamp) {
@@ -64,9 +70,10 @@ void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool swit
         markMulti(window);
     } else {
         // Not switched (given up at the password prompt, no port, no answer):
-        // the mark goes back, 1004 stays enabled.
+        // the mark goes back.
         markSingle(window);
     }
+    followRecordedMode(window, state);
 }
 
 bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
@@ -84,6 +91,7 @@ void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, bool swi
     } else {
         markMulti(window);
     }
+    followRecordedMode(window, state);
 }
 
 }  // namespace cofralin

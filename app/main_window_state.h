@@ -50,6 +50,8 @@ void ApplyConnectionOutcome(MainWindowState& window, bool connected, const Sessi
 // (only when the other mode is the active one); Finish* is told whether the
 // switch reached the router and either records the new mode or puts the mark
 // back. A switch that did not go through never changes the mode flags.
+// Start* sets "Gestionar Puertos" for the mode being tried; Finish* sets it
+// for the mode recorded afterwards (usable in multi-PC only).
 bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state);
 void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool switched);
 bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state);

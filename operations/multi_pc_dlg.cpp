@@ -47,7 +47,10 @@ void CMultiPcDlg::showEvent(QShowEvent* event) {
         // OK stays inert while the opening talks to the router, so that nothing
         // can end the dialog before it is up.
         ui_->idc_1->setEnabled(false);
+        // The wait cursor only while the opening talks to the router.
+        view_->setBusy(true);
         const std::string managementAddress = OpenMultiPcDialog(*exchange_);
+        view_->setBusy(false);
         ui_->idc_1->setEnabled(true);
         ui_->idc_1016->setText(QString::fromStdString(Windows1252ToUtf8(managementAddress)));
         ui_->idc_1016->setEnabled(false);

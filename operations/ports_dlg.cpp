@@ -133,14 +133,12 @@ void CPortsDlg::initialise() {
 }
 
 int CPortsDlg::exec() {
+    // The wait cursor while the opening reads the tables; the dialog itself
+    // is used with the arrow.
+    view_->setBusy(true);
     initialise();
-    // The opener's wait cursor covers the opening only; the dialog itself is
-    // used with the arrow.
-    const bool covered = QApplication::overrideCursor() != nullptr;
-    if (covered) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int result = QDialog::exec();
-    if (covered) QApplication::restoreOverrideCursor();
-    return result;
+    view_->setBusy(false);
+    return QDialog::exec();
 }
 
 bool CPortsDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -89,7 +89,7 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     EXPECT_TRUE(window.multiChecked && !window.singleChecked);
 
     // From single-PC, not switched (e.g. given up at the password prompt):
-    // mark back, flags kept, 1004 stays on.
+    // mark back, flags kept, 1004 off again as single-PC is still recorded.
     SessionState givenUp = flags(1, 0, 0);
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
@@ -98,7 +98,7 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     EXPECT_EQ(givenUp.SinglePcActive, 1);
     EXPECT_EQ(givenUp.MultiPcActive, 0);
     EXPECT_TRUE(back.singleChecked && !back.multiChecked);
-    EXPECT_TRUE(back.portsEnabled);
+    EXPECT_FALSE(back.portsEnabled);
 }
 
 TEST(MainWindowStateTest, SinglePcSwitch) {
@@ -126,7 +126,7 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     FinishSinglePcSwitch(back, givenUp, false);
     EXPECT_EQ(givenUp.MultiPcActive, 1);
     EXPECT_TRUE(back.multiChecked && !back.singleChecked);
-    EXPECT_FALSE(back.portsEnabled);  // stays as the handler left it
+    EXPECT_TRUE(back.portsEnabled);  // multi-PC is still recorded
 }
 
 TEST(CommandLineTest, LowerCaseDAnywhereAfterTheProgramNameTurnsTheLogOn) {

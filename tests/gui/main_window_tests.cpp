@@ -302,7 +302,7 @@ TEST_F(MainWindowTest, ClickOnTheActiveModeDoesNothing) {
     EXPECT_EQ(state.MultiPcActive, 1);
 }
 
-TEST_F(MainWindowTest, SwitchToMultiPcEnablesPortsAndRestoresTheCursor) {
+TEST_F(MainWindowTest, SwitchToMultiPcLeavesPortsWithTheRecordedModeAndRestoresTheCursor) {
     connectWith(1, 0, QDialog::Accepted);
     ASSERT_FALSE(enabled(1004));
     // Whatever the mode dialog shows is answered: message boxes with their
@@ -321,7 +321,8 @@ TEST_F(MainWindowTest, SwitchToMultiPcEnablesPortsAndRestoresTheCursor) {
         },
         5000);
     buttonOf(window.get(), 1003)->click();
-    EXPECT_TRUE(enabled(1004));
+    EXPECT_EQ(enabled(1004), state.MultiPcActive == 1);
+    EXPECT_EQ(checked(1003), state.MultiPcActive == 1);
     EXPECT_TRUE(checked(1002) != checked(1003));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ip_address_edit.h"
 #include "main_dlg.h"
@@ -218,24 +219,24 @@ TEST_F(MainWindowModes, ClickWhileNoModeIsKnownOnlyMovesTheMark) {
     EXPECT_EQ(state.MultiPcActive, 0);
 }
 
-TEST_F(MainWindowModes, MultiPcSwitchRecordsTheModeUnderTheWaitCursor) {
+TEST_F(MainWindowModes, MultiPcSwitchIsEditedUnderTheArrowAndRecordsTheMode) {
     SimulatorSession session(routerIn(StartMode::SinglePc));
     ASSERT_TRUE(session.start());
     CMainDlg window(session.state);
     connectWith(window, session.state, 1, 0);
     ASSERT_TRUE(radio(window, 1002)->isChecked());
-    bool waitCursor = false;
+    bool arrowWhileEditing = false;
     bool portsEnabledBefore = false;
     ModalScript script;
     script.then(ModalScript::canPress(kMultiDlg, 1), [&](QWidget* w) {
-        waitCursor = QApplication::overrideCursor() &&
-                     QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        // Nobody holds the wait cursor around the dialog while the user edits it.
+        arrowWhileEditing = QApplication::overrideCursor() == nullptr;
         portsEnabledBefore = portsEnabled(window);
         ModalScript::press(w, 1);
     });
     script.run([&] { radio(window, 1003)->click(); });
     ASSERT_TRUE(script.finished());
-    EXPECT_TRUE(waitCursor);
+    EXPECT_TRUE(arrowWhileEditing);
     EXPECT_TRUE(portsEnabledBefore);
     EXPECT_EQ(session.state.MultiPcActive, 1);
     EXPECT_EQ(session.state.SinglePcActive, 0);
@@ -250,17 +251,25 @@ TEST_F(MainWindowModes, MultiPcSwitchThatFindsNoPortIsNotRecorded) {
     SessionState state;
     CMainDlg window(state);
     connectWith(window, state, 1, 0);
+    // Each message is read under the arrow, the opening's as well as OK's.
+    std::vector<bool> arrowAtMessages;
+    const auto readMessage = [&](QWidget* w) {
+        const QCursor* cursor = QApplication::overrideCursor();
+        arrowAtMessages.push_back(!cursor || cursor->shape() == Qt::ArrowCursor);
+        ModalScript::acceptMessage(w);
+    };
     ModalScript script;
-    script.thenAcceptMessage();
+    script.then(ModalScript::isA("QMessageBox"), readMessage);
     script.then(ModalScript::canPress(kMultiDlg, 1), [](QWidget* w) { ModalScript::press(w, 1); });
-    script.thenAcceptMessage();
+    script.then(ModalScript::isA("QMessageBox"), readMessage);
     script.run([&] { radio(window, 1003)->click(); });
     ASSERT_TRUE(script.finished());
+    EXPECT_EQ(arrowAtMessages, (std::vector<bool>{true, true}));
     EXPECT_EQ(state.SinglePcActive, 1);
     EXPECT_EQ(state.MultiPcActive, 0);
     EXPECT_TRUE(radio(window, 1002)->isChecked());
     EXPECT_FALSE(radio(window, 1003)->isChecked());
-    EXPECT_TRUE(portsEnabled(window));  // enabled before the dialog, and left so
+    EXPECT_FALSE(portsEnabled(window));  // single-PC is still recorded
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -288,7 +297,7 @@ TEST_F(MainWindowModes, SinglePcSwitchGivenUpAtThePasswordPutsTheMarksBack) {
     EXPECT_EQ(session.state.SinglePcActive, 0);
     EXPECT_TRUE(radio(window, 1003)->isChecked());
     EXPECT_FALSE(radio(window, 1002)->isChecked());
-    EXPECT_FALSE(portsEnabled(window));  // disabled before the dialog, and left so
+    EXPECT_TRUE(portsEnabled(window));  // multi-PC is still recorded
     EXPECT_EQ(session.simulator.snapshot().saveCount, 0);
 }
 

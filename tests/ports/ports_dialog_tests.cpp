@@ -353,7 +353,7 @@ TEST_F(PortsWindow, SalirAndEscapeCloseWithoutSendingAnything) {
     EXPECT_EQ(session.simulator.received().size(), before);
 }
 
-TEST_F(PortsWindow, MainWindowRunsTheDialogWithTheWaitCursorAroundIt) {
+TEST_F(PortsWindow, MainWindowRunsTheDialogWhichIsUsedWithTheArrow) {
     dialog.hide();
     CMainDlg window(session.state);
     session.state.MultiPcActive = 1;
@@ -368,10 +368,8 @@ TEST_F(PortsWindow, MainWindowRunsTheDialogWithTheWaitCursorAroundIt) {
     steps.then([](QWidget* w) { return qobject_cast<CPortsDlg*>(w) != nullptr; },
                [&](QWidget* w) {
                    shownEntries = texts(control<QListWidget>(*w, 1025));
-                   // The opener's wait cursor is still set underneath; the
-                   // dialog is used with the arrow.
-                   arrowInDialog = QApplication::overrideCursor() &&
-                                   QApplication::overrideCursor()->shape() == Qt::ArrowCursor;
+                   // No wait cursor is held around the dialog while it is used.
+                   arrowInDialog = QApplication::overrideCursor() == nullptr;
                    QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
                });
     steps.run([&] { ports->click(); });
