@@ -1,8 +1,25 @@
 #pragma once
-// An IP-address field: four number fields of 0 to 255 between dots, in one
-// sunken frame. Typing a dot or a third digit moves to the next field, and a
-// backspace in an empty field goes back to the one before. fieldChanged() is
-// emitted whenever the user changes a field; setText() emits nothing.
+// An IP-address field as users of the Windows control know it: four number
+// fields of 0 to 255 between dots, in one sunken frame, walked by the
+// keyboard as one control.
+//
+// - Clicking or tabbing into a field selects its digits, so typing replaces them.
+// - "." or a blank moves to the next field and selects it. In a field whose
+//   digits are all selected (just entered) or that is empty it is the dot
+//   that ended the field before, and does nothing.
+// - A digit typed into a field that holds a lone "0" replaces it. A field
+//   moves on by itself when the user has typed three digits into it and it
+//   then holds three digits; digits inserted into a value already there never
+//   move on.
+// - A digit that would make a field worth more than 255, or longer than three
+//   digits, is refused: the field keeps its value.
+// - Backspace in an empty field (or at its start) goes back to the field
+//   before; Left and Right at a field's edge move to the next one.
+// - Pasting a dotted address fills all four fields; a paste that is no
+//   address and no number of the field is refused.
+// - Tab and Shift+Tab leave the control; they never walk its fields.
+//
+// fieldChanged() is emitted on every change the user makes; setText() emits nothing.
 
 #include <QFrame>
 #include <QString>
@@ -37,13 +54,27 @@ signals:
     void fieldChanged();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A click on the frame or a dot goes to the nearest field.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void onFieldEdited(int index);
-    int indexOf(const QObject* object) const;
+    friend class AddressField;
+
+    // What the fields hand over to the control.
+    void enterField(int index);
+    void separatorTyped(int index);
+    // False when the digit is refused.
+    bool digitTyped(int index, QChar digit);
+    void pasteInto(int index, const QString& text);
 
     std::array<QLineEdit*, 4> fields_{};
 };
+
+// Marks a field whose value a dialog refused: a red frame until the user
+// next changes it, the keyboard focus, and its text selected. For an address
+// field the first number is entered.
+void MarkRefusedField(QWidget& field);
+// Whether MarkRefusedField marked `field` and the user has not changed it since.
+bool IsMarkedRefused(const QWidget& field);
 
 }  // namespace cofralin
