@@ -4,8 +4,10 @@
 #include <QShowEvent>
 
 #include "dialog_look.h"
+#include "ip_address_edit.h"
 #include "qt_router_view.h"
 #include "ui_multi_pc_dlg.h"
+#include "value_checks.h"
 
 namespace cofralin {
 
@@ -66,6 +68,15 @@ void CMultiPcDlg::onOk() {
     settings_.lanAddress = toStd(ui_->idc_1013->text());
     settings_.lanMask = toStd(ui_->idc_1014->text());
     settings_.defaultStation = toStd(ui_->idc_1015->text());
+    // A refused value is corrected in place: nothing is sent and OK stays usable.
+    if (const std::optional<RefusedValue> refused =
+            CheckMultiPcValues(settings_.lanAddress, settings_.lanMask, settings_.defaultStation)) {
+        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
+            MarkRefusedField(*field);
+        }
+        return;
+    }
     result_ = RunMultiPcSwitch(*exchange_, settings_);
     accept();
 }

@@ -15,6 +15,7 @@
 #include "ip_address_edit.h"
 #include "qt_router_view.h"
 #include "ui_ports_dlg.h"
+#include "value_checks.h"
 
 namespace cofralin {
 
@@ -173,7 +174,18 @@ void CPortsDlg::startNewEntry() {
     clearSelection(ui_->idc_1026);
 }
 
-void CPortsDlg::accept() { AddMapping(exchange_, *this, texts_); }
+void CPortsDlg::accept() {
+    // A refused value is corrected in place; nothing is asked or sent.
+    if (const std::optional<RefusedValue> refused = CheckMappingValues(
+            texts_.PublicPortText, texts_.PrivatePortText, texts_.PrivateAddressText)) {
+        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
+            MarkRefusedField(*field);
+        }
+        return;
+    }
+    AddMapping(exchange_, *this, texts_);
+}
 
 void CPortsDlg::onDeleteClicked() { DeleteMapping(exchange_, *this); }
 

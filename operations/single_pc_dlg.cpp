@@ -3,8 +3,10 @@
 #include <QPushButton>
 
 #include "dialog_look.h"
+#include "ip_address_edit.h"
 #include "qt_router_view.h"
 #include "ui_single_pc_dlg.h"
+#include "value_checks.h"
 
 namespace cofralin {
 
@@ -46,6 +48,15 @@ void CSinglePcDlg::onOk() {
     if (!ui_->idc_1->isEnabled() || result_) return;
     settings_.mgmtAddress = toStd(ui_->idc_1013->text());
     settings_.mgmtMask = toStd(ui_->idc_1014->text());
+    // A refused value is corrected in place: nothing is sent and OK stays usable.
+    if (const std::optional<RefusedValue> refused =
+            CheckSinglePcValues(settings_.mgmtAddress, settings_.mgmtMask)) {
+        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
+            MarkRefusedField(*field);
+        }
+        return;
+    }
     result_ = RunSinglePcSwitch(*exchange_, settings_);
     if (*result_ == ModeSwitchResult::Switched || *result_ == ModeSwitchResult::PortClosed) {
         accept();

@@ -16,6 +16,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,7 +76,7 @@ TEST_F(ModeWindows, SinglePcDialogStartsWithDefaultsAndOnlyOkUsable) {
 }
 
 TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
-    SimulatorSession session(routerIn(StartMode::MultiPc));
+    SimulatorSession session(routerIn(StartMode::MultiPc, "secreto"));
     ASSERT_TRUE(session.start());
     CSinglePcDlg dialog(session.state);
     dialog.show();
@@ -82,14 +85,12 @@ TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
     dialog.close();
     EXPECT_TRUE(dialog.isVisible());
 
-    // Values that give no gateway put the dialog in its failed state.
-    control<IpAddressEdit>(dialog, 1013)->setText("10.1.1.255");
-    control<IpAddressEdit>(dialog, 1014)->setText("255.255.255.255");
+    // A password prompt given up puts the dialog in its failed state.
     ModalScript script;
-    script.thenAcceptMessage();
+    script.then(ModalScript::isA(kPasswordDlg), ModalScript::rejectDialog);
     script.run([&] { control<QPushButton>(dialog, 1)->click(); });
     ASSERT_TRUE(script.finished());
-    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::InvalidSettings);
+    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::Abandoned);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(control<QPushButton>(dialog, 1)->isVisible());
     EXPECT_TRUE(control<QPushButton>(dialog, 2)->isVisible());
@@ -98,7 +99,7 @@ TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(session.receivedThrough("\r", 100ms), "");
+    EXPECT_EQ(session.simulator.snapshot().saveCount, 0);
 }
 
 TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
@@ -122,6 +123,70 @@ TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
     EXPECT_NE(received.find("remote_ip_address 192.168.5.65/255.255.255.240 \r\n"),
               std::string::npos);
     EXPECT_NE(received.find("local_ip_address 192.168.5.77 \r\n"), std::string::npos);
+}
+
+// A bad mask typed into a switch dialog is refused in place: a message naming
+// the field, the field marked, OK still usable, nothing sent; the corrected
+// mask then switches without reopening the dialog.
+TEST_F(ModeWindows, SwitchDialogsRefuseABadMaskAndTakeTheCorrectedOne) {
+    struct Dialog {
+        StartMode from;
+        const char* className;
+        std::function<std::unique_ptr<QDialog>(SessionState&)> make;
+        std::function<std::optional<ModeSwitchResult>(QDialog&)> result;
+        DhcpMode after;
+    };
+    const Dialog dialogs[] = {
+        {StartMode::MultiPc, kSingleDlg,
+         [](SessionState& s) { return std::make_unique<CSinglePcDlg>(s); },
+         [](QDialog& d) { return static_cast<CSinglePcDlg&>(d).switchResult(); }, DhcpMode::Server},
+        {StartMode::SinglePc, kMultiDlg,
+         [](SessionState& s) { return std::make_unique<CMultiPcDlg>(s); },
+         [](QDialog& d) { return static_cast<CMultiPcDlg&>(d).switchResult(); },
+         DhcpMode::Disabled},
+    };
+    for (const Dialog& d : dialogs) {
+        SCOPED_TRACE(d.className);
+        SimulatorSession session(routerIn(d.from));
+        ASSERT_TRUE(session.start());
+        const std::unique_ptr<QDialog> dialog = d.make(session.state);
+        std::size_t receivedBeforeOk = 0;
+        bool refusedInPlace = false;
+        ModalScript script;
+        script.then(ModalScript::canPress(d.className, 1), [&](QWidget* w) {
+            // The multi-PC opening has logged out by now.
+            session.receivedThrough("exit \r\n", 300ms);
+            receivedBeforeOk = session.simulator.received().size();
+            control<IpAddressEdit>(*w, 1014)->setText("255.255.0.255");
+            ModalScript::press(w, 1);
+        });
+        script.thenAcceptMessage();
+        script.then(ModalScript::isA(d.className), [&](QWidget* w) {
+            auto* mask = control<IpAddressEdit>(*w, 1014);
+            refusedInPlace = IsMarkedRefused(*mask) && w->focusWidget() == mask->field(0) &&
+                             control<QPushButton>(*w, 1)->isEnabled() &&
+                             control<QPushButton>(*w, 1)->isVisible() && !d.result(*dialog);
+            EXPECT_EQ(session.simulator.received().size(), receivedBeforeOk);
+            // Typed, as the user corrects it.
+            mask->field(2)->selectAll();
+            QTest::keyClicks(mask->field(2), "255");
+            EXPECT_FALSE(IsMarkedRefused(*mask));
+            mask->field(3)->selectAll();
+            QTest::keyClicks(mask->field(3), "240");
+            ModalScript::press(w, 1);
+        });
+        script.run([&] { dialog->exec(); });
+        ASSERT_TRUE(script.finished());
+        ASSERT_EQ(script.messages.size(), 1u);
+        EXPECT_NE(script.messages[0].indexOf(QStringLiteral("máscara IP")), -1)
+            << script.messages[0].toStdString();
+        EXPECT_NE(script.messages[0].indexOf(QStringLiteral("(255.255.0.255)")), -1);
+        EXPECT_TRUE(refusedInPlace);
+        EXPECT_EQ(d.result(*dialog), ModeSwitchResult::Switched);
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        EXPECT_NE(session.receivedThrough("exit \r\n").find("255.255.255.240"), std::string::npos);
+        EXPECT_EQ(session.simulator.snapshot().running.dhcp.mode, d.after);
+    }
 }
 
 // --- The multi-PC dialog --------------------------------------------------------

@@ -316,6 +316,25 @@ TEST_F(PortsWindow, AddFromTheDialogKeepsItOpenAndRefreshesTheList) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(PortsWindow, AnAddWithAPortOutOfRangeIsRefusedInPlaceAndSendsNothing) {
+    click(1022);
+    focusInto(1018);
+    QTest::keyClicks(at(1018), "70000");
+    const std::size_t before = session.simulator.received().size();
+
+    ModalSteps steps;
+    steps.answer(QStringLiteral("Aceptar"));
+    steps.run([&] { click(1); });
+    ASSERT_TRUE(steps.finished());
+    ASSERT_EQ(steps.messages.size(), 1u);  // no question: the value is refused first
+    EXPECT_EQ(steps.messages[0].left(26), QStringLiteral("El puerto público (70000) "));
+    EXPECT_TRUE(IsMarkedRefused(*at(1018)));
+    EXPECT_EQ(dialog.focusWidget(), at(1018));
+    EXPECT_TRUE(enabled(1));
+    QTest::qWait(150);
+    EXPECT_EQ(session.simulator.received().size(), before);
+}
+
 TEST_F(PortsWindow, DeleteFromTheDialogAndNoChangesNothing) {
     click(1022);
     clickEntry(list(1026), " 80\t192.168.001.020\t8080");

@@ -1,0 +1,145 @@
+#include "value_checks.h"
+
+#include "multi_pc.h"
+#include "port_mappings.h"
+#include "single_pc.h"
+#include "windows_1252.h"
+
+namespace cofralin {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string quoted(std::string_view value) { return " (" + Windows1252ToUtf8(value) + ")"; }
+
+constexpr std::string_view kMaskHint =
+    " no es válida: debe ser una máscara contigua distinta de 0.0.0.0, como 255.255.255.0.";
+
+bool isUsableMask(std::string_view mask) {
+    return IsContiguousMask(mask) && ParseIpv4(mask).value_or(0) != 0;
+}
+
+std::string notHostText(std::string_view what, std::string_view address, std::string_view mask) {
+    return std::string(what) + quoted(address) +
+           " no es una dirección de equipo de su subred (máscara " + Windows1252ToUtf8(mask) +
+           "): no puede ser la dirección de la red ni la de difusión.";
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseIpv4(std::string_view dotted) {
+    std::uint32_t address = 0;
+    int fields = 0;
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (at < dotted.size() && isDigit(dotted[at])) {
+            if (++digits > 3) return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(dotted[at] - '0');
+            ++at;
+        }
+        if (digits == 0 || value > 255) return std::nullopt;
+        address = (address << 8) | value;
+        if (++fields == 4) break;
+        if (at >= dotted.size() || dotted[at] != '.') return std::nullopt;
+        ++at;
+    }
+    if (at != dotted.size()) return std::nullopt;
+    return address;
+}
+
+bool IsContiguousMask(std::string_view mask) {
+    const std::optional<std::uint32_t> bits = ParseIpv4(mask);
+    if (!bits) return false;
+    // The zero bits, inverted, are a run of ones from the bottom: one more is a power of two.
+    const std::uint32_t hostBits = ~*bits;
+    return (hostBits & (hostBits + 1)) == 0;
+}
+
+bool IsHostOfSubnet(std::string_view address, std::string_view mask) {
+    const std::optional<std::uint32_t> host = ParseIpv4(address);
+    if (!host || !isUsableMask(mask)) return false;
+    const std::uint32_t hostBits = ~*ParseIpv4(mask);
+    const std::uint32_t part = *host & hostBits;
+    return part != 0 && part != hostBits;
+}
+
+bool IsHostAddress(std::string_view address) {
+    const std::optional<std::uint32_t> host = ParseIpv4(address);
+    if (!host) return false;
+    const std::uint32_t first = *host >> 24;
+    return first != 0 && first != 127 && first < 224;
+}
+
+bool IsPortNumber(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (!isDigit(c)) return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+std::optional<RefusedValue> CheckSinglePcValues(std::string_view mgmtAddress,
+                                                std::string_view mgmtMask) {
+    if (!isUsableMask(mgmtMask)) {
+        return RefusedValue{single_pc_ids::kMask,
+                            "La máscara IP de gestión" + quoted(mgmtMask) + std::string(kMaskHint)};
+    }
+    if (!IsHostOfSubnet(mgmtAddress, mgmtMask)) {
+        return RefusedValue{single_pc_ids::kAddress,
+                            notHostText("La dirección IP de gestión", mgmtAddress, mgmtMask)};
+    }
+    return std::nullopt;
+}
+
+std::optional<RefusedValue> CheckMultiPcValues(std::string_view lanAddress,
+                                               std::string_view lanMask,
+                                               std::string_view defaultStation) {
+    if (!isUsableMask(lanMask)) {
+        return RefusedValue{multi_pc_ids::kLanMask, "La máscara IP de la red local" +
+                                                        quoted(lanMask) + std::string(kMaskHint)};
+    }
+    if (!IsHostOfSubnet(lanAddress, lanMask)) {
+        return RefusedValue{multi_pc_ids::kLanAddress,
+                            notHostText("La dirección IP de la red local", lanAddress, lanMask)};
+    }
+    if (defaultStation == kNoDefaultStation) return std::nullopt;
+    const std::optional<std::uint32_t> station = ParseIpv4(defaultStation);
+    const std::uint32_t maskBits = *ParseIpv4(lanMask);
+    if (!station || (*station & maskBits) != (*ParseIpv4(lanAddress) & maskBits) ||
+        !IsHostOfSubnet(defaultStation, lanMask)) {
+        return RefusedValue{multi_pc_ids::kDefaultStation,
+                            "La estación por defecto" + quoted(defaultStation) +
+                                " no es una dirección de equipo de la red local " +
+                                Windows1252ToUtf8(lanAddress) + "/" + Windows1252ToUtf8(lanMask) +
+                                ": indique una de ellas, o 0.0.0.0 para ninguna."};
+    }
+    return std::nullopt;
+}
+
+std::optional<RefusedValue> CheckMappingValues(std::string_view publicPort,
+                                               std::string_view privatePort,
+                                               std::string_view privateAddress) {
+    constexpr std::string_view kPortHint = " no es válido: indique un número de 1 a 65535.";
+    if (!publicPort.empty() && !IsPortNumber(publicPort)) {
+        return RefusedValue{ports_ids::kPublicPort,
+                            "El puerto público" + quoted(publicPort) + std::string(kPortHint)};
+    }
+    if (!privatePort.empty() && !IsPortNumber(privatePort)) {
+        return RefusedValue{ports_ids::kPrivatePort,
+                            "El puerto privado" + quoted(privatePort) + std::string(kPortHint)};
+    }
+    if (privateAddress != kNoPrivateAddress && !IsHostAddress(privateAddress)) {
+        return RefusedValue{ports_ids::kPrivateAddress,
+                            "La dirección privada" + quoted(privateAddress) +
+                                " no es una dirección de equipo: indique la del equipo de la red "
+                                "local que recibe el puerto."};
+    }
+    return std::nullopt;
+}
+
+}  // namespace cofralin

@@ -1,0 +1,65 @@
+#pragma once
+// Checks of the values the user types, made before anything is sent to the
+// router, so that a refused value can be corrected in the dialog itself.
+// Addresses and masks are dotted decimal as the address fields give them;
+// ports are the digits of the port edits.
+//
+//   ParseIpv4            the address as a number, or nothing
+//   IsContiguousMask     all one bits before all zero bits
+//   IsHostOfSubnet       neither the network nor the broadcast address
+//   IsHostAddress        an address one machine can have
+//   IsPortNumber         1 to 65535
+//   Check*Values         the first value a dialog refuses, with its message
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cofralin {
+
+// Four decimal fields of one to three digits, each at most 255, between dots.
+std::optional<std::uint32_t> ParseIpv4(std::string_view dotted);
+
+// A mask whose one bits all stand before its zero bits: 255.255.255.240 is,
+// 255.0.255.0 and 255.255.0.255 are not. Not a mask at all: false.
+bool IsContiguousMask(std::string_view mask);
+
+// `address` is a host of the subnet that `mask` makes of it: the mask is
+// contiguous and not 0.0.0.0, and the address is neither the subnet's network
+// address (host bits all zero) nor its broadcast address (host bits all one).
+// So a mask of /31 or /32 leaves no host.
+bool IsHostOfSubnet(std::string_view address, std::string_view mask);
+
+// An address a single machine can have: not 0.x.x.x, not loopback
+// (127.x.x.x), not multicast or reserved (224 and above).
+bool IsHostAddress(std::string_view address);
+
+// Only digits, at most five of them, worth 1 to 65535.
+bool IsPortNumber(std::string_view text);
+
+// A value a dialog refuses: the identifier of the control that holds it and
+// a Spanish message that names the field and says why.
+struct RefusedValue {
+    int control;
+    std::string message;
+};
+
+// The single-PC dialog: the management mask, then the management address.
+std::optional<RefusedValue> CheckSinglePcValues(std::string_view mgmtAddress,
+                                                std::string_view mgmtMask);
+
+// The multi-PC dialog: the LAN mask, the LAN address, then a default station
+// other than "0.0.0.0", which must be a host of the LAN.
+std::optional<RefusedValue> CheckMultiPcValues(std::string_view lanAddress,
+                                               std::string_view lanMask,
+                                               std::string_view defaultStation);
+
+// A new port mapping: the public port, the private port (empty stands for
+// the public one) and the private address. An empty public port and the
+// address "0.0.0.0" are not refused here: the add itself says they are missing.
+std::optional<RefusedValue> CheckMappingValues(std::string_view publicPort,
+                                               std::string_view privatePort,
+                                               std::string_view privateAddress);
+
+}  // namespace cofralin
