@@ -67,8 +67,9 @@ void CPasswordDlg::refuseControlCharacters() {
 
 void CPasswordDlg::showEvent(QShowEvent* event) {
     ui_->idc_1017->clear();
-    // The prompt sets no focus of its own: the first control in tab order has it.
-    ui_->idc_1->setFocus(Qt::OtherFocusReason);
+    // The keyboard goes to the password, so that what is typed is not lost
+    // and Enter (the default button) sends it.
+    ui_->idc_1017->setFocus(Qt::OtherFocusReason);
     QDialog::showEvent(event);
 }
 
