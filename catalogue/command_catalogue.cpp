@@ -95,6 +95,10 @@ std::filesystem::path FindCatalogueFile(const std::filesystem::path& directory) 
 CatalogueLoadResult LoadCommandCatalogue(CommandCatalogue& catalogue,
                                          const std::filesystem::path& directory) {
     CatalogueLoadResult result;
+    std::error_code error;
+    result.directory = std::filesystem::absolute(directory, error).lexically_normal();
+    // "/home/u/." normalises to "/home/u/"; the message names "/home/u".
+    if (!result.directory.has_filename()) result.directory = result.directory.parent_path();
     result.file = FindCatalogueFile(directory);
     std::unique_ptr<std::FILE, FileCloser> file;
     if (!result.file.empty()) file.reset(std::fopen(result.file.c_str(), "rb"));
@@ -141,7 +145,11 @@ std::string CatalogueFailureMessage(const CatalogueLoadResult& result) {
                result.file.filename().string() + "\" tiene más de " +
                std::to_string(kCatalogueLineLimit) + " caracteres.\nNo se puede usar el fichero.";
     }
-    return "No pudo abrirse el fichero de datos \"CONFIG.TXT\"";
+    // A user who started the program from another folder learns where it
+    // looked and where the shipped file is.
+    return "No pudo abrirse el fichero de datos \"CONFIG.TXT\"\nSe buscó en la carpeta " +
+           result.directory.string() + "; el que se instala con el programa está en " +
+           std::string(kShippedCatalogue) + ".";
 }
 
 }  // namespace cofralin

@@ -86,9 +86,13 @@ std::size_t ReadCatalogueLine(std::FILE* file, std::string& buffer, bool& tooLon
 struct CatalogueLoadResult {
     enum class Status { Loaded, FileMissing, LineTooLong };
     Status status = Status::Loaded;
-    std::size_t lineNumber = 0;  // the over-long line, counted from 1
-    std::filesystem::path file;  // the file that was read, when one was found
+    std::size_t lineNumber = 0;       // the over-long line, counted from 1
+    std::filesystem::path file;       // the file that was read, when one was found
+    std::filesystem::path directory;  // the folder searched, made absolute
 };
+
+// Where the package installs the catalogue that ships with the program.
+inline constexpr std::string_view kShippedCatalogue = COFRALIN_SHIPPED_CATALOGUE;
 
 // Finds "config.txt" in `directory` whatever the letter case of its name.
 std::filesystem::path FindCatalogueFile(const std::filesystem::path& directory);

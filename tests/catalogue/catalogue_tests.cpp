@@ -121,11 +121,13 @@ TEST_F(CatalogueFileTest, TheFileIsFoundWhateverTheCaseOfItsName) {
     }
 }
 
-TEST_F(CatalogueFileTest, AMissingFileIsReportedWithTheFixedMessage) {
+TEST_F(CatalogueFileTest, AMissingFileIsReportedWithWhereItWasLookedFor) {
     const CatalogueLoadResult result = load();
     EXPECT_EQ(result.status, CatalogueLoadResult::Status::FileMissing);
     EXPECT_EQ(CatalogueFailureMessage(result),
-              "No pudo abrirse el fichero de datos \"CONFIG.TXT\"");
+              "No pudo abrirse el fichero de datos \"CONFIG.TXT\"\nSe buscó en la carpeta " +
+                  fs::absolute(directory_).lexically_normal().string() +
+                  "; el que se instala con el programa está en /etc/cofralin/CONFIG.TXT.");
 }
 
 TEST_F(CatalogueFileTest, AnOverLongLineRefusesTheWholeFileNamingTheLine) {
