@@ -3,12 +3,12 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -50,7 +50,7 @@ CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       state_(state),
       ui_(std::make_unique<Ui::CMainDlg>()),
-      openDocument_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      openDocument_(OpenWithDesktop) {
     initialiseResources();
     ui_->setupUi(this);
     UseDialogLook(*this);
@@ -88,9 +88,7 @@ CMainDlg::~CMainDlg() { state_.runLogFailed = nullptr; }
 
 RouterView& CMainDlg::view() { return *view_; }
 
-void CMainDlg::setDocumentOpener(std::function<void(const QUrl&)> opener) {
-    openDocument_ = std::move(opener);
-}
+void CMainDlg::setDocumentOpener(DocumentOpener opener) { openDocument_ = std::move(opener); }
 
 void CMainDlg::setPortSystem(SystemPaths paths) { portSystem_ = std::move(paths); }
 
@@ -241,8 +239,31 @@ void CMainDlg::onUpdateClicked() { runUpdateRouterSoftware(); }
 void CMainDlg::onHelpClicked() {
     const QUrl document =
         HelpDocumentUrl(state_.CommandCatalogue[CatalogueKey::HTML_HELP], QDir::current());
-    // The outcome is the desktop's business; the program says nothing of its own.
-    if (!document.isEmpty()) openDocument_(document);
+    if (document.isEmpty()) return;
+    // The failure may be told after the window has gone.
+    QPointer<CMainDlg> window(this);
+    openDocument_(document, [window, document] {
+        if (window) window->showHelpLocation(document);
+    });
+}
+
+void CMainDlg::showHelpLocation(const QUrl& document) {
+    const QString where =
+        document.isLocalFile() ? document.toLocalFile() : document.toString(QUrl::FullyEncoded);
+    // Not modal-blocking: the answer of xdg-open can arrive while a router
+    // operation is running.
+    auto* box =
+        new QMessageBox(QMessageBox::Information,
+                        QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
+                        QStringLiteral("Ningún programa de este equipo ha podido abrir la ayuda.\n"
+                                       "Ábrala con un navegador; está en:\n%1")
+                            .arg(where),
+                        QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("helpLocation"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->open();
 }
 
 void CMainDlg::showAbout() {

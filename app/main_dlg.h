@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "document_opener.h"
 #include "main_window_state.h"
 #include "port_discovery.h"
 #include "session_state.h"
@@ -60,7 +61,7 @@ public:
     RouterView& view();
 
     // How "Ayuda" hands a document to the desktop; tests replace it.
-    void setDocumentOpener(std::function<void(const QUrl&)> opener);
+    void setDocumentOpener(DocumentOpener opener);
     // Where the serial ports are looked for; tests point it at a fake tree.
     void setPortSystem(SystemPaths paths);
 
@@ -89,12 +90,14 @@ private:
     // Fills the selector with the ports that open now, keeping the choice.
     void readPorts();
     void showPortInfo();
+    // Says where the help document lies when no program could show it.
+    void showHelpLocation(const QUrl& document);
 
     SessionState& state_;
     std::unique_ptr<Ui::CMainDlg> ui_;
     std::unique_ptr<QtRouterView> view_;
     MainWindowState window_;
-    std::function<void(const QUrl&)> openDocument_;
+    DocumentOpener openDocument_;
     SystemPaths portSystem_;
     QString portRefusal_;  // why a port found is not offered, from the last read
 };

@@ -268,11 +268,23 @@ TEST_F(MainWindowTest, AboutBoxFromTheContextMenu) {
 
 TEST_F(MainWindowTest, HelpOpensTheCatalogueEntryFromTheCurrentFolder) {
     std::vector<QUrl> opened;
-    window->setDocumentOpener([&](const QUrl& url) { opened.push_back(url); });
+    std::function<void()> failed;
+    window->setDocumentOpener([&](const QUrl& url, std::function<void()> whenFailed) {
+        opened.push_back(url);
+        failed = std::move(whenFailed);
+    });
     buttonOf(window.get(), 1006)->click();
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened.front(),
-              QUrl::fromLocalFile(QDir(folder.path()).absoluteFilePath("ayuda.html")));
+    const QString document = QDir(folder.path()).absoluteFilePath("ayuda.html");
+    EXPECT_EQ(opened.front(), QUrl::fromLocalFile(document));
+    EXPECT_EQ(window->findChild<QMessageBox*>(QStringLiteral("helpLocation")), nullptr);
+
+    // No program could show it: the window says where the document lies.
+    failed();
+    auto* box = window->findChild<QMessageBox*>(QStringLiteral("helpLocation"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("\n") + document)) << box->text().toStdString();
+    box->accept();
 
     state.CommandCatalogue[CatalogueKey::HTML_HELP].clear();
     buttonOf(window.get(), 1006)->click();
