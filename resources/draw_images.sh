@@ -67,20 +67,30 @@ convert -size 134x132 xc:none \
     -gravity north -draw "text 0,100 'Cofralin'" \
     -strip "$out/logo.png"
 
-# The icon, 32 x 32 and 16 x 16 in 16 colours: the badge of the logo.
+# The icon: the badge of the logo, drawn on a 64-unit grid (images/icon.svg
+# is the same drawing) at SCALE pixels a unit. The window's icon is 32 x 32
+# and 16 x 16 in 16 colours; the desktop's go up to 256 x 256 in full colour.
+# icon SCALE SIZE NAME [COLOURS]
 icon() {
-    size=$1 name=$2
-    convert -size 64x64 xc:none \
+    scale=$1 size=$2 name=$3 colours=${4:-}
+    canvas=$((64 * scale))
+    reduce=""
+    [ -n "$colours" ] && reduce="+dither -colors $colours"
+    # shellcheck disable=SC2086
+    convert -size "${canvas}x${canvas}" xc:none -affine "$scale,0,0,$scale,0,0" \
         -fill "#1d4f91" -draw "roundrectangle 2,2 61,61 12,12" \
         -fill white -draw "roundrectangle 12,18 40,44 4,4" \
         -fill "#1d4f91" -draw "rectangle 17,24 21,30" -draw "rectangle 24,24 28,30" \
         -draw "rectangle 31,24 35,30" \
         -fill white -draw "rectangle 22,44 30,58" \
         -fill white -draw "rectangle 44,34 49,44" -draw "rectangle 52,24 57,44" \
-        -resize "${size}x${size}" +dither -colors 16 -strip "$out/$name"
+        -resize "${size}x${size}" $reduce -strip "$out/$name"
 }
-icon 32 icon_32.png
-icon 16 icon_16.png
+icon 1 32 icon_32.png 16
+icon 1 16 icon_16.png 16
+for size in 48 64 128 256; do
+    icon 4 "$size" "icon_$size.png"
+done
 
 # Eight bits a channel are plenty for these pictures.
 for picture in "$out"/*.png; do

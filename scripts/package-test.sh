@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder, installs it, and checks that
-# the installed program starts from its desktop entry's folder and drives the
-# installed router simulator: under Xvfb, key presses and a click pick COM1:,
-# confirm the connection and switch to multi-PC mode, and the simulator must
-# receive the lines of each step.
+# Builds the Debian packages from a build folder and checks them: lintian with
+# no error and no warning, the AppStream metainfo and the desktop entry valid,
+# the catalogue a configuration file that keeps the operator's edits. Then it
+# checks that the installed program starts from its desktop entry's folder and
+# drives the installed router simulator: under Xvfb, key presses and a click
+# pick COM1:, confirm the connection and switch to multi-PC mode, and the
+# simulator must receive the lines of each step.
 set -euo pipefail
 build=${1:?usage: package-test.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
@@ -15,25 +17,53 @@ cleanup() {
 trap cleanup EXIT
 
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null 2>&1)
-deb=$(ls "$work"/cofralin_*.deb)
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
-echo "installed $(basename "$deb")"
+debs=("$work"/cofralin_*.deb "$work"/q73sim_*.deb)
+ls "${debs[@]}" >/dev/null
 
-share=$(sed -n 's/^Path=//p' /usr/share/applications/cofralin.desktop)
-test -f "$share/CONFIG.TXT" && test -f "$share/ayuda.html" && test -x "$share/q73upgrade"
+# Info tags are allowed; the README says why each one stays.
+lintian --fail-on error,warning --display-info --pedantic "${debs[@]}" 2>/dev/null | sed 's/^/lintian: /'
+echo "lintian: no error, no warning"
+
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}" >/dev/null
+echo "installed $(cd "$work" && echo cofralin_*.deb q73sim_*.deb)"
+
+entry=/usr/share/applications/cofralin.desktop
+desktop-file-validate "$entry"
+appstreamcli validate --no-net /usr/share/metainfo/*cofralin*.metainfo.xml >/dev/null
+echo "desktop entry and AppStream metainfo valid"
+
+# The desktop entry's folder holds the catalogue, and the catalogue's help
+# and upgrade entries name files that are there.
+folder=$(sed -n 's/^Path=//p' "$entry")
+catalogue="$folder/CONFIG.TXT"
+test -f "$catalogue"
+grep -qx "$catalogue" /var/lib/dpkg/info/cofralin.conffiles
+help=$(grep -a -A1 '^HTML_HELP' "$catalogue" | tail -1 | tr -d '\r')
+upgrade=$(grep -a -A1 '^DOS_COMMAND' "$catalogue" | tail -1 | tr -d '\r' | cut -d' ' -f1)
+test -f "$help" && test -x "$upgrade"
+echo "catalogue $catalogue names $help and $upgrade"
+
+# An operator's edit of the catalogue survives a reinstallation.
+printf '# nota del operador\r\n# (sin clave)\r\n' >> "$catalogue"
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$work"/cofralin_*.deb >/dev/null
+grep -q 'nota del operador' "$catalogue" || { echo "the operator's edit was lost"; exit 1; }
+echo "the operator's catalogue survived a reinstallation"
 
 /usr/bin/q73sim --record "$work/received" --link "$work/com1" > "$work/sim.out" &
 sim_pid=$!
-for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
+# The waits are generous: CI machines are often busy.
+for _ in $(seq 300); do [ -e "$work/com1" ] && break; sleep 0.1; done
+[ -e "$work/com1" ] || { echo "the simulator did not start"; exit 1; }
 
 # Xvfb picks a free display and writes its number.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(head -1 "$work/display")"
-for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
 
-(cd "$share" && COFRALIN_COM1="$work/com1" exec /usr/bin/cofralin 2>/dev/null) &
+(cd "$folder" && COFRALIN_COM1="$work/com1" exec /usr/bin/cofralin 2>/dev/null) &
 app_pid=$!
 window=""
 for _ in $(seq 100); do
