@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <utility>
 
 namespace cofralin {
 
@@ -176,7 +177,11 @@ RouterOutput Q73Router::feedByte(char byte) {
         if (captureText_.size() < kCaptureLimit) captureText_ += byte;
         return {};
     }
-    if (byte == '\r') return {endLine(), true};
+    if (byte == '\r') {
+        listed_ = false;
+        std::string reply = endLine();
+        return {std::move(reply), true, listed_};
+    }
     if (byte == '\b' || byte == '\x7f') {
         if (line_.empty()) return {};
         line_.pop_back();
@@ -237,9 +242,11 @@ std::string Q73Router::runCommand(const std::vector<std::string>& words, bool& n
     const std::string object = words.size() > 1 ? words[1] : std::string();
 
     if (verb == "show") {
+        listed_ = true;
         if (is(words, {"show", "dhcp", "server"})) return showDhcpServer();
         if (is(words, {"show", "vc", "internet"})) return showVcInternet();
         if (is(words, {"show", "system"})) return showSystem();
+        listed_ = false;
         if (words.size() == 3 && object == "vc")
             return "Error: vc " + words[2] + " not in table\r\n";
         return std::string(kUnknownCommand);

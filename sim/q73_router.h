@@ -29,7 +29,8 @@ inline constexpr std::string_view kQuickSetupQuestion = "\r\nQuick Setup? [yes/n
 // What one received byte made the router send.
 struct RouterOutput {
     std::string bytes;
-    bool reply = false;  // the answer to a line (or to the end of a capture), not an echo
+    bool reply = false;    // the answer to a line (or to the end of a capture), not an echo
+    bool listing = false;  // the answer to "show dhcp server", "show vc internet" or "show system"
 };
 
 class Q73Router {
@@ -67,6 +68,7 @@ private:
     bool loggedInAfterSetup_ = false;
     bool echoPassword_ = false;
     std::string line_;
+    bool listed_ = false;  // the line just ended asked for a listing
     std::string captureName_;
     std::string captureText_;
 };

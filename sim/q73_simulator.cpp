@@ -165,7 +165,21 @@ void Q73Simulator::serveInput(std::string_view bytes) {
         }
     }
     changed_.notify_all();
+    const bool slowListing = options_.slowListingMs > 0;
     for (RouterOutput& output : outputs) {
+        // A router slow to list echoes a line only when it ends, with its answer.
+        if (slowListing && !output.reply) {
+            heldEcho_ += output.bytes;
+            continue;
+        }
+        if (slowListing) {
+            output.bytes.insert(0, heldEcho_);
+            heldEcho_.clear();
+            if (output.listing &&
+                !sleepUntil(Clock::now() + std::chrono::milliseconds(options_.slowListingMs))) {
+                return;
+            }
+        }
         const bool written =
             output.reply ? writeReply(std::move(output.bytes)) : writeOut(output.bytes);
         if (!written) return;

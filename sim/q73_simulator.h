@@ -84,6 +84,7 @@ private:
     int replies_ = 0;
     bool hungUp_ = false;
     int chatterLines_ = 0;
+    std::string heldEcho_;  // with a slow listing, the echo of the line not yet ended
     std::mt19937 random_;
 };
 

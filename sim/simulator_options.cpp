@@ -95,6 +95,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             }
         } else if (name == "--slow") {
             count(options.slowMs);
+        } else if (name == "--slow-listing") {
+            count(options.slowListingMs);
         } else if (name == "--pace") {
             options.pace = true;
         } else if (name == "--seed") {
@@ -151,6 +153,12 @@ Faults:
                          device then gives errors or end of file
   --slow MS              send each reply only after MS milliseconds (more
                          than 110 makes the program's drains end early)
+  --slow-listing MS      answer "show vc internet", "show dhcp server" and
+                         "show system" only MS milliseconds after their line
+                         ends, and echo every line only when it ends, with its
+                         answer (as a router that is slow to start a listing;
+                         300 leaves only the bare prompt on the line for a
+                         program that reads too soon)
   --pace                 send output at 9600 bit/s (960 bytes a second)
   --seed N               where garbage and zero bytes fall (default 73)
 

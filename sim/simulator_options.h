@@ -30,6 +30,7 @@ struct SimulatorOptions {
     bool zeroBytes = false;       // zero bytes in replies, otherwise exact
     int hangupAfter = 0;          // closes the line in the middle of this reply (1 = first)
     int slowMs = 0;               // each reply goes out only after this delay
+    int slowListingMs = 0;        // listings go out only after this delay; lines echoed whole
     bool pace = false;            // output at 9600 bit/s, 960 bytes a second
     unsigned seed = 73;           // where garbage and zero bytes fall
 };
