@@ -1,5 +1,7 @@
 #include "exchange.h"
 
+#include <algorithm>
+
 #include "run_log.h"
 
 namespace cofralin {
@@ -31,6 +33,17 @@ std::string ComposeLine(
     return line;
 }
 
+bool ListingWatch::see(std::string_view reply) {
+    if (listed_) return true;
+    collected_ += reply;
+    listed_ = std::any_of(marks_.begin(), marks_.end(), [&](std::string_view mark) {
+        return collected_.find(mark) != std::string::npos;
+    });
+    // Once listed, what was gathered is no longer needed.
+    if (listed_) collected_.clear();
+    return listed_;
+}
+
 Exchange::Deadline::Deadline(std::chrono::milliseconds limit)
     : end_(std::chrono::steady_clock::now() + limit) {}
 
@@ -39,8 +52,16 @@ bool Exchange::Deadline::passed() const { return std::chrono::steady_clock::now(
 Exchange::Exchange(SessionState& state, RouterView& view, ExchangeDisplay display)
     : state_(state), view_(view), display_(display) {}
 
-void Exchange::SendLine(std::string_view text) {
-    if (display_.showsSentLines) view_.setStatusText(Windows1252ToUtf8(text));
+void Exchange::SendLine(std::string_view text) { send(text, text); }
+
+void Exchange::SendPassword(std::string_view password) {
+    std::string_view typed = password;
+    if (typed.ends_with("\r\n")) typed.remove_suffix(2);
+    send(password, std::string(typed.size(), '*'));
+}
+
+void Exchange::send(std::string_view text, std::string_view shown) {
+    if (display_.showsSentLines) view_.setStatusText(Windows1252ToUtf8(shown));
     if (state_.RouterPort) state_.RouterPort->write(text);
     if (display_.hasProgressBar) view_.setProgress(state_.SentLineCount);
     ++state_.SentLineCount;
@@ -80,6 +101,21 @@ bool Exchange::ReplyIsPrompt() const { return state_.ReplyBuffer == kCliPrompt; 
 void Exchange::ShowReply() { view_.setStatusText(Windows1252ToUtf8(state_.ReplyBuffer)); }
 
 bool Exchange::AwaitPrompt(AwaitOrder order, const std::function<void()>& check) {
+    return await(order, check, {});
+}
+
+bool Exchange::AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
+                            const std::function<void()>& check) {
+    ListingWatch watch(marks);
+    const auto look = [&] {
+        watch.see(state_.ReplyBuffer);
+        if (check) check();
+    };
+    return await(order, look, [&] { return watch.listed(); });
+}
+
+bool Exchange::await(AwaitOrder order, const std::function<void()>& check,
+                     const std::function<bool()>& ready) {
     state_.ReplyBuffer.clear();
     const Deadline deadline = startWait();
     do {
@@ -94,7 +130,7 @@ bool Exchange::AwaitPrompt(AwaitOrder order, const std::function<void()>& check)
             if (check) check();
             SendLine(kNudge);
         }
-    } while (!ReplyIsPrompt());
+    } while (!ReplyIsPrompt() || (ready && !ready()));
     return true;
 }
 

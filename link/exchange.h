@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,6 +49,21 @@ struct ExchangeDisplay {
 
 enum class AwaitOrder { NudgeFirst, DrainFirst };
 
+// Follows the replies of a listing until one of its marks (labels, titles) has
+// shown, also when a mark is cut between two drains.
+class ListingWatch {
+public:
+    explicit ListingWatch(std::span<const std::string_view> marks) : marks_(marks) {}
+    // Takes the next reply; true once the listing has come.
+    bool see(std::string_view reply);
+    bool listed() const { return listed_; }
+
+private:
+    std::span<const std::string_view> marks_;
+    std::string collected_;
+    bool listed_ = false;
+};
+
 class Exchange {
 public:
     Exchange(SessionState& state, RouterView& view, ExchangeDisplay display);
@@ -57,6 +73,9 @@ public:
     const ExchangeDisplay& display() const { return display_; }
 
     void SendLine(std::string_view text);
+    // A password line: sent unchanged, shown (where lines are shown) as one
+    // asterisk per character, its line ending left out.
+    void SendPassword(std::string_view password);
     // A catalogue entry with its ending and substitutions.
     void SendCatalogueLine(
         CatalogueKey key, LineEnding ending,
@@ -72,6 +91,12 @@ public:
     // Repeats nudge and drain until the reply is exactly the prompt. `check`
     // runs on every fresh reply. Result: false when the wait gave up.
     bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
+    // The wait for a listing just asked for: a bare prompt ends it only once
+    // one of `marks` has shown in the replies drained since it began (a mark
+    // may be cut between two drains). A prompt before that answers an earlier
+    // nudge of a router slow to start its listing. False when it gave up.
+    bool AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
+                      const std::function<void()>& check = {});
 
     // Starts a new deadline for waits that the caller runs by hand.
     class Deadline {
@@ -87,6 +112,10 @@ public:
     Deadline startWait() const { return Deadline(state_.PromptWaitLimit); }
 
 private:
+    void send(std::string_view text, std::string_view shown);
+    bool await(AwaitOrder order, const std::function<void()>& check,
+               const std::function<bool()>& ready);
+
     SessionState& state_;
     RouterView& view_;
     ExchangeDisplay display_;

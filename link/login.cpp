@@ -1,9 +1,11 @@
 #include "login.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "listing_marks.h"
 #include "operation.h"
 
 namespace cofralin {
@@ -15,13 +17,14 @@ constexpr int kSilentPassLimit = 60;
 using Clock = std::chrono::steady_clock;
 
 // Chooses the password line for a "Login incorrect" reply: a first line (the
-// built-in password) once, then what the user types. Time spent in the prompt
-// does not count against the wait.
+// built-in password) once, then what the user types; nothing when the user
+// cancels the prompt, so that no earlier password goes out in its place. Time
+// spent in the prompt does not count against the wait.
 class PasswordChooser {
 public:
     explicit PasswordChooser(std::string first) : first_(std::move(first)) {}
 
-    std::string next(Exchange& exchange, Exchange::Deadline& deadline) {
+    std::optional<std::string> next(Exchange& exchange, Exchange::Deadline& deadline) {
         if (!tried_) {
             tried_ = true;
             last_ = first_;
@@ -30,6 +33,7 @@ public:
         const auto start = Clock::now();
         RunPasswordPrompt(exchange.state(), exchange.view());
         deadline.extend(Clock::now() - start);
+        if (exchange.state().KeepTrying != 1) return std::nullopt;
         last_ = exchange.state().UserPassword;
         return last_;
     }
@@ -44,6 +48,13 @@ private:
 
 bool asksForPassword(const Exchange& exchange) {
     return exchange.ReplyContains("Login incorrect") && !exchange.ReplyContains("*");
+}
+
+// Answers a password request with the chosen line; a cancelled prompt sends nothing.
+void sendPassword(Exchange& exchange, PasswordChooser& passwords, Exchange::Deadline& deadline) {
+    if (const std::optional<std::string> line = passwords.next(exchange, deadline)) {
+        exchange.SendPassword(*line);
+    }
 }
 
 // What a connection reads before it leaves the command line.
@@ -62,7 +73,7 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
         exchange.SendLine(kNudge);
         if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
         if (asksForPassword(exchange)) {
-            exchange.SendLine(passwords.next(exchange, deadline));
+            sendPassword(exchange, passwords, deadline);
             exchange.ClearReply();
         }
         const std::size_t length = exchange.DrainReply();
@@ -81,7 +92,9 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
 // Lists the internet circuit and creates it when it is not in the table. The
 // creation ends with EXIT_CLI, after which the router asks for the password
 // again: the wait logs in anew with the password that worked, so that it can
-// see the bare prompt. `created` tells whether the circuit was created.
+// see the bare prompt. A bare prompt ends the wait only once the listing (its
+// labels or "not in table") has come. `created` tells whether the circuit was
+// created.
 Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
     SessionState& state = exchange.state();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
@@ -89,11 +102,13 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
     PasswordChooser relogin(passwords.sentAny() ? passwords.last() : state.DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     exchange.ClearReply();
+    ListingWatch watch(kVcListingMarks);
     do {
         if (deadline.passed()) return Phase::NoAnswer;
         exchange.SendLine(kNudge);
         exchange.DrainReply();
-        if (exchange.ReplyContains("not in table")) {
+        watch.see(exchange.LatestReply());
+        if (exchange.ReplyContains(kVcMissingText)) {
             created = true;
             for (const std::string& line : CircuitCreationLines(state.CommandCatalogue)) {
                 exchange.SendLine(line);
@@ -101,11 +116,12 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
             state.SinglePcActive = 1;
             state.MultiPcActive = 0;
         } else if (created && asksForPassword(exchange)) {
-            exchange.SendLine(relogin.next(exchange, deadline));
-            if (state.KeepTrying != 1) return Phase::WrongPassword;
+            const std::optional<std::string> line = relogin.next(exchange, deadline);
+            if (!line) return Phase::WrongPassword;
+            exchange.SendPassword(*line);
         }
         exchange.ShowReply();
-    } while (!exchange.ReplyIsPrompt());
+    } while (!exchange.ReplyIsPrompt() || !watch.listed());
     return Phase::Done;
 }
 
@@ -113,12 +129,12 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
 bool detectMode(Exchange& exchange) {
     SessionState& state = exchange.state();
     exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
-    return exchange.AwaitPrompt(AwaitOrder::NudgeFirst, [&] {
-        if (exchange.ReplyContains("ENABLED")) {
+    return exchange.AwaitListing(AwaitOrder::NudgeFirst, kDhcpListingMarks, [&] {
+        if (exchange.ReplyContains(kDhcpEnabledWord)) {
             state.SinglePcActive = 1;
             state.MultiPcActive = 0;
         }
-        if (exchange.ReplyContains("DISABLED")) {
+        if (exchange.ReplyContains(kDhcpDisabledWord)) {
             state.MultiPcActive = 1;
             state.SinglePcActive = 0;
         }
@@ -166,7 +182,7 @@ LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
         if (deadline.passed()) return LoginOutcome::NoAnswer;
         exchange.DrainReply();
         if (asksForPassword(exchange)) {
-            exchange.SendLine(passwords.next(exchange, deadline));
+            sendPassword(exchange, passwords, deadline);
             exchange.ClearReply();
         }
         if (showReplies) exchange.ShowReply();

@@ -32,6 +32,13 @@ bool Operation::AwaitPrompt(AwaitOrder order, const std::function<void()>& check
     return false;
 }
 
+bool Operation::AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
+                             const std::function<void()>& check) {
+    if (exchange_.AwaitListing(order, marks, check)) return true;
+    ShowError(kRouterSilentText);
+    return false;
+}
+
 void Operation::SendLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) exchange_.SendLine(line);
 }

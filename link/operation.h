@@ -13,6 +13,7 @@
 //   RequirePort   false, with "No pudo abrirse el puerto de comunicaciones", without a port
 //   LogIn         EnsureLogin; a router that does not answer has been told
 //   AwaitPrompt   the exchange's wait; false when it gave up, the user told
+//   AwaitListing  the same for a listing: a prompt counts only after the listing
 //   SendLines     lines built beforehand, back to back
 //   Reply         the latest drained reply, as a copy
 //   ShowError     a message box captioned "Error"
@@ -55,6 +56,10 @@ public:
     LoginOutcome LogIn(bool showReplies);
     // The wait for the bare prompt; false when it gave up, the user told.
     bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
+    // The wait for a listing: ends at a bare prompt once one of `marks` has
+    // come; false when it gave up, the user told.
+    bool AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
+                      const std::function<void()>& check = {});
 
     void SendLine(std::string_view text) { exchange_.SendLine(text); }
     void SendLines(const std::vector<std::string>& lines);

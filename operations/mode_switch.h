@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "listing_marks.h"
+
 namespace cofralin {
 
 class Operation;
@@ -34,12 +36,6 @@ inline constexpr std::size_t kVcAddressDistance = 43;
 inline constexpr std::size_t kDhcpAddressDistance = 19;
 // The width of an address printed with zero-padded octets.
 inline constexpr std::size_t kAddressCutWidth = 15;
-
-inline constexpr std::string_view kRemoteAddressLabel = "Remote IP Address:";
-inline constexpr std::string_view kLocalAddressLabel = "Local IP Address:";
-inline constexpr std::string_view kDhcpRouterLabel = "IP Router:";
-inline constexpr std::string_view kDhcpMaskLabel = "IP Mask:";
-inline constexpr std::string_view kDhcpStartLabel = "Start IP Address:";
 
 // Up to `width` characters that start `distance` characters after the first
 // occurrence of `label` in `reply`, ended early by a blank, CR or LF so that the

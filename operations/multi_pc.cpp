@@ -24,7 +24,8 @@ std::string readManagementAddress(Operation& run) {
             address = *cut;
         }
     };
-    if (run.AwaitPrompt(AwaitOrder::DrainFirst, take) && run.AwaitPrompt(AwaitOrder::DrainFirst)) {
+    if (run.AwaitListing(AwaitOrder::DrainFirst, kVcListingMarks, take) &&
+        run.AwaitPrompt(AwaitOrder::DrainFirst)) {
         run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     }
     return address;
@@ -42,7 +43,7 @@ struct DhcpListing {
 bool readDhcpServer(Operation& run, DhcpListing& listing) {
     run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     run.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::BlankCrLf);
-    return run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+    return run.AwaitListing(AwaitOrder::DrainFirst, kDhcpListingMarks, [&] {
         const std::string reply = run.Reply();
         for (const auto& [value, label] : {std::pair{&listing.router, kDhcpRouterLabel},
                                            std::pair{&listing.mask, kDhcpMaskLabel},

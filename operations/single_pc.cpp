@@ -30,7 +30,7 @@ struct CircuitListing {
 bool readCircuit(Operation& run, CircuitListing& listing) {
     run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    return run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+    return run.AwaitListing(AwaitOrder::DrainFirst, kVcListingMarks, [&] {
         const std::string reply = run.Reply();
         if (run.ReplyContains(kRemoteAddressLabel)) {
             listing.remoteSubnet = CutRemoteSubnet(reply).value_or(std::string());

@@ -101,7 +101,8 @@ UpdateOutcome runUpdate(Operation& run, const ProgramSearch& search) {
     run.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
     // The whole listing of this run, however the drains cut it.
     std::string listing;
-    if (!run.AwaitPrompt(AwaitOrder::DrainFirst, [&] { listing += run.Reply(); })) {
+    if (!run.AwaitListing(AwaitOrder::DrainFirst, kSystemListingMarks,
+                          [&] { listing += run.Reply(); })) {
         return UpdateOutcome::Returned;
     }
 

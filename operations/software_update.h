@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "listing_marks.h"
 #include "router_view.h"
 #include "session_state.h"
 #include "upgrade_handover.h"
@@ -38,8 +39,6 @@ inline constexpr std::string_view kShippedNewerText =
     "actualización.";
 inline constexpr std::string_view kVersionUnreadText =
     "No pudo leerse la versión del software que tiene instalada el Router Q73.";
-
-inline constexpr std::string_view kSystemVersionLabel = "System Version:";
 
 // The router's version in a system listing: up to six bytes starting 42 bytes
 // after the start of the first "System Version:", ended early by a line end,

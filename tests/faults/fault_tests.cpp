@@ -1,11 +1,13 @@
 // Each procedure against a router that misbehaves: silent, chattering without
 // end, answering with garbage or zero bytes, hanging up in the middle of a
-// reply, or answering slowly. Whatever the router does, a procedure must come
+// reply, answering slowly, slow to start its listings or never listing.
+// Whatever the router does, a procedure must come
 // back within a few wait limits, tell the user in Spanish, send nothing more
 // once it has given up, never report a switch that did not happen, and leave
 // the program able to connect again once the fault is gone. Zero bytes and
-// answers a little slower than usual are no fault for the program at all: the
-// procedures must then work as with a sound router.
+// answers a little slower than usual are no fault for the program at all, nor
+// is a listing that starts after the quiet time: the procedures must then work
+// as with a sound router.
 
 #include <gtest/gtest.h>
 
@@ -41,7 +43,17 @@ constexpr std::chrono::milliseconds kWaitLimit{1500};
 // failed and a little on what went well before it.
 constexpr auto kReturnBound = 4 * kWaitLimit;
 
-enum class Fault { Silent, Chatter, Garbage, ZeroBytes, Hangup, Slow, SlowerThanQuiet };
+enum class Fault {
+    Silent,
+    Chatter,
+    Garbage,
+    ZeroBytes,
+    Hangup,
+    Slow,
+    SlowerThanQuiet,
+    SlowListing,
+    NoListing
+};
 enum class Procedure { Connection, EnsureLogin, SinglePc, MultiPc, Refresh, Add, Delete, Update };
 
 std::string FaultName(Fault fault) {
@@ -60,6 +72,10 @@ std::string FaultName(Fault fault) {
             return "Slow";
         case Fault::SlowerThanQuiet:
             return "SlowerThanQuiet";
+        case Fault::SlowListing:
+            return "SlowListing";
+        case Fault::NoListing:
+            return "NoListing";
     }
     return "?";
 }
@@ -102,11 +118,16 @@ enum class Expectation {
     StaysTruthful,
 };
 
-Expectation ExpectationFor(Fault fault) {
+Expectation ExpectationFor(Fault fault, Procedure procedure) {
     switch (fault) {
         case Fault::ZeroBytes:
         case Fault::Slow:
+        case Fault::SlowListing:
             return Expectation::Works;
+        case Fault::NoListing:
+            // A listing that never comes is no answer, never empty lists; the
+            // log-in alone reads no listing.
+            return procedure == Procedure::EnsureLogin ? Expectation::Works : Expectation::GivesUp;
         case Fault::SlowerThanQuiet:
             return Expectation::StaysTruthful;
         default:
@@ -149,6 +170,15 @@ SimulatorOptions RouterFor(Procedure procedure, Fault fault) {
             break;
         case Fault::SlowerThanQuiet:
             options.slowMs = 300;
+            break;
+        case Fault::SlowListing:
+            // Later than the quiet time: the first drain after the listing
+            // command holds only the prompt that answered the last nudge.
+            options.slowListingMs = 300;
+            break;
+        case Fault::NoListing:
+            // Far beyond the wait limit.
+            options.slowListingMs = 60000;
             break;
     }
     return options;
@@ -345,7 +375,7 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
         << std::chrono::duration_cast<std::chrono::milliseconds>(run.elapsed).count() << " ms";
     EXPECT_FALSE(view.everBusy && view.busyDepth != 0) << "the wait cursor stayed";
 
-    const Expectation expectation = ExpectationFor(fault);
+    const Expectation expectation = ExpectationFor(fault, procedure);
     if (expectation == Expectation::Works) {
         EXPECT_TRUE(run.succeeded);
         EXPECT_FALSE(run.toldSilent);
@@ -362,6 +392,19 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
         }
         if (fault == Fault::Hangup) {
             EXPECT_TRUE(session.simulator.hungUp());
+        } else if (fault == Fault::NoListing) {
+            // After the listing command only nudges went out: no command, no exit.
+            std::this_thread::sleep_for(150ms);
+            const std::string received = session.simulator.received();
+            const std::size_t listed = received.rfind("show ");
+            ASSERT_NE(listed, std::string::npos);
+            const std::size_t after = received.find('\n', listed);
+            ASSERT_NE(after, std::string::npos);
+            EXPECT_EQ(received.find_first_not_of('\r', after + 1), std::string::npos)
+                << ::testing::PrintToString(received);
+            if (procedure == Procedure::Refresh) {
+                EXPECT_TRUE(view.lists[ports_ids::kUdpList].empty());
+            }
         } else {
             // The router never showed a bare prompt: nothing but the attempts
             // to get one may have gone out, no command and no exit. The last
@@ -393,7 +436,8 @@ INSTANTIATE_TEST_SUITE_P(
     AllFaults, FaultTest,
     ::testing::Combine(::testing::Values(Fault::Silent, Fault::Chatter, Fault::Garbage,
                                          Fault::ZeroBytes, Fault::Hangup, Fault::Slow,
-                                         Fault::SlowerThanQuiet),
+                                         Fault::SlowerThanQuiet, Fault::SlowListing,
+                                         Fault::NoListing),
                        ::testing::Values(Procedure::Connection, Procedure::EnsureLogin,
                                          Procedure::SinglePc, Procedure::MultiPc,
                                          Procedure::Refresh, Procedure::Add, Procedure::Delete,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -167,6 +168,29 @@ TEST_F(SinglePcSwitch, CancelledPasswordTakesTheFailurePathAndSendsNothing) {
     const RouterState after = other.simulator.snapshot();
     EXPECT_EQ(after.running, before.running);
     EXPECT_EQ(after.saveCount, 0);
+}
+
+TEST_F(SinglePcSwitch, PasswordLinesAreShownAsAsterisksAndSentUnchanged) {
+    SimulatorSession other([] {
+        SimulatorOptions options = multiPcRouter();
+        options.password = "clave";
+        return options;
+    }());
+    ASSERT_TRUE(other.start());
+    other.view.passwords = {std::string("clave")};
+    Exchange typed(other.state, other.view, kSinglePcDisplay);
+    StartSinglePcDialog(typed);
+
+    EXPECT_EQ(RunSinglePcSwitch(typed, {}), ModeSwitchResult::Switched);
+    EXPECT_EQ(other.receivedThrough("clave\r\n").rfind("\rpelnotra\r\rclave\r\n", 0), 0u);
+    const std::vector<std::string>& shown = other.view.statusTexts;
+    for (const std::string& text : shown) {
+        EXPECT_EQ(text.find("pelnotra"), std::string::npos);
+        EXPECT_EQ(text.find("clave"), std::string::npos);
+    }
+    // One asterisk per character, the line ending left out.
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "********"), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "*****"), shown.end());
 }
 
 TEST_F(SinglePcSwitch, ClosedPortIsReportedAndNotASwitch) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "chunked_line.h"
+#include "login.h"
 #include "simulator_session.h"
 #include "software_update.h"
 #include "stand_in_program.h"
@@ -174,17 +175,20 @@ TEST_F(SoftwareUpdate, AListingWithoutTheLabelOffersNothingEvenAfterAnEarlierRun
 
     // The second press runs the whole exchange again, starting with the login
     // that the first run's exit made necessary.
+    // Its listing never shows "System Version:": bare prompts alone are not
+    // the listing, so the wait gives up and nothing more is sent.
     session.state.CommandCatalogue[CatalogueKey::SHOW_SYSTEM] = "show dhcp server";
+    session.state.PromptWaitLimit = 1s;
     EXPECT_EQ(run(session), UpdateOutcome::Returned);
     ASSERT_EQ(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[1].text, kVersionUnreadText);
-    EXPECT_EQ(view.messages[1].caption, "Actualización");
-    EXPECT_EQ(view.messages[1].buttons, MessageButtons::Ok);
-    const std::string both = firstRun + kLogin +
-                             "set adsl open ansi \r\n"
-                             "show dhcp server \r\n" +
-                             kAfterListing + kLeave;
-    EXPECT_EQ(session.receivedThrough(both), both);
+    EXPECT_EQ(view.messages[1].text, kRouterSilentText);
+    EXPECT_EQ(view.messages[1].caption, "Error");
+    const std::string second = session.simulator.received().substr(firstRun.size());
+    const std::string asked = kLogin +
+                              "set adsl open ansi \r\n"
+                              "show dhcp server \r\n";
+    EXPECT_EQ(second.substr(0, asked.size()), asked);
+    EXPECT_EQ(second.find_first_not_of('\r', asked.size()), std::string::npos) << second;
     expectButtonCycle();
 }
 
