@@ -1,7 +1,8 @@
 // The mapping-table parser over arbitrary listings. Every entry it returns
-// must be a line of the listing that holds only digits, punctuation and white
-// space, with its blank runs turned into single tabs (a leading run into one
-// blank); the public port cut from an entry is a prefix of it without a tab.
+// must be a line of the listing that holds only digits, blanks and the
+// punctuation of addresses and starts with a port number, with its blank runs
+// turned into single tabs (a leading run into one blank); the public port cut
+// from an entry is a prefix of it without a tab.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,22 +18,36 @@ using namespace cofralin;
 
 namespace {
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool allowed(unsigned char byte) {
-    const bool digit = byte >= '0' && byte <= '9';
-    const bool space = byte == ' ' || (byte >= '\t' && byte <= '\r');
-    const bool punct = (byte >= '!' && byte <= '/') || (byte >= ':' && byte <= '@') ||
-                       (byte >= '[' && byte <= '`') || (byte >= '{' && byte <= '~');
-    return digit || space || punct;
+    return isDigit(static_cast<char>(byte)) || byte == ' ' || byte == '\t' || byte == '.' ||
+           byte == '/' || byte == ':';
+}
+
+// The first field, up to a tab after the first byte and without a leading
+// blank, is a number from 1 to 65535.
+bool startsWithPort(std::string_view entry) {
+    std::string_view field = entry.substr(0, entry.find('\t', 1));
+    if (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+    if (field.empty() || field.size() > 5) return false;
+    long port = 0;
+    for (const char c : field) {
+        if (!isDigit(c)) return false;
+        port = port * 10 + (c - '0');
+    }
+    return port >= 1 && port <= 65535;
 }
 
 void checkEntry(std::string_view entry, std::string_view listing) {
     if (entry.empty()) std::abort();
     for (std::size_t i = 0; i < entry.size(); ++i) {
         const auto byte = static_cast<unsigned char>(entry[i]);
-        if (!allowed(byte) || byte == '\n') std::abort();
+        if (!allowed(byte)) std::abort();
         // Only a leading run of blanks stays a blank.
         if (byte == ' ' && i != 0) std::abort();
     }
+    if (!startsWithPort(entry)) std::abort();
     // Taken from the listing: its first two characters (a blank stands for a
     // run of blanks or a tab) start somewhere in it, tabs aside.
     if (entry.front() != ' ' && entry.front() != '\t' &&

@@ -14,13 +14,31 @@ constexpr std::string_view kDeleteCaption = "Eliminar Puertos";
 constexpr std::string_view kNoAddressText = "No se indicó la dirección privada";
 constexpr std::string_view kNoPublicPortText = "No se indicó el puerto público";
 
-// The classes of the C locale, spelled out so that the process locale cannot
-// change which lines count as mappings.
+constexpr unsigned long kHighestPort = 65535;
+
+// Spelled out so that the process locale cannot change which lines count as mappings.
 bool isDigit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
-bool isSpace(unsigned char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
-bool isPunct(unsigned char byte) {
-    return (byte >= '!' && byte <= '/') || (byte >= ':' && byte <= '@') ||
-           (byte >= '[' && byte <= '`') || (byte >= '{' && byte <= '~');
+
+// What a mapping row is made of: port numbers, addresses with their dots,
+// prefix slashes and colons, and the blanks between them. No control byte
+// (CR, VT, FF...) and no dash: a row's bytes go into the delete command.
+bool isRowByte(unsigned char byte) {
+    return isDigit(byte) || byte == ' ' || byte == '\t' || byte == '.' || byte == '/' ||
+           byte == ':';
+}
+
+// The entry's first field, as the delete takes it and without its leading
+// blank, is a port number from 1 to 65535.
+bool startsWithPort(std::string_view entry) {
+    std::string_view field = entry.substr(0, entry.find('\t', 1));
+    if (field.starts_with(' ')) field.remove_prefix(1);
+    if (field.empty() || field.size() > 5) return false;
+    unsigned long port = 0;
+    for (const char c : field) {
+        if (!isDigit(static_cast<unsigned char>(c))) return false;
+        port = port * 10 + static_cast<unsigned long>(c - '0');
+    }
+    return port >= 1 && port <= kHighestPort;
 }
 
 // Cuts [start, end) of `collected` into lines and treats each one. A line runs
@@ -87,7 +105,7 @@ PortsOutcome refresh(Operation& run, PortsView& lists) {
     // Everything from the first reply after the listing command up to and
     // including the bare prompt: the tables may arrive over several drains.
     std::string collected;
-    const bool listed = run.AwaitPrompt(AwaitOrder::DrainFirst, [&] {
+    const bool listed = run.AwaitListing(AwaitOrder::DrainFirst, kVcListingMarks, [&] {
         run.ShowReply();
         collected += run.Reply();
     });
@@ -103,8 +121,6 @@ PortsOutcome refresh(Operation& run, PortsView& lists) {
 
 // The add once confirmed, up to its exit.
 PortsOutcome addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& texts) {
-    // Runs with the KeepTrying that the last operation left: after a cancelled
-    // password prompt nothing is sent until the refresh logs in.
     if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
         return opened;
     }
@@ -119,10 +135,8 @@ PortsOutcome addConfirmed(Operation& run, TrafficType type, const PortMappingTex
 }  // namespace
 
 std::optional<std::string> TreatMappingLine(std::string_view line) {
-    if (line.empty()) return std::nullopt;
     for (const char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (!isDigit(byte) && !isPunct(byte) && !isSpace(byte)) return std::nullopt;
+        if (!isRowByte(static_cast<unsigned char>(c))) return std::nullopt;
     }
     std::string entry(line);
     for (std::string folded = ReplaceAll(entry, "  ", " "); folded != entry;
@@ -130,7 +144,9 @@ std::optional<std::string> TreatMappingLine(std::string_view line) {
         entry = std::move(folded);
     }
     entry = ReplaceAll(entry, " ", "\t");
+    if (entry.empty()) return std::nullopt;
     if (entry.front() == '\t') entry.front() = ' ';
+    if (!startsWithPort(entry)) return std::nullopt;
     return entry;
 }
 
@@ -205,9 +221,12 @@ PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTe
         return PortsOutcome::NotConfirmed;
     }
 
-    Operation run(exchange, RunStart{});
+    // Yes was answered: log in afresh, as the delete does, even after a
+    // cancelled password prompt earlier in the dialog.
+    Operation run(exchange, RunStart{.keepTrying = true});
     const PortsOutcome outcome = addConfirmed(run, type, texts);
-    if (outcome == PortsOutcome::NoAnswer) return outcome;
+    // Without a port the refresh would only tell the same again.
+    if (outcome == PortsOutcome::NoAnswer || outcome == PortsOutcome::PortClosed) return outcome;
     const PortsOutcome refreshed = refresh(run, view);
     return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
                                                                                 : outcome;

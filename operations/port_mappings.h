@@ -7,8 +7,8 @@
 // reply is exactly the bare prompt. The refresh collects every reply from the
 // listing command up to and including that prompt and cuts the UDP table (from
 // its title to the TCP title) and the TCP table (from its title to the end)
-// into lines; a line made only of digits, punctuation and white space is a
-// mapping, with its blank runs turned into tabs. Adds and deletes refresh the
+// into lines; a line of port numbers, addresses and blanks that starts with a
+// port is a mapping, with its blank runs turned into tabs. Adds and deletes refresh the
 // lists afterwards. Every wait gives up after the session's wait limit; the user
 // is then told that the router does not answer and nothing more is sent.
 //
@@ -26,6 +26,7 @@
 
 #include "configuration_lines.h"
 #include "exchange.h"
+#include "listing_marks.h"
 #include "router_view.h"
 #include "session_state.h"
 
@@ -50,9 +51,6 @@ inline constexpr int kPublicLabel = 1029;
 inline constexpr int kPrivateLabel = 1030;
 inline constexpr int kAddressLabel = 1031;
 }  // namespace ports_ids
-
-inline constexpr std::string_view kUdpTableTitle = "Port Address Translation, Static UDP Ports";
-inline constexpr std::string_view kTcpTableTitle = "Port Address Translation, Static TCP Ports";
 
 // The private address field before the user gives one.
 inline constexpr std::string_view kNoPrivateAddress = "0.0.0.0";
@@ -85,9 +83,10 @@ struct MappingTables {
     std::vector<std::string> tcp;
 };
 
-// One line of the listing as a list entry: nothing when it is empty or holds a
-// byte that is not a digit, punctuation or white space (C locale); otherwise
-// blank runs become one tab each, except a leading run, which becomes a blank.
+// One line of the listing as a list entry: nothing unless it holds only digits,
+// blanks (space, tab) and the punctuation of addresses (".", "/", ":") and its
+// first field is a port number from 1 to 65535; otherwise blank runs become
+// one tab each, except a leading run, which becomes a blank.
 std::optional<std::string> TreatMappingLine(std::string_view line);
 
 // Both mapping tables of everything collected after the listing command. A
@@ -124,8 +123,9 @@ PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view);
 
 // Adds the mapping typed into `texts` for the traffic type that is set. An
 // empty private port stands for the public port in this add only; `texts`
-// keeps what the user typed. The outcome is the add's own; the refresh that
-// follows a Yes has run whenever nothing gave up.
+// keeps what the user typed. A Yes logs in afresh (KeepTrying becomes 1). The
+// outcome is the add's own; the refresh that follows a Yes has run whenever
+// a port was open and nothing gave up.
 PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTexts& texts);
 
 // Deletes the mapping selected in the list of the traffic type that is set.

@@ -35,20 +35,42 @@ TEST(MappingLineTest, LeadingBlankRunsBecomeOneBlankAndInnerRunsTabs) {
     EXPECT_EQ(TreatMappingLine("8080"), "8080");
 }
 
-TEST(MappingLineTest, OnlyDigitsPunctuationAndWhiteSpaceQualify) {
-    EXPECT_EQ(TreatMappingLine(""), std::nullopt);
-    EXPECT_EQ(TreatMappingLine("Port Address Translation, Static UDP Ports"), std::nullopt);
-    EXPECT_EQ(TreatMappingLine("Zarn-DSL>"), std::nullopt);
-    EXPECT_EQ(TreatMappingLine("------  ----------------  -------"),
-              "------\t----------------\t-------");
-    EXPECT_EQ(TreatMappingLine("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\v\f\r"),
-              "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\v\f\r");
+TEST(MappingLineTest, OnlyPortsAddressesAndBlanksStartingWithAPortQualify) {
+    // Router bytes that are not part of a row never reach a list, and so never
+    // a delete command.
+    const std::string refused[] = {
+        "",
+        "   ",
+        "Port Address Translation, Static UDP Ports",
+        "Zarn-DSL>",
+        "------  ----------------  -------",
+        "80\r 192.168.1.2 80",
+        "80 192.168.1.2\v80",
+        "\f80 192.168.1.2 80",
+        "80 192.168.1.2 80\x1b",
+        "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~",
+        "80 192.168.1.2-3 80",
+        // The first field is a port number from 1 to 65535.
+        "0 192.168.1.2 80",
+        "65536 192.168.1.2 80",
+        "000080000 192.168.1.2 80",
+        ".80 192.168.1.2 80",
+        "192.168.1.2 80",
+        "/26",
+        // Mixed leading blanks would leave the delete without its port.
+        "\t\t5060 10.0.0.1 5060",
+    };
+    for (const std::string& line : refused) {
+        EXPECT_EQ(TreatMappingLine(line), std::nullopt) << "line \"" << line << "\"";
+    }
     // Bytes past 7-bit ASCII belong to no class, whatever the process locale.
     for (const int byte : {0x7F, 0x80, 0xA0, 0xB7, 0xFF}) {
         std::string line = "5060 10.0.0.1 5060";
         line[4] = static_cast<char>(byte);
         EXPECT_EQ(TreatMappingLine(line), std::nullopt) << "byte " << byte;
     }
+    EXPECT_EQ(TreatMappingLine("1 10.0.0.1/32 1"), "1\t10.0.0.1/32\t1");
+    EXPECT_EQ(TreatMappingLine("  65535 10.0.0.1:8080"), " 65535\t10.0.0.1:8080");
 }
 
 TEST(MappingPortTextTest, UpToTheFirstTabAfterTheFirstByte) {
@@ -58,15 +80,15 @@ TEST(MappingPortTextTest, UpToTheFirstTabAfterTheFirstByte) {
     EXPECT_EQ(MappingPortText(""), "");
 }
 
-TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsEchoAndPromptLeftOut) {
-    const std::string collected = listingHead() + kUdpTitle + kHeading +
-                                  "        5060   192.168.001.010        5060\r\n" +
-                                  "------------  ---------------  ------------\r\n" + kTcpTitle +
-                                  kHeading + "          80   192.168.001.020        8080\r\n" +
-                                  "443   192.168.001.021   443\r\n" + kPrompt + kPrompt;
+TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsSeparatorsEchoAndPromptLeftOut) {
+    const std::string collected =
+        listingHead() + kUdpTitle + kHeading + "        5060   192.168.001.010        5060\r\n" +
+        "------------  ---------------  ------------\r\n" + "   80\r 192.168.001.030   80\r\n" +
+        kTcpTitle + kHeading + "          80   192.168.001.020        8080\r\n" +
+        "443   192.168.001.021   443\r\n" + kPrompt + kPrompt;
     const MappingTables tables = ParseMappingTables(collected);
-    EXPECT_EQ(tables.udp, (Entries{" 5060\t192.168.001.010\t5060",
-                                   "------------\t---------------\t------------"}));
+    // The separator and the row with a stray CR are left out.
+    EXPECT_EQ(tables.udp, (Entries{" 5060\t192.168.001.010\t5060"}));
     EXPECT_EQ(tables.tcp, (Entries{" 80\t192.168.001.020\t8080", "443\t192.168.001.021\t443"}));
 }
 
