@@ -241,7 +241,8 @@ std::function<std::string(std::string_view)> routerWithPassword(std::string dhcp
         }
         if (written == "\r") return prompt;
         if (written.find("show vc internet") != std::string_view::npos) {
-            return "show vc internet\r\nVC internet: vpi 8 vci 32\r\n";
+            return "show vc internet\r\nVC internet: vpi 8 vci 32\r\n"
+                   "Local IP Address:                          192.000.002.010\r\n";
         }
         if (written.find("show dhcp server") != std::string_view::npos) {
             return "show dhcp server\r\nDHCP Server: " + dhcp + "\r\n";
