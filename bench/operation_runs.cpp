@@ -169,7 +169,7 @@ std::optional<std::vector<Sample>> singlePcOk(BenchSession& session) {
 std::optional<std::vector<Sample>> refresh(BenchSession& session) {
     PortsTestView view;
     const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view.ports(), kPortsDisplay);
+    Exchange exchange(session.state, view, kPortsDisplay);
     const bool done = RefreshMappings(exchange, view) == PortsOutcome::Done &&
                       view.lists[ports_ids::kUdpList].size() == 2;
     return sampleIf(done, watch);
@@ -185,7 +185,7 @@ std::optional<std::vector<Sample>> add(BenchSession& session) {
     // As the dialog's opening leaves it; an add goes on from there.
     session.state.KeepTrying = 1;
     const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view.ports(), kPortsDisplay);
+    Exchange exchange(session.state, view, kPortsDisplay);
     const bool done = AddMapping(exchange, view, texts) == PortsOutcome::Done &&
                       view.lists[ports_ids::kTcpList].size() == 2;
     return sampleIf(done, watch);
@@ -193,7 +193,7 @@ std::optional<std::vector<Sample>> add(BenchSession& session) {
 
 std::optional<std::vector<Sample>> remove(BenchSession& session) {
     PortsTestView view;
-    Exchange exchange(session.state, view.ports(), kPortsDisplay);
+    Exchange exchange(session.state, view, kPortsDisplay);
     if (RefreshMappings(exchange, view) != PortsOutcome::Done) return std::nullopt;
     session.settle();
     view.chooseUdp();

@@ -33,7 +33,7 @@ inline bool ToldRouterSilent(std::string_view text) {
     return text.find(kRouterSilentText) != std::string_view::npos;
 }
 
-class FuzzView final : public PortsView {
+class FuzzView final : public RouterView, public PortLists {
 public:
     // How many typed passwords the user gives before cancelling the prompt.
     int passwordsToType = 0;

@@ -77,9 +77,9 @@ bool awaitPromptAfterCommands(Operation& run) {
     return run.AwaitPrompt(AwaitOrder::DrainFirst, [&run] { run.ShowReply(); });
 }
 
-TrafficType checkedTrafficType(PortsView& view) {
-    if (view.radioChecked(ports_ids::kTcp)) return TrafficType::Tcp;
-    if (view.radioChecked(ports_ids::kUdp)) return TrafficType::Udp;
+TrafficType checkedTrafficType(PortLists& lists) {
+    if (lists.radioChecked(ports_ids::kTcp)) return TrafficType::Tcp;
+    if (lists.radioChecked(ports_ids::kUdp)) return TrafficType::Udp;
     return TrafficType::None;
 }
 
@@ -93,7 +93,7 @@ bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::s
 }
 
 // Empties both lists and fills them from the circuit's listing.
-PortsOutcome refresh(Operation& run, PortsView& lists) {
+PortsOutcome refresh(Operation& run, PortLists& lists) {
     run.state().KeepTrying = 1;
     lists.clearList(ports_ids::kUdpList);
     lists.clearList(ports_ids::kTcpList);
@@ -203,19 +203,19 @@ ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, Traffic
             CatalogueLine(catalogue, CatalogueKey::SAVE_ALL, blank)};
 }
 
-PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view) {
+PortsOutcome RefreshMappings(Exchange& exchange, PortLists& lists) {
     Operation run(exchange, RunStart{.keepTrying = true, .busy = false});
-    return refresh(run, view);
+    return refresh(run, lists);
 }
 
-PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTexts& texts) {
+PortsOutcome AddMapping(Exchange& exchange, PortLists& lists, const PortMappingTexts& texts) {
     const bool noAddress = texts.PrivateAddressText == kNoPrivateAddress;
     if (texts.PublicPortText.empty() || noAddress) {
         if (noAddress) ShowError(exchange.view(), kNoAddressText);
         if (texts.PublicPortText.empty()) ShowError(exchange.view(), kNoPublicPortText);
         return PortsOutcome::MissingInput;
     }
-    const TrafficType type = checkedTrafficType(view);
+    const TrafficType type = checkedTrafficType(lists);
     if (type == TrafficType::None) return PortsOutcome::NoSelection;
     if (!confirmed(exchange.view(), "añadir", type, texts.PublicPortText, kAddCaption)) {
         return PortsOutcome::NotConfirmed;
@@ -227,15 +227,15 @@ PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTe
     const PortsOutcome outcome = addConfirmed(run, type, texts);
     // Without a port the refresh would only tell the same again.
     if (outcome == PortsOutcome::NoAnswer || outcome == PortsOutcome::PortClosed) return outcome;
-    const PortsOutcome refreshed = refresh(run, view);
+    const PortsOutcome refreshed = refresh(run, lists);
     return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
                                                                                 : outcome;
 }
 
-PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
-    const TrafficType type = checkedTrafficType(view);
+PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists) {
+    const TrafficType type = checkedTrafficType(lists);
     if (type == TrafficType::None) return PortsOutcome::NoSelection;
-    const std::optional<std::string> selected = view.selectedListEntry(
+    const std::optional<std::string> selected = lists.selectedListEntry(
         type == TrafficType::Tcp ? ports_ids::kTcpList : ports_ids::kUdpList);
     // Deselecting an entry also reports a selection change; with nothing
     // selected there is nothing to delete.
@@ -251,7 +251,7 @@ PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view) {
     }
     run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
     if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
-    const PortsOutcome refreshed = refresh(run, view);
+    const PortsOutcome refreshed = refresh(run, lists);
     return refreshed == PortsOutcome::NoAnswer ? refreshed : PortsOutcome::Done;
 }
 

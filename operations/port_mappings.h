@@ -27,7 +27,6 @@
 #include "configuration_lines.h"
 #include "exchange.h"
 #include "listing_marks.h"
-#include "router_view.h"
 #include "session_state.h"
 
 namespace cofralin {
@@ -59,10 +58,14 @@ inline constexpr std::string_view kNoPrivateAddress = "0.0.0.0";
 // SendLine or DrainReply; the procedures call ShowReply themselves.
 inline constexpr ExchangeDisplay kPortsDisplay{false, false, false};
 
-// What the port procedures need of their dialog besides a router view. List
-// entries are router bytes, kept exactly as the router's line gave them.
-class PortsView : public RouterView {
+// The two lists and the two traffic-type radio buttons of the port-mapping
+// dialog, as the procedures use them; everything else goes through the
+// dialog's router view. List entries are router bytes, kept exactly as the
+// router's line gave them.
+class PortLists {
 public:
+    virtual ~PortLists() = default;
+
     virtual void clearList(int id) = 0;
     virtual void addListEntry(int id, const std::string& entry) = 0;
     // The selected entry of a list, or nothing when none is selected.
@@ -119,16 +122,16 @@ enum class PortsOutcome {
 };
 
 // Empties both lists and fills them from the circuit's listing.
-PortsOutcome RefreshMappings(Exchange& exchange, PortsView& view);
+PortsOutcome RefreshMappings(Exchange& exchange, PortLists& lists);
 
 // Adds the mapping typed into `texts` for the traffic type that is set. An
 // empty private port stands for the public port in this add only; `texts`
 // keeps what the user typed. A Yes logs in afresh (KeepTrying becomes 1). The
 // outcome is the add's own; the refresh that follows a Yes has run whenever
 // a port was open and nothing gave up.
-PortsOutcome AddMapping(Exchange& exchange, PortsView& view, const PortMappingTexts& texts);
+PortsOutcome AddMapping(Exchange& exchange, PortLists& lists, const PortMappingTexts& texts);
 
 // Deletes the mapping selected in the list of the traffic type that is set.
-PortsOutcome DeleteMapping(Exchange& exchange, PortsView& view);
+PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists);
 
 }  // namespace cofralin

@@ -91,12 +91,11 @@ CPortsDlg::CPortsDlg(SessionState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      ui_(std::make_unique<Ui::CPortsDlg>()),
-      state_(state),
-      exchange_(state, *this, kPortsDisplay) {
+      ui_(std::make_unique<Ui::CPortsDlg>()) {
     ui_->setupUi(this);
     UseDialogLook(*this);
     view_ = std::make_unique<QtRouterView>(*this, ports_ids::kStatus);
+    exchange_ = std::make_unique<Exchange>(state, *view_, kPortsDisplay);
 
     // The group boxes only frame their controls; they must not lie over them.
     ui_->idc_1028->lower();
@@ -130,7 +129,7 @@ CPortsDlg::~CPortsDlg() = default;
 void CPortsDlg::initialise() {
     texts_ = PortMappingTexts{};
     ui_->idc_1020->setText(fromUtf8(std::string(kNoPrivateAddress)));
-    RefreshMappings(exchange_, *this);
+    RefreshMappings(*exchange_, *this);
 }
 
 int CPortsDlg::exec() {
@@ -184,37 +183,16 @@ void CPortsDlg::accept() {
         }
         return;
     }
-    AddMapping(exchange_, *this, texts_);
+    AddMapping(*exchange_, *this, texts_);
 }
 
-void CPortsDlg::onDeleteClicked() { DeleteMapping(exchange_, *this); }
+void CPortsDlg::onDeleteClicked() { DeleteMapping(*exchange_, *this); }
 
 QListWidget* CPortsDlg::list(int id) const {
     if (id == ports_ids::kUdpList) return ui_->idc_1025;
     if (id == ports_ids::kTcpList) return ui_->idc_1026;
     return nullptr;
 }
-
-void CPortsDlg::setStatusText(const std::string& text) { view_->setStatusText(text); }
-
-void CPortsDlg::setProgress(int position) { view_->setProgress(position); }
-
-MessageAnswer CPortsDlg::showMessage(const std::string& text, const std::string& caption,
-                                     MessageButtons buttons) {
-    return view_->showMessage(text, caption, buttons);
-}
-
-std::optional<std::string> CPortsDlg::askPassword() { return view_->askPassword(); }
-
-void CPortsDlg::setBusy(bool busy) { view_->setBusy(busy); }
-
-std::string CPortsDlg::controlText(int id) { return view_->controlText(id); }
-
-void CPortsDlg::setControlText(int id, const std::string& text) { view_->setControlText(id, text); }
-
-void CPortsDlg::enableControl(int id, bool enabled) { view_->enableControl(id, enabled); }
-
-void CPortsDlg::showControl(int id, bool shown) { view_->showControl(id, shown); }
 
 void CPortsDlg::clearList(int id) {
     if (QListWidget* entries = list(id)) {

@@ -40,7 +40,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class CPortsDlg final : public QDialog, public PortsView {
+class CPortsDlg final : public QDialog, private PortLists {
     Q_OBJECT
 
 public:
@@ -57,26 +57,16 @@ public:
 
     const PortMappingTexts& mappingTexts() const { return texts_; }
 
-    // PortsView.
-    void setStatusText(const std::string& text) override;
-    void setProgress(int position) override;
-    MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override;
-    std::optional<std::string> askPassword() override;
-    void setBusy(bool busy) override;
-    std::string controlText(int id) override;
-    void setControlText(int id, const std::string& text) override;
-    void enableControl(int id, bool enabled) override;
-    void showControl(int id, bool shown) override;
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // PortLists.
     void clearList(int id) override;
     void addListEntry(int id, const std::string& entry) override;
     std::optional<std::string> selectedListEntry(int id) override;
     bool radioChecked(int id) override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden);
     void startNewEntry();
     void onDeleteClicked();
@@ -84,8 +74,7 @@ private:
 
     std::unique_ptr<Ui::CPortsDlg> ui_;
     std::unique_ptr<QtRouterView> view_;
-    SessionState& state_;
-    Exchange exchange_;
+    std::unique_ptr<Exchange> exchange_;
     PortMappingTexts texts_;
 };
 

@@ -215,7 +215,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
         case Procedure::Connection: {
             state.KeepTrying = 1;
             state.SentLineCount = 0;
-            Exchange exchange(state, view.ports(), kConnectDisplay);
+            Exchange exchange(state, view, kConnectDisplay);
             const ConnectionOutcome outcome = RunConnectionProcedure(exchange);
             run.succeeded = outcome == ConnectionOutcome::Connected;
             run.toldSilent = outcome == ConnectionOutcome::NoAnswer &&
@@ -225,7 +225,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
         }
         case Procedure::EnsureLogin: {
             state.KeepTrying = 1;
-            Exchange exchange(state, view.ports(), ExchangeDisplay{});
+            Exchange exchange(state, view, ExchangeDisplay{});
             const LoginOutcome outcome = EnsureLogin(exchange, false);
             run.succeeded = outcome == LoginOutcome::LoggedIn;
             // The operation that called it tells the user; its outcome is the report.
@@ -233,7 +233,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             break;
         }
         case Procedure::SinglePc: {
-            Exchange exchange(state, view.ports(), kSinglePcDisplay);
+            Exchange exchange(state, view, kSinglePcDisplay);
             StartSinglePcDialog(exchange);
             const ModeSwitchResult result = RunSinglePcSwitch(exchange, SinglePcSettings{});
             run.succeeded = run.switched = result == ModeSwitchResult::Switched;
@@ -245,7 +245,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
         case Procedure::MultiPc: {
             state.KeepTrying = 1;
             state.SentLineCount = 0;
-            Exchange exchange(state, view.ports(), kMultiPcDisplay);
+            Exchange exchange(state, view, kMultiPcDisplay);
             const ModeSwitchResult result = RunMultiPcSwitch(exchange, MultiPcSettings{});
             run.succeeded = run.switched = result == ModeSwitchResult::Switched;
             run.toldSilent =
@@ -255,20 +255,20 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
         case Procedure::Refresh:
         case Procedure::Add:
         case Procedure::Delete: {
-            Exchange exchange(state, view.ports(), kPortsDisplay);
+            Exchange exchange(state, view, kPortsDisplay);
             view.chooseUdp();
             PortsOutcome outcome = PortsOutcome::Done;
             if (procedure == Procedure::Refresh) {
-                outcome = RefreshMappings(exchange, view.ports());
+                outcome = RefreshMappings(exchange, view);
             } else if (procedure == Procedure::Add) {
                 state.KeepTrying = 1;
                 PortMappingTexts texts;
                 texts.PublicPortText = "5061";
                 texts.PrivateAddressText = "192.168.1.11";
-                outcome = AddMapping(exchange, view.ports(), texts);
+                outcome = AddMapping(exchange, view, texts);
             } else {
                 view.selections[ports_ids::kUdpList] = kUdpEntry;
-                outcome = DeleteMapping(exchange, view.ports());
+                outcome = DeleteMapping(exchange, view);
             }
             run.succeeded = outcome == PortsOutcome::Done;
             run.toldSilent =
@@ -279,7 +279,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             // Declines the upgrade: the hand-over is tested elsewhere.
             view.messageAnswers.push_back(MessageAnswer::Cancel);
             const UpdateOutcome outcome =
-                UpdateRouterSoftware(state, view.ports(), ProgramSearch{"/nonexistent", ""});
+                UpdateRouterSoftware(state, view, ProgramSearch{"/nonexistent", ""});
             EXPECT_EQ(outcome, UpdateOutcome::Returned);
             // A version was read and compared: one message, in the update's caption.
             run.succeeded = view.messages.size() == 1 &&
@@ -427,7 +427,7 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
     session.state.SinglePcActive = 0;
     session.state.MultiPcActive = 0;
     session.state.SentLineCount = 0;
-    Exchange exchange(session.state, again.ports(), kConnectDisplay);
+    Exchange exchange(session.state, again, kConnectDisplay);
     EXPECT_EQ(RunConnectionProcedure(exchange), ConnectionOutcome::Connected);
     EXPECT_EQ(session.state.SinglePcActive, 1);
 }

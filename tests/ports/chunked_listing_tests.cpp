@@ -39,7 +39,7 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
     state.CommandCatalogue[CatalogueKey::SHOW_VC_INTERNET] = "show vc internet";
     state.CommandCatalogue[CatalogueKey::EXIT_CLI] = "exit";
     PortsTestView view;
-    Exchange exchange(state, view.ports(), kPortsDisplay);
+    Exchange exchange(state, view, kPortsDisplay);
 
     EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::Done);
 
@@ -87,7 +87,7 @@ protected:
     ChunkedLine* router = nullptr;
     SessionState state;
     PortsTestView view;
-    Exchange exchange{state, view.ports(), kPortsDisplay};
+    Exchange exchange{state, view, kPortsDisplay};
 };
 
 TEST_F(SilentAfterLogin, AddGivesUpBeforeTheExitAndTheRefresh) {

@@ -80,7 +80,7 @@ protected:
 
     SimulatorSession session;
     PortsTestView view;
-    Exchange exchange{session.state, view.ports(), kPortsDisplay};
+    Exchange exchange{session.state, view, kPortsDisplay};
     PortMappingTexts texts;
     std::string opened;
     RouterConfig initial;
@@ -359,7 +359,7 @@ TEST_F(PortMappingsWrongPassword, DeleteWithACancelledPromptStopsWithoutRefresh)
 TEST(PortMappingsClosedPort, RefreshAndAddTellTheUserAndDeleteOnce) {
     SessionState state;
     PortsTestView view;
-    Exchange exchange(state, view.ports(), kPortsDisplay);
+    Exchange exchange(state, view, kPortsDisplay);
     EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::PortClosed);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "No pudo abrirse el puerto de comunicaciones");
@@ -393,7 +393,7 @@ TEST(PortMappingsSilentRouter, RefreshGivesUpAndTellsTheUser) {
     ASSERT_TRUE(session.start());
     session.state.PromptWaitLimit = 1s;
     PortsTestView view;
-    Exchange exchange(session.state, view.ports(), kPortsDisplay);
+    Exchange exchange(session.state, view, kPortsDisplay);
 
     EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::NoAnswer);
     ASSERT_EQ(view.messages.size(), 1u);

@@ -13,15 +13,12 @@
 
 namespace cofralin::testing {
 
-class PortsTestView : public ScriptedView, public PortsView {
+class PortsTestView : public ScriptedView, public PortLists {
 public:
     std::map<int, std::vector<std::string>> lists;
     std::map<int, std::optional<std::string>> selections;
     std::map<int, bool> radios;
     int listClears = 0;
-
-    // The view as the procedures and the exchange take it.
-    PortsView& ports() { return *this; }
 
     void chooseUdp() {
         radios[ports_ids::kUdp] = true;
@@ -50,27 +47,6 @@ public:
     }
     std::optional<std::string> selectedListEntry(int id) override { return selections[id]; }
     bool radioChecked(int id) override { return radios[id]; }
-
-    // RouterView, answered by the scripted view.
-    void setStatusText(const std::string& text) override { ScriptedView::setStatusText(text); }
-    void setProgress(int position) override { ScriptedView::setProgress(position); }
-    MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
-        return ScriptedView::showMessage(text, caption, buttons);
-    }
-    std::optional<std::string> askPassword() override { return ScriptedView::askPassword(); }
-    void setBusy(bool busy) override {
-        ScriptedView::setBusy(busy);
-        busyCalls.push_back(busy);
-    }
-    std::string controlText(int id) override { return ScriptedView::controlText(id); }
-    void setControlText(int id, const std::string& text) override {
-        ScriptedView::setControlText(id, text);
-    }
-    void enableControl(int id, bool on) override { ScriptedView::enableControl(id, on); }
-    void showControl(int id, bool on) override { ScriptedView::showControl(id, on); }
-
-    std::vector<bool> busyCalls;
 };
 
 }  // namespace cofralin::testing

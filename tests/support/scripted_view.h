@@ -32,6 +32,7 @@ public:
     int passwordPrompts = 0;
     int busyDepth = 0;
     bool everBusy = false;
+    std::vector<bool> busyCalls;  // every setBusy, in order
     std::map<int, std::string> texts;
     std::map<int, bool> enabled;
     std::map<int, bool> shown;
@@ -58,6 +59,7 @@ public:
     void setBusy(bool busy) override {
         busyDepth = busy ? 1 : 0;
         everBusy = everBusy || busy;
+        busyCalls.push_back(busy);
     }
     std::string controlText(int id) override { return texts[id]; }
     void setControlText(int id, const std::string& text) override { texts[id] = text; }
