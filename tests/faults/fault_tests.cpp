@@ -20,12 +20,12 @@
 #include <string_view>
 #include <thread>
 
-#include "../ports/ports_test_view.h"
 #include "exchange.h"
 #include "login.h"
 #include "mode_switch.h"
 #include "multi_pc.h"
 #include "port_mappings.h"
+#include "ports_test_view.h"
 #include "simulator_session.h"
 #include "single_pc.h"
 #include "software_update.h"

@@ -15,13 +15,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 #include <chrono>
-#include <functional>
 #include <string>
 
 #include "ip_address_edit.h"
 #include "main_dlg.h"
+#include "modal_script.h"
 #include "ports_dlg.h"
 #include "qt_router_view.h"
 #include "simulator_session.h"
@@ -30,6 +29,7 @@ namespace cofralin {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ModalScript;
 using testing::SimulatorSession;
 using Entries = std::vector<std::string>;
 
@@ -37,52 +37,6 @@ template <typename T>
 T* control(QWidget& window, int id) {
     return qobject_cast<T*>(QtRouterView::findControl(window, id));
 }
-
-// Answers the modal windows that a handler opens: each step waits for the
-// window on top to be ready and then acts on it, queued so that the handler
-// it starts may open further windows.
-class ModalSteps {
-public:
-    using Ready = std::function<bool(QWidget*)>;
-    using Act = std::function<void(QWidget*)>;
-
-    ModalSteps() {
-        timer_.setInterval(20);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            QWidget* top = QApplication::activeModalWidget();
-            if (steps_.empty() || !top || !top->isVisible() || !steps_.front().first(top)) return;
-            const Act act = steps_.front().second;
-            steps_.erase(steps_.begin());
-            act(top);
-        });
-    }
-    void then(Ready ready, Act act) { steps_.emplace_back(std::move(ready), std::move(act)); }
-    // Answers the next message box with the button whose text is `button`.
-    void answer(const QString& button) {
-        then([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
-             [this, button](QWidget* w) {
-                 auto* box = static_cast<QMessageBox*>(w);
-                 messages.push_back(box->text());
-                 for (QAbstractButton* b : box->buttons()) {
-                     if (b->text() == button) {
-                         QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
-                     }
-                 }
-             });
-    }
-    void run(const std::function<void()>& body) {
-        timer_.start();
-        body();
-        timer_.stop();
-    }
-    bool finished() const { return steps_.empty(); }
-
-    std::vector<QString> messages;
-
-private:
-    QTimer timer_;
-    std::vector<std::pair<Ready, Act>> steps_;
-};
 
 SimulatorOptions routerWithMappings() {
     SimulatorOptions options;
@@ -95,17 +49,6 @@ SimulatorOptions routerWithMappings() {
 
 class PortsWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "ports_dialog_tests";
-        static char* argv[] = {name, nullptr};
-        // Never destroyed: at exit it would outlive the test library's
-        // pointing device, whose teardown then fails.
-        static QApplication* const app =
-            QApplication::instance() ? nullptr : new QApplication(argc, argv);
-        (void)app;
-    }
-
     void SetUp() override {
         ASSERT_TRUE(session.start());
         dialog.initialise();
@@ -301,7 +244,7 @@ TEST_F(PortsWindow, AddFromTheDialogKeepsItOpenAndRefreshesTheList) {
     }
     ASSERT_EQ(dialog.mappingTexts().PrivateAddressText, "192.168.1.30");
 
-    ModalSteps steps;
+    ModalScript steps;
     steps.answer(QStringLiteral("Sí"));
     steps.run([&] { click(1); });
     ASSERT_TRUE(steps.finished());
@@ -322,7 +265,7 @@ TEST_F(PortsWindow, AnAddWithAPortOutOfRangeIsRefusedInPlaceAndSendsNothing) {
     QTest::keyClicks(at(1018), "70000");
     const std::size_t before = session.simulator.received().size();
 
-    ModalSteps steps;
+    ModalScript steps;
     steps.answer(QStringLiteral("Aceptar"));
     steps.run([&] { click(1); });
     ASSERT_TRUE(steps.finished());
@@ -340,7 +283,7 @@ TEST_F(PortsWindow, DeleteFromTheDialogAndNoChangesNothing) {
     clickEntry(list(1026), " 80\t192.168.001.020\t8080");
     const std::size_t before = session.simulator.received().size();
 
-    ModalSteps no;
+    ModalScript no;
     no.answer(QStringLiteral("No"));
     no.run([&] { click(3); });
     ASSERT_TRUE(no.finished());
@@ -348,7 +291,7 @@ TEST_F(PortsWindow, DeleteFromTheDialogAndNoChangesNothing) {
     EXPECT_EQ(session.simulator.received().size(), before);
     EXPECT_EQ(texts(list(1026)).size(), 1u);
 
-    ModalSteps yes;
+    ModalScript yes;
     yes.answer(QStringLiteral("Sí"));
     yes.run([&] { click(3); });
     ASSERT_TRUE(yes.finished());
@@ -383,7 +326,7 @@ TEST_F(PortsWindow, MainWindowRunsTheDialogWhichIsUsedWithTheArrow) {
 
     Entries shownEntries;
     bool arrowInDialog = false;
-    ModalSteps steps;
+    ModalScript steps;
     steps.then([](QWidget* w) { return qobject_cast<CPortsDlg*>(w) != nullptr; },
                [&](QWidget* w) {
                    shownEntries = texts(control<QListWidget>(*w, 1025));

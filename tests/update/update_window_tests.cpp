@@ -25,7 +25,7 @@ using Strings = std::vector<std::string>;
 
 // Clicks the button captioned `button` in the next message box and notes its
 // text, for as long as the returned guard lives.
-std::unique_ptr<testing::ModalAnswer> answerMessage(const QString& button, QString& text) {
+std::unique_ptr<testing::ModalScript> answerMessage(const QString& button, QString& text) {
     return whenModal([button, &text](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) return false;

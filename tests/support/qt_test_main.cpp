@@ -1,5 +1,7 @@
-// The GUI tests need one QApplication for the whole program. Test discovery
-// runs this program without the test environment, hence the offscreen default.
+// Every Qt test program shares one QApplication that lives exactly as
+// long as the tests (a static one would outlive Qt's own objects at exit).
+// Test discovery runs the program without the test environment, hence the
+// offscreen default.
 #include <gtest/gtest.h>
 
 #include <QApplication>

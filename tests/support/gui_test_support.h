@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the GUI tests: answering modal windows from a timer, a serial
-// line that plays a scripted router, and a working folder with the catalogue.
+// Helpers of the GUI tests: the modal answerer, a serial line that plays a
+// scripted router, and a working folder with the catalogue.
 
 #include <gtest/gtest.h>
 
@@ -20,56 +20,11 @@
 #include <string>
 #include <string_view>
 
+#include "modal_script.h"
 #include "qt_router_view.h"
 #include "serial_line.h"
 
 namespace cofralin::testing {
-
-// Polls the active modal window every 10 ms and hands it to `answer` until
-// `answer` returns true (it has dealt with it) or `timeoutMs` have passed.
-// Modal windows run their own event loop, so the polls go on there; the next
-// poll is set before `answer` runs, so a window that an answer opens (a
-// message box after a click on OK) is polled as well. Polling ends at the
-// latest when the returned guard goes, so no answer leaks into a later test.
-struct ModalPoll {
-    std::function<bool(QWidget*)> answer;
-    QElapsedTimer clock;
-    int timeoutMs = 0;
-    bool done = false;
-};
-
-class ModalAnswer {
-public:
-    explicit ModalAnswer(std::shared_ptr<ModalPoll> poll) : poll_(std::move(poll)) {}
-    ~ModalAnswer() { poll_->done = true; }
-    ModalAnswer(const ModalAnswer&) = delete;
-    ModalAnswer& operator=(const ModalAnswer&) = delete;
-
-private:
-    std::shared_ptr<ModalPoll> poll_;
-};
-
-[[nodiscard]] inline std::unique_ptr<ModalAnswer> whenModal(std::function<bool(QWidget*)> answer,
-                                                            int timeoutMs = 10000) {
-    using Poll = ModalPoll;
-    auto poll = std::make_shared<Poll>();
-    poll->answer = std::move(answer);
-    poll->timeoutMs = timeoutMs;
-    poll->clock.start();
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [poll, weakStep = std::weak_ptr<std::function<void()>>(step)] {
-        if (poll->done) return;
-        if (poll->clock.elapsed() > poll->timeoutMs) {
-            poll->done = true;
-            return;
-        }
-        if (auto next = weakStep.lock()) QTimer::singleShot(10, qApp, [next] { (*next)(); });
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && poll->answer(modal)) poll->done = true;
-    };
-    QTimer::singleShot(10, qApp, [step] { (*step)(); });
-    return std::make_unique<ModalAnswer>(poll);
-}
 
 inline QAbstractButton* buttonOf(QWidget* window, int id) {
     return qobject_cast<QAbstractButton*>(QtRouterView::findControl(*window, id));
