@@ -9,16 +9,9 @@ namespace cofralin {
 
 // Identifiers of the main window's controls.
 namespace main_ids {
-inline constexpr int kPortSelector = 1001;
-inline constexpr int kSinglePc = 1002;
-inline constexpr int kMultiPc = 1003;
-inline constexpr int kPorts = 1004;
-inline constexpr int kUpdate = 1005;
-inline constexpr int kHelp = 1006;
 inline constexpr int kLampConnected = 1008;
 inline constexpr int kLampConnecting = 1010;
 inline constexpr int kLampNotConnected = 1011;
-inline constexpr int kExit = 2;
 }  // namespace main_ids
 
 enum class Lamp { NotConnected, Connecting, Connected };

@@ -80,8 +80,6 @@ public:
         return typedPassword;
     }
     void setBusy(bool on) override { busy = on; }
-    std::string controlText(int) override { return {}; }
-    void setControlText(int, const std::string&) override {}
     void enableControl(int, bool) override {}
     void showControl(int, bool) override {}
 

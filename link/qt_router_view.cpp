@@ -2,13 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QFont>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QVariant>
 #include <algorithm>
 
 #include "password_dlg.h"
@@ -128,28 +126,6 @@ void QtRouterView::setBusy(bool busy) {
     } else {
         QApplication::restoreOverrideCursor();
     }
-}
-
-std::string QtRouterView::controlText(int id) {
-    QWidget* control = findControl(window_, id);
-    if (!control) return {};
-    if (auto* combo = qobject_cast<QComboBox*>(control)) return fromQt(combo->currentText());
-    // Labels, line edits, buttons and the address fields all carry a "text" property.
-    return fromQt(control->property("text").toString());
-}
-
-void QtRouterView::setControlText(int id, const std::string& text) {
-    QWidget* control = findControl(window_, id);
-    if (!control) return;
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        combo->setEditText(toQt(text));
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setTextFormat(Qt::PlainText);
-        label->setText(toQt(text));
-    } else {
-        control->setProperty("text", toQt(text));
-    }
-    control->repaint();
 }
 
 void QtRouterView::enableControl(int id, bool enabled) {

@@ -42,8 +42,6 @@ public:
     std::optional<std::string> askPassword() override;
     void setBusy(bool busy) override;
 
-    std::string controlText(int id) override;
-    void setControlText(int id, const std::string& text) override;
     void enableControl(int id, bool enabled) override;
     void showControl(int id, bool shown) override;
 

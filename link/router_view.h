@@ -29,8 +29,6 @@ public:
     virtual void setBusy(bool busy) = 0;
 
     // Controls by their numeric identifier.
-    virtual std::string controlText(int id) = 0;
-    virtual void setControlText(int id, const std::string& text) = 0;
     virtual void enableControl(int id, bool enabled) = 0;
     virtual void showControl(int id, bool shown) = 0;
 };

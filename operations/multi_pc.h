@@ -25,13 +25,11 @@ namespace cofralin {
 
 namespace multi_pc_ids {
 inline constexpr int kOk = 1;
-inline constexpr int kCancel = 2;
 inline constexpr int kProgress = 1011;
 inline constexpr int kStatus = 1012;
 inline constexpr int kLanAddress = 1013;
 inline constexpr int kLanMask = 1014;
 inline constexpr int kDefaultStation = 1015;
-inline constexpr int kManagementAddress = 1016;
 }  // namespace multi_pc_ids
 
 inline constexpr int kMultiPcProgressEnd = 53;

@@ -33,8 +33,6 @@ namespace cofralin {
 
 // Controls of the port-mapping dialog that the procedures drive.
 namespace ports_ids {
-inline constexpr int kAdd = 1;
-inline constexpr int kExit = 2;
 inline constexpr int kDelete = 3;
 inline constexpr int kPublicPort = 1018;
 inline constexpr int kPrivatePort = 1019;
@@ -44,11 +42,6 @@ inline constexpr int kTcp = 1022;
 inline constexpr int kStatus = 1023;
 inline constexpr int kUdpList = 1025;
 inline constexpr int kTcpList = 1026;
-inline constexpr int kListsFrame = 1027;
-inline constexpr int kEntryFrame = 1028;
-inline constexpr int kPublicLabel = 1029;
-inline constexpr int kPrivateLabel = 1030;
-inline constexpr int kAddressLabel = 1031;
 }  // namespace ports_ids
 
 // The private address field before the user gives one.

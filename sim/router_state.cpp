@@ -48,13 +48,6 @@ std::string formatPadded(const Ipv4Address& address) {
     return text;
 }
 
-std::string formatPlain(const Ipv4Address& address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address.octets[0], address.octets[1],
-                  address.octets[2], address.octets[3]);
-    return text;
-}
-
 Ipv4Address maskFromPrefix(int prefix) {
     const std::uint32_t bits =
         prefix <= 0 ? 0u : (prefix >= 32 ? 0xffffffffu : ~((1u << (32 - prefix)) - 1u));

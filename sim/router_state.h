@@ -27,8 +27,6 @@ struct Ipv4Address {
 std::optional<Ipv4Address> parseIpv4(std::string_view text);
 // "ddd.ddd.ddd.ddd", 15 characters: the form of the router's listings.
 std::string formatPadded(const Ipv4Address& address);
-// "192.0.2.10".
-std::string formatPlain(const Ipv4Address& address);
 Ipv4Address maskFromPrefix(int prefix);
 // The prefix length of a contiguous mask; nothing for a mask with holes.
 std::optional<int> prefixFromMask(const Ipv4Address& mask);

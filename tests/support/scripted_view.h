@@ -33,7 +33,6 @@ public:
     int busyDepth = 0;
     bool everBusy = false;
     std::vector<bool> busyCalls;  // every setBusy, in order
-    std::map<int, std::string> texts;
     std::map<int, bool> enabled;
     std::map<int, bool> shown;
 
@@ -61,8 +60,6 @@ public:
         everBusy = everBusy || busy;
         busyCalls.push_back(busy);
     }
-    std::string controlText(int id) override { return texts[id]; }
-    void setControlText(int id, const std::string& text) override { texts[id] = text; }
     void enableControl(int id, bool on) override { enabled[id] = on; }
     void showControl(int id, bool on) override { shown[id] = on; }
 
