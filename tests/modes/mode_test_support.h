@@ -115,18 +115,9 @@ private:
 
 // Opens the scripted router's device as the session's port and loads the catalogue.
 inline ::testing::AssertionResult OpenScripted(SessionState& state, const ScriptedRouter& router) {
-    const CatalogueLoadResult loaded =
-        LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR);
-    if (loaded.status != CatalogueLoadResult::Status::Loaded) {
-        return ::testing::AssertionFailure() << "CONFIG.TXT was not loaded";
-    }
-    auto port = std::make_unique<TermiosSerialLine>();
-    if (!port->open(router.path()).opened) {
-        return ::testing::AssertionFailure() << "cannot open " << router.path();
-    }
-    state.RouterPort = std::move(port);
-    state.DefaultPassword = std::string(kBuiltInPassword);
-    return ::testing::AssertionSuccess();
+    const ::testing::AssertionResult opened = OpenSessionPort(state, router.path());
+    if (opened) state.DefaultPassword = std::string(kBuiltInPassword);
+    return opened;
 }
 
 // A label followed, `distance` characters from its first character, by `value`.

@@ -20,6 +20,21 @@
 
 namespace cofralin::testing {
 
+// Loads the shipped catalogue and opens `device` as the session's port.
+inline ::testing::AssertionResult OpenSessionPort(SessionState& state, const std::string& device) {
+    const CatalogueLoadResult loaded =
+        LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR);
+    if (loaded.status != CatalogueLoadResult::Status::Loaded) {
+        return ::testing::AssertionFailure() << "CONFIG.TXT was not loaded";
+    }
+    auto line = std::make_unique<TermiosSerialLine>();
+    if (!line->open(device).opened) {
+        return ::testing::AssertionFailure() << "cannot open " << device;
+    }
+    state.RouterPort = std::move(line);
+    return ::testing::AssertionSuccess();
+}
+
 class SimulatorSession {
 public:
     explicit SimulatorSession(SimulatorOptions options = {}) : simulator(std::move(options)) {
@@ -32,18 +47,9 @@ public:
         if (!simulator.start()) {
             return ::testing::AssertionFailure() << "simulator: " << simulator.error();
         }
-        const CatalogueLoadResult loaded =
-            LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR);
-        if (loaded.status != CatalogueLoadResult::Status::Loaded) {
-            return ::testing::AssertionFailure() << "CONFIG.TXT was not loaded";
-        }
-        auto line = std::make_unique<TermiosSerialLine>();
-        if (!line->open(simulator.slavePath()).opened) {
-            return ::testing::AssertionFailure() << "cannot open " << simulator.slavePath();
-        }
-        state.RouterPort = std::move(line);
-        state.PortName = portName;
-        return ::testing::AssertionSuccess();
+        const ::testing::AssertionResult opened = OpenSessionPort(state, simulator.slavePath());
+        if (opened) state.PortName = portName;
+        return opened;
     }
 
     // Everything the router received, once `last` has arrived (or after the
