@@ -4,14 +4,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFont>
 #include <QGroupBox>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOptionGroupBox>
 #include <algorithm>
-
-#include "qt_router_view.h"
 
 namespace cofralin {
 
@@ -89,8 +88,14 @@ QStyle& GroupFrameStyle() {
     return *style;
 }
 
+QFont DialogFont() {
+    QFont font(QStringLiteral("Sans Serif"), 8);
+    font.setStretch(QFont::SemiCondensed);
+    return font;
+}
+
 void UseDialogLook(QDialog& dialog) {
-    UseDialogFont(dialog);
+    dialog.setFont(DialogFont());
     for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) group->setStyle(&GroupFrameStyle());
     dialog.setFixedSize(dialog.size());
 }

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFont>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -22,14 +21,6 @@ QString toQt(const std::string& text) {
 std::string fromQt(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
-
-QFont DialogFont() {
-    QFont font(QStringLiteral("Sans Serif"), 8);
-    font.setStretch(QFont::SemiCondensed);
-    return font;
-}
-
-void UseDialogFont(QWidget& dialog) { dialog.setFont(DialogFont()); }
 
 QtRouterView::QtRouterView(QWidget& window, int statusId, int progressId) : window_(window) {
     if (statusId != 0) {

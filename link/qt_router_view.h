@@ -13,18 +13,11 @@
 
 #include "router_view.h"
 
-class QFont;
 class QLabel;
 class QProgressBar;
 class QWidget;
 
 namespace cofralin {
-
-// The dialogs' font: a sans at 8 points, semi-condensed where the family has
-// such a face, whose letters are as wide as the dialog units assume
-// (1 horizontal unit = 1.5 px). Applied after setupUi, children inherit it.
-QFont DialogFont();
-void UseDialogFont(QWidget& dialog);
 
 class QtRouterView final : public RouterView {
 public:
