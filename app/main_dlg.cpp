@@ -21,6 +21,7 @@
 #include "event_turns.h"
 #include "login.h"
 #include "multi_pc_dlg.h"
+#include "operation.h"
 #include "port_selector.h"
 #include "ports_dlg.h"
 #include "qt_router_view.h"
@@ -200,6 +201,7 @@ void CMainDlg::onPortSelected(int index) {
     // The windows repaint while the procedures wait for the router.
     TurnEventLoopWhileWaiting(*state_.RouterPort);
     applyConnectionResult(runConnectDialog());
+    closeLostPort();
 }
 
 int CMainDlg::runConnectDialog() {
@@ -212,6 +214,20 @@ void CMainDlg::applyConnectionResult(int dialogResult) {
     showWindowState();
 }
 
+void CMainDlg::closeLostPort() {
+    if (!state_.RouterPort || !state_.RouterPort->lost()) return;
+    if (!state_.lineLossTold) TellLineLost(state_, *view_);
+    CloseRouterPort(state_);
+    ShowLineLost(window_, state_);
+    showWindowState();
+    {
+        // Nothing is chosen now: choosing the port again opens it afresh.
+        const QSignalBlocker quiet(ui_->idc_1001);
+        ui_->idc_1001->setCurrentIndex(-1);
+    }
+    showPortInfo();
+}
+
 void CMainDlg::onMultiPcClicked() {
     const bool run = StartMultiPcSwitch(window_, state_);
     showWindowState();
@@ -221,6 +237,7 @@ void CMainDlg::onMultiPcClicked() {
     const bool switched = runMultiPcDialog();
     FinishMultiPcSwitch(window_, state_, switched);
     showWindowState();
+    closeLostPort();
 }
 
 void CMainDlg::onSinglePcClicked() {
@@ -230,11 +247,18 @@ void CMainDlg::onSinglePcClicked() {
     const bool switched = runSinglePcDialog();
     FinishSinglePcSwitch(window_, state_, switched);
     showWindowState();
+    closeLostPort();
 }
 
-void CMainDlg::onPortsClicked() { runPortsDialog(); }
+void CMainDlg::onPortsClicked() {
+    runPortsDialog();
+    closeLostPort();
+}
 
-void CMainDlg::onUpdateClicked() { runUpdateRouterSoftware(); }
+void CMainDlg::onUpdateClicked() {
+    runUpdateRouterSoftware();
+    closeLostPort();
+}
 
 void CMainDlg::onHelpClicked() {
     const QUrl document =

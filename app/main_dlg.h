@@ -85,6 +85,8 @@ private:
     void runUpdateRouterSoftware();
 
     int runConnectDialog();
+    // Closes the port when its device is gone, telling the user if no dialog did.
+    void closeLostPort();
     void showWindowState();
     void tellRunLogFailure(const std::string& message);
     // Fills the selector with the ports that open now, keeping the choice.

@@ -36,6 +36,12 @@ int LampControl(Lamp lamp) {
 
 void ShowConnecting(MainWindowState& window) { window.lamp = Lamp::Connecting; }
 
+void ShowLineLost(MainWindowState& window, SessionState& state) {
+    window = MainWindowState{};
+    state.SinglePcActive = 0;
+    state.MultiPcActive = 0;
+}
+
 void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state) {
     if (!connected) {
         // The marks stay as an earlier connection left them.

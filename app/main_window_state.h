@@ -34,6 +34,10 @@ int LampControl(Lamp lamp);
 // when the port cannot be opened.
 void ShowConnecting(MainWindowState& window);
 
+// The port's device is gone and the port closed: the state after start, with
+// no mode known.
+void ShowLineLost(MainWindowState& window, SessionState& state);
+
 // After the connection dialog: `connected` is its result OK; the mode flags
 // are those it left.
 void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state);

@@ -3,9 +3,10 @@
 // benchmarks see the traffic of the real procedures without touching them.
 //
 //   write      counts the bytes handed to the inner line, then writes them
-//   readByte   counts a byte read, or one quiet read when nothing came: the
-//              exchange ends a drain on the first read that returns nothing,
-//              so the quiet reads are the drains
+//   readSome   counts the bytes of a read and the reads that took bytes (the
+//              program's wake-ups while the router talks), or one quiet read
+//              when nothing came: the exchange ends a drain on the first read
+//              that returns nothing, so the quiet reads are the drains
 //
 // It also adds up the time spent inside the inner line, and inside the quiet
 // reads alone: what is left of an operation's wall time is the program's own
@@ -16,7 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -28,12 +29,16 @@ struct LineCounts {
     std::uint64_t bytesWritten = 0;
     std::uint64_t bytesRead = 0;
     std::uint64_t quietReads = 0;
-    std::chrono::nanoseconds inLine{};        // inside write and readByte
+    std::uint64_t readsWithBytes = 0;
+    std::chrono::nanoseconds inLine{};        // inside write and readSome
     std::chrono::nanoseconds inQuietReads{};  // inside the reads that returned nothing
 
     friend LineCounts operator-(const LineCounts& after, const LineCounts& before) {
-        return {after.bytesWritten - before.bytesWritten, after.bytesRead - before.bytesRead,
-                after.quietReads - before.quietReads, after.inLine - before.inLine,
+        return {after.bytesWritten - before.bytesWritten,
+                after.bytesRead - before.bytesRead,
+                after.quietReads - before.quietReads,
+                after.readsWithBytes - before.readsWithBytes,
+                after.inLine - before.inLine,
                 after.inQuietReads - before.inQuietReads};
     }
 };
@@ -52,19 +57,22 @@ public:
         return written;
     }
 
-    std::optional<char> readByte() override {
+    std::size_t readSome(std::span<char> buffer, Clock::time_point quietEnd) override {
         const auto start = Clock::now();
-        const std::optional<char> byte = inner_->readByte();
+        const std::size_t count = inner_->readSome(buffer, quietEnd);
         const auto spent = Clock::now() - start;
         counts_.inLine += spent;
-        if (byte) {
-            ++counts_.bytesRead;
+        if (count > 0) {
+            counts_.bytesRead += count;
+            ++counts_.readsWithBytes;
         } else {
             ++counts_.quietReads;
             counts_.inQuietReads += spent;
         }
-        return byte;
+        return count;
     }
+
+    bool lost() const override { return inner_->lost(); }
 
     // The waiting is done by the inner line.
     void setIdle(std::function<void()> idle) override { inner_->setIdle(std::move(idle)); }
@@ -72,8 +80,6 @@ public:
     const LineCounts& counts() const { return counts_; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     std::unique_ptr<SerialLine> inner_;
     LineCounts counts_;
 };

@@ -87,19 +87,20 @@ Sample Typical(std::vector<Sample> samples) {
 
 std::string FormatTable(const std::vector<Row>& rows) {
     std::string table =
-        "| Operation | Wall (ms) | Drains | Bytes out | Bytes in | CPU (ms) | CPU % of wall "
-        "| Floor (ms) | Wall ÷ floor | Quiet read (ms) | Outside the line (ms) |\n"
-        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+        "| Operation | Wall (ms) | Drains | Bytes out | Bytes in | Reads | CPU (ms) "
+        "| CPU % of wall | Floor (ms) | Wall ÷ floor | Quiet read (ms) | Outside the line (ms) |\n"
+        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (const Row& row : rows) {
         const Sample& s = row.sample;
         char line[256];
-        std::snprintf(line, sizeof line,
-                      "| %.1f | %llu | %llu | %llu | %.1f | %.2f | %.1f | %.3f | %.2f | %.1f |\n",
-                      s.wallMs(), static_cast<unsigned long long>(s.line.quietReads),
-                      static_cast<unsigned long long>(s.line.bytesWritten),
-                      static_cast<unsigned long long>(s.line.bytesRead), s.cpuMs(),
-                      100.0 * s.cpuShare(), s.floorMs(), s.ratio(), s.quietReadMs(),
-                      s.outsideLineMs());
+        std::snprintf(
+            line, sizeof line,
+            "| %.1f | %llu | %llu | %llu | %llu | %.1f | %.2f | %.1f | %.3f | %.2f | %.1f |\n",
+            s.wallMs(), static_cast<unsigned long long>(s.line.quietReads),
+            static_cast<unsigned long long>(s.line.bytesWritten),
+            static_cast<unsigned long long>(s.line.bytesRead),
+            static_cast<unsigned long long>(s.line.readsWithBytes), s.cpuMs(), 100.0 * s.cpuShare(),
+            s.floorMs(), s.ratio(), s.quietReadMs(), s.outsideLineMs());
         table += "| " + row.operation + " " + line;
     }
     return table;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "counting_serial_line.h"
@@ -18,6 +19,7 @@ namespace cofralin::bench {
 namespace {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 using testing::PtyPair;
 using testing::ScriptedView;
 
@@ -84,6 +86,29 @@ TEST_F(CountedExchange, AStopwatchSeesOnlyWhatHappenedSinceItStarted) {
     EXPECT_LT(sample.cpu, sample.wall);
 }
 
+TEST_F(CountedExchange, AStreamingReplyIsTakenABurstAReadAndTheDrainEndsAQuietTimeAfterIt) {
+    Exchange exchange(state_, view_, {});
+    // About a byte a millisecond, as a router at 9600 bit/s sends.
+    std::string reply;
+    for (int i = 0; i < 300; ++i) reply.push_back(static_cast<char>('a' + i % 26));
+    Clock::time_point lastSent;
+    std::thread router([&] {
+        for (const char byte : reply) {
+            pty_.send(std::string(1, byte));
+            std::this_thread::sleep_for(1ms);
+        }
+        lastSent = Clock::now();
+    });
+    exchange.DrainReply();
+    const auto ended = Clock::now();
+    router.join();
+    EXPECT_EQ(state_.ReplyBuffer, reply);
+    // One read a byte would be 300 wake-ups.
+    EXPECT_LE(line_->counts().readsWithBytes, 60u);
+    EXPECT_GE(ended - lastSent, kQuietTime);
+    EXPECT_LT(ended - lastSent, kQuietTime + kGatherTime + 30ms);
+}
+
 Sample sampleOf(std::chrono::milliseconds wall, std::uint64_t drains, std::uint64_t bytesIn) {
     Sample sample;
     sample.wall = wall;
@@ -118,16 +143,19 @@ TEST(Floor, TheTypicalRunIsTheMiddleWallTimeWithItsCountsAndTheMedianCpu) {
 TEST(Floor, TheTableHasAHeaderAndOneLineARow) {
     Sample sample = sampleOf(2163ms, 10, 960);
     sample.line.bytesWritten = 42;
+    sample.line.readsWithBytes = 97;
     sample.line.inQuietReads = 1110ms;
     sample.line.inLine = 2100ms;
     sample.cpu = 4ms;
     const std::string table = FormatTable({{"Refresh", sample}});
-    EXPECT_EQ(table.substr(0, table.find('\n')),
-              "| Operation | Wall (ms) | Drains | Bytes out | Bytes in | CPU (ms) | CPU % of wall "
-              "| Floor (ms) | Wall ÷ floor | Quiet read (ms) | Outside the line (ms) |");
-    EXPECT_NE(table.find("\n| Refresh | 2163.0 | 10 | 42 | 960 | 4.0 | 0.18 | 2100.0 | 1.030 | "
-                         "111.00 | 63.0 |\n"),
-              std::string::npos)
+    EXPECT_EQ(
+        table.substr(0, table.find('\n')),
+        "| Operation | Wall (ms) | Drains | Bytes out | Bytes in | Reads | CPU (ms) "
+        "| CPU % of wall | Floor (ms) | Wall ÷ floor | Quiet read (ms) | Outside the line (ms) |");
+    EXPECT_NE(
+        table.find("\n| Refresh | 2163.0 | 10 | 42 | 960 | 97 | 4.0 | 0.18 | 2100.0 | 1.030 | "
+                   "111.00 | 63.0 |\n"),
+        std::string::npos)
         << table;
 }
 

@@ -56,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (state.SinglePcActive != 0 || state.MultiPcActive != 0) std::abort();
             if (view.passwordPrompts <= view.passwordsToType) std::abort();
             break;
+        case ConnectionOutcome::LineLost:
+            std::abort();  // a replayed line never loses its device
     }
     return 0;
 }

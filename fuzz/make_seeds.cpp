@@ -6,6 +6,7 @@
 //
 //   make_seeds CORPUS_FOLDER
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -39,14 +40,16 @@ public:
         pending_ += router_.feed(bytes);
         return true;
     }
-    std::optional<char> readByte() override {
+    std::size_t readSome(std::span<char> buffer, Clock::time_point) override {
         if (next_ >= pending_.size()) {
             transcript_.push_back(static_cast<char>(ReplayLine::kQuietMark));
-            return std::nullopt;
+            return 0;
         }
-        const char byte = pending_[next_++];
-        transcript_.push_back(byte);
-        return byte;
+        const std::size_t count = std::min(buffer.size(), pending_.size() - next_);
+        std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(next_), count, buffer.begin());
+        transcript_.append(pending_, next_, count);
+        next_ += count;
+        return count;
     }
     const std::string& transcript() const { return transcript_; }
     Q73Router& router() { return router_; }

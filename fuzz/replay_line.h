@@ -1,19 +1,20 @@
 #pragma once
 // A serial line for the fuzz targets that answers from a byte string instead
-// of a device: each readByte takes the next byte, and the byte kQuietMark (or
-// the end of the string) reads as a line that has fallen quiet. It never waits.
+// of a device: each read takes the bytes up to the next kQuietMark, and that
+// byte (or the end of the string) reads as a line that has fallen quiet. It
+// never waits.
 //
 // A router that has fallen silent for good is ended by the procedures' wait
 // limits, which are measured in real time and so would make runs slow and
 // their paths depend on the machine's speed. Instead, once the string is spent
-// and the procedure has read kQuietReadsAfterEnd more quiet lines, readByte
+// and the procedure has read kQuietReadsAfterEnd more quiet lines, a read
 // throws ReplayEnded and the target drops the run: what a procedure does when
 // its wait limit runs out is checked against the simulator in tests/faults.
 // Writes are counted, and those since the last read are kept, so a target can
 // tell what was sent after the router last spoke.
 
 #include <cstddef>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,7 @@
 
 namespace cofralin::fuzzing {
 
-// Thrown by readByte to end a run whose router has nothing more to say.
+// Thrown by a read to end a run whose router has nothing more to say.
 struct ReplayEnded {};
 
 class ReplayLine final : public SerialLine {
@@ -40,16 +41,23 @@ public:
         return true;
     }
 
-    std::optional<char> readByte() override {
+    std::size_t readSome(std::span<char> buffer, Clock::time_point) override {
         sinceRead_.clear();
         ++reads_;
         if (next_ >= replies_.size()) {
             if (++quietAfterEnd_ > kQuietReadsAfterEnd) throw ReplayEnded{};
-            return std::nullopt;
+            return 0;
         }
-        const char byte = replies_[next_++];
-        if (static_cast<unsigned char>(byte) == kQuietMark) return std::nullopt;
-        return byte;
+        std::size_t count = 0;
+        while (count < buffer.size() && next_ < replies_.size()) {
+            const char byte = replies_[next_];
+            if (static_cast<unsigned char>(byte) == kQuietMark) break;
+            buffer[count++] = byte;
+            ++next_;
+        }
+        // The mark is the quiet read itself.
+        if (count == 0) ++next_;
+        return count;
     }
 
     std::size_t writes() const { return writes_; }

@@ -1,10 +1,19 @@
 #include "exchange.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 
 #include "run_log.h"
 
 namespace cofralin {
+
+namespace {
+
+// How much one read may take: a burst at 9600 bit/s is far smaller.
+constexpr std::size_t kReadChunk = 4096;
+
+}  // namespace
 
 std::string ReplaceAll(std::string_view text, std::string_view token,
                        std::string_view replacement) {
@@ -44,8 +53,14 @@ bool ListingWatch::see(std::string_view reply) {
     return listed_;
 }
 
-Exchange::Deadline::Deadline(std::chrono::milliseconds limit)
-    : end_(std::chrono::steady_clock::now() + limit) {}
+Exchange::Deadline::Deadline(Exchange& exchange, std::chrono::milliseconds limit)
+    : exchange_(exchange),
+      outer_(exchange.innermostWait_),
+      end_(std::chrono::steady_clock::now() + limit) {
+    exchange_.innermostWait_ = this;
+}
+
+Exchange::Deadline::~Deadline() { exchange_.innermostWait_ = outer_; }
 
 bool Exchange::Deadline::passed() const { return std::chrono::steady_clock::now() >= end_; }
 
@@ -60,7 +75,10 @@ void Exchange::SendPassword(std::string_view password) {
     send(password, std::string(typed.size(), '*'));
 }
 
+bool Exchange::LineLost() const { return state_.RouterPort && state_.RouterPort->lost(); }
+
 void Exchange::send(std::string_view text, std::string_view shown) {
+    if (LineLost()) return;
     if (display_.showsSentLines) view_.setStatusText(Windows1252ToUtf8(shown));
     if (state_.RouterPort) state_.RouterPort->write(text);
     if (display_.hasProgressBar) view_.setProgress(state_.SentLineCount);
@@ -74,17 +92,29 @@ void Exchange::SendCatalogueLine(
 }
 
 std::size_t Exchange::DrainReply() {
+    using Clock = std::chrono::steady_clock;
     std::string& reply = state_.ReplyBuffer;
     reply.clear();
-    if (state_.RouterPort) {
+    if (SerialLine* line = state_.RouterPort.get()) {
         // A router that never falls quiet ends the drain at the byte limit or
-        // after the wait limit, whichever comes first.
-        const Deadline deadline = startWait();
-        for (std::size_t taken = 0; taken < state_.DrainLimit; ++taken) {
-            const std::optional<char> byte = state_.RouterPort->readByte();
-            if (!byte) break;
-            if (*byte != '\0') reply.push_back(*byte);
-            if ((taken & 0x3F) == 0x3F && deadline.passed()) break;
+        // at the end of the wait it belongs to (its own wait limit when it
+        // stands alone), whichever comes first.
+        const auto start = Clock::now();
+        const auto end = innermostWait_ ? innermostWait_->end() : start + state_.PromptWaitLimit;
+        auto quietEnd = start + kQuietTime;
+        std::array<char, kReadChunk> chunk{};
+        for (std::size_t taken = 0; taken < state_.DrainLimit;) {
+            const std::size_t most = std::min(chunk.size(), state_.DrainLimit - taken);
+            const std::size_t count =
+                line->readSome(std::span<char>(chunk.data(), most), std::min(quietEnd, end));
+            if (count == 0) break;
+            taken += count;
+            std::copy_if(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count),
+                         std::back_inserter(reply), [](char byte) { return byte != '\0'; });
+            // The quiet time counts from the read that took the last byte.
+            const auto now = Clock::now();
+            if (now >= end) break;
+            quietEnd = now + kQuietTime;
         }
     }
     if (display_.showsReplies) view_.setStatusText(Windows1252ToUtf8(reply));
@@ -119,14 +149,16 @@ bool Exchange::await(AwaitOrder order, const std::function<void()>& check,
     state_.ReplyBuffer.clear();
     const Deadline deadline = startWait();
     do {
-        if (deadline.passed()) return false;
+        if (deadline.passed() || LineLost()) return false;
         if (order == AwaitOrder::NudgeFirst) {
             SendLine(kNudge);
             DrainReply();
+            if (LineLost()) return false;
             if (check) check();
             ShowReply();
         } else {
             DrainReply();
+            if (LineLost()) return false;
             if (check) check();
             SendLine(kNudge);
         }

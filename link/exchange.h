@@ -1,13 +1,16 @@
 #pragma once
 // The exchange with the router's command line, one copy per dialog.
 //
-// How it works: lines are written back to back; a drain then reads one byte at
-// a time until the line has been quiet for the quiet time. The router is idle
-// only when a whole drained reply equals the prompt "\r\nZarn-DSL>" exactly.
-// Every wait for that prompt gives up after the session's wait limit without
-// seeing it, and every drain stops at the session's drain limit, so a router
-// that chatters or falls silent never freezes the program; the caller learns
-// that the wait gave up and stops before sending anything more.
+// How it works: lines are written back to back; a drain then takes what the
+// line holds, a burst at a time, until the line has been quiet for the quiet
+// time since the last byte. The router is idle only when a whole drained reply
+// equals the prompt "\r\nZarn-DSL>" exactly. Every wait for that prompt gives
+// up after the session's wait limit without seeing it, counted from its own
+// start with its drains inside it, and every drain stops at the session's
+// drain limit, so a router that chatters or falls silent never freezes the
+// program; the caller learns that the wait gave up and stops before sending
+// anything more. A line whose device is gone ends every wait at once, and
+// nothing more is sent on it.
 
 #include <chrono>
 #include <cstddef>
@@ -89,7 +92,8 @@ public:
     void ClearReply() { state_.ReplyBuffer.clear(); }
 
     // Repeats nudge and drain until the reply is exactly the prompt. `check`
-    // runs on every fresh reply. Result: false when the wait gave up.
+    // runs on every fresh reply. Result: false when the wait gave up or the
+    // line was lost (LineLost tells which).
     bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
     // The wait for a listing just asked for: a bare prompt ends it only once
     // one of `marks` has shown in the replies drained since it began (a mark
@@ -98,18 +102,29 @@ public:
     bool AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
                       const std::function<void()>& check = {});
 
-    // Starts a new deadline for waits that the caller runs by hand.
+    // True once the line has told that its device is gone; nothing is sent then.
+    bool LineLost() const;
+
+    // The deadline of a wait that the caller runs by hand. While it lives, the
+    // drains of this exchange end by it too (the innermost one, when waits nest).
     class Deadline {
     public:
-        explicit Deadline(std::chrono::milliseconds limit);
+        Deadline(Exchange& exchange, std::chrono::milliseconds limit);
+        ~Deadline();
+        Deadline(const Deadline&) = delete;
+        Deadline& operator=(const Deadline&) = delete;
+
         bool passed() const;
         // Time spent in a modal prompt does not count against the wait.
         void extend(std::chrono::steady_clock::duration pause) { end_ += pause; }
+        std::chrono::steady_clock::time_point end() const { return end_; }
 
     private:
+        Exchange& exchange_;
+        const Deadline* outer_;
         std::chrono::steady_clock::time_point end_;
     };
-    Deadline startWait() const { return Deadline(state_.PromptWaitLimit); }
+    Deadline startWait() { return Deadline(*this, state_.PromptWaitLimit); }
 
 private:
     void send(std::string_view text, std::string_view shown);
@@ -119,6 +134,7 @@ private:
     SessionState& state_;
     RouterView& view_;
     ExchangeDisplay display_;
+    const Deadline* innermostWait_ = nullptr;
 };
 
 }  // namespace cofralin

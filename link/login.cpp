@@ -58,7 +58,7 @@ void sendPassword(Exchange& exchange, PasswordChooser& passwords, Exchange::Dead
 }
 
 // What a connection reads before it leaves the command line.
-enum class Phase { Done, NoAnswer, WrongPassword };
+enum class Phase { Done, NoAnswer, WrongPassword, LineLost };
 
 // Nudges until a drained reply is exactly the prompt, answering "Quick Setup?"
 // and the password requests; the tests of each pass look at the reply of the
@@ -71,12 +71,15 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
     while (silentPasses < kSilentPassLimit && state.KeepTrying == 1) {
         if (deadline.passed()) break;  // talking, but never the bare prompt
         exchange.SendLine(kNudge);
+        // Its write may be what finds the device gone: no password prompt then.
+        if (exchange.LineLost()) return Phase::LineLost;
         if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
         if (asksForPassword(exchange)) {
             sendPassword(exchange, passwords, deadline);
             exchange.ClearReply();
         }
         const std::size_t length = exchange.DrainReply();
+        if (exchange.LineLost()) return Phase::LineLost;
         exchange.ShowReply();
         ++silentPasses;
         if (length > 1) silentPasses = 0;
@@ -107,6 +110,7 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
         if (deadline.passed()) return Phase::NoAnswer;
         exchange.SendLine(kNudge);
         exchange.DrainReply();
+        if (exchange.LineLost()) return Phase::LineLost;
         watch.see(exchange.LatestReply());
         if (exchange.ReplyContains(kVcMissingText)) {
             created = true;
@@ -147,19 +151,35 @@ ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
     if (outcome == ConnectionOutcome::Connected) {
         view.setStatusText(std::string(kConnectedText));
         view.enableControl(connect_ids::kOk, true);
-    } else {
-        state.SinglePcActive = 0;
-        state.MultiPcActive = 0;
-        view.setStatusText(std::string(
-            outcome == ConnectionOutcome::NoAnswer ? kNoAnswerText : kWrongPasswordText));
-        view.enableControl(connect_ids::kCancel, true);
+        return outcome;
     }
+    state.SinglePcActive = 0;
+    state.MultiPcActive = 0;
+    switch (outcome) {
+        case ConnectionOutcome::NoAnswer:
+            view.setStatusText(std::string(kNoAnswerText));
+            break;
+        case ConnectionOutcome::WrongPassword:
+            view.setStatusText(std::string(kWrongPasswordText));
+            break;
+        default:
+            view.setStatusText(LineLostStatusText(state.PortName));
+            state.lineLossTold = true;
+            break;
+    }
+    view.enableControl(connect_ids::kCancel, true);
     return outcome;
 }
 
 ConnectionOutcome failure(Phase phase) {
-    return phase == Phase::NoAnswer ? ConnectionOutcome::NoAnswer
-                                    : ConnectionOutcome::WrongPassword;
+    switch (phase) {
+        case Phase::NoAnswer:
+            return ConnectionOutcome::NoAnswer;
+        case Phase::WrongPassword:
+            return ConnectionOutcome::WrongPassword;
+        default:
+            return ConnectionOutcome::LineLost;
+    }
 }
 
 }  // namespace
@@ -172,15 +192,25 @@ void RunPasswordPrompt(SessionState& state, RouterView& view) {
     }
 }
 
+std::string LineLostText(std::string_view portName) {
+    return ReplaceAll(kLineLostFormat, "%s", portName);
+}
+
+std::string LineLostStatusText(std::string_view portName) {
+    return LineLostText(portName) + "\nPulse CANCEL para continuar.";
+}
+
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
     SessionState& state = exchange.state();
     exchange.ClearReply();
     PasswordChooser passwords(state.DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     for (;;) {
+        if (exchange.LineLost()) return LoginOutcome::LineLost;
         if (state.KeepTrying != 1) return LoginOutcome::Abandoned;
         if (deadline.passed()) return LoginOutcome::NoAnswer;
         exchange.DrainReply();
+        if (exchange.LineLost()) return LoginOutcome::LineLost;
         if (asksForPassword(exchange)) {
             sendPassword(exchange, passwords, deadline);
             exchange.ClearReply();
@@ -218,9 +248,14 @@ ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
         circuit != Phase::Done) {
         return finish(exchange, failure(circuit));
     }
-    if (!vcCreated && !detectMode(exchange)) return finish(exchange, ConnectionOutcome::NoAnswer);
+    if (!vcCreated && !detectMode(exchange)) {
+        return finish(exchange, exchange.LineLost() ? ConnectionOutcome::LineLost
+                                                    : ConnectionOutcome::NoAnswer);
+    }
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
+    // Its write is the last chance to find the device gone.
+    if (exchange.LineLost()) return finish(exchange, ConnectionOutcome::LineLost);
     return finish(exchange, ConnectionOutcome::Connected);
 }
 

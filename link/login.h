@@ -43,6 +43,12 @@ inline constexpr std::string_view kWrongPasswordText =
 // What an operation tells the user when a wait for the prompt gave up.
 inline constexpr std::string_view kRouterSilentText = "El Router no responde.";
 inline constexpr std::string_view kPortClosedText = "No pudo abrirse el puerto de comunicaciones";
+// What every procedure tells when the device of the port is gone (the
+// adapter unplugged): the port name in place of %s.
+inline constexpr std::string_view kLineLostFormat = "Se perdió la conexión con el puerto %s.";
+std::string LineLostText(std::string_view portName);
+// The connection dialog's status for the same.
+std::string LineLostStatusText(std::string_view portName);
 
 // Runs the password prompt: a confirmed prompt sets UserPassword to the text
 // followed by "\r\n"; a cancelled one sets KeepTrying to 0.
@@ -52,12 +58,13 @@ enum class LoginOutcome {
     LoggedIn,   // the last reply examined was exactly the prompt
     Abandoned,  // the user cancelled the password prompt (KeepTrying is 0)
     NoAnswer,   // no bare prompt within the wait limit
+    LineLost,   // the device of the port is gone
 };
 
 // The login check of the operations. `showReplies` shows each drained reply.
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies);
 
-enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword };
+enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword, LineLost };
 
 // The whole connection procedure on an open port, with the connection dialog's
 // copy of the exchange (progress bar, no display of lines or replies). It

@@ -15,6 +15,10 @@ Operation::~Operation() {
 }
 
 bool Operation::RequirePort() {
+    if (exchange_.LineLost()) {
+        TellLineLost(state(), view());
+        return false;
+    }
     if (state().portOpen()) return true;
     ShowError(kPortClosedText);
     return false;
@@ -22,21 +26,29 @@ bool Operation::RequirePort() {
 
 LoginOutcome Operation::LogIn(bool showReplies) {
     const LoginOutcome outcome = EnsureLogin(exchange_, showReplies);
-    if (outcome == LoginOutcome::NoAnswer) ShowError(kRouterSilentText);
+    if (outcome == LoginOutcome::NoAnswer || outcome == LoginOutcome::LineLost) tellGaveUp();
     return outcome;
 }
 
 bool Operation::AwaitPrompt(AwaitOrder order, const std::function<void()>& check) {
     if (exchange_.AwaitPrompt(order, check)) return true;
-    ShowError(kRouterSilentText);
+    tellGaveUp();
     return false;
 }
 
 bool Operation::AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
                              const std::function<void()>& check) {
     if (exchange_.AwaitListing(order, marks, check)) return true;
-    ShowError(kRouterSilentText);
+    tellGaveUp();
     return false;
+}
+
+void Operation::tellGaveUp() {
+    if (exchange_.LineLost()) {
+        TellLineLost(state(), view());
+    } else {
+        ShowError(kRouterSilentText);
+    }
 }
 
 void Operation::SendLines(const std::vector<std::string>& lines) {
@@ -45,6 +57,11 @@ void Operation::SendLines(const std::vector<std::string>& lines) {
 
 void ShowError(RouterView& view, std::string_view text) {
     view.showMessage(std::string(text), "Error", MessageButtons::Ok);
+}
+
+void TellLineLost(SessionState& state, RouterView& view) {
+    state.lineLossTold = true;
+    ShowError(view, LineLostText(state.PortName));
 }
 
 }  // namespace cofralin

@@ -8,7 +8,9 @@
 // and shows the wait cursor; destruction brings the arrow back, on every way
 // out. In between the procedure tests the port, logs in, sends its lines,
 // waits for the bare prompt and reads the latest reply. Each step that fails
-// has told the user why before it returns, so the procedure only stops:
+// has told the user why before it returns, so the procedure only stops. A
+// step that finds the port's device gone tells "Se perdió la conexión con el
+// puerto %s." instead of the router's silence:
 //
 //   RequirePort   false, with "No pudo abrirse el puerto de comunicaciones", without a port
 //   LogIn         EnsureLogin; a router that does not answer has been told
@@ -37,6 +39,9 @@ struct RunStart {
 
 // A message box captioned "Error" with only OK.
 void ShowError(RouterView& view, std::string_view text);
+
+// Tells that the device of the open port is gone, and records that it was told.
+void TellLineLost(SessionState& state, RouterView& view);
 
 class Operation {
 public:
@@ -75,6 +80,9 @@ public:
     void ShowError(std::string_view text) { cofralin::ShowError(view(), text); }
 
 private:
+    // The router fell silent, or the line was lost: says which.
+    void tellGaveUp();
+
     Exchange& exchange_;
     bool busy_;
 };

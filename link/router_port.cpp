@@ -33,6 +33,7 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
 void CloseRouterPort(SessionState& state) {
     state.RouterPort.reset();
     state.PortDevice.clear();
+    state.lineLossTold = false;
 }
 
 }  // namespace cofralin

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace cofralin {
 
@@ -63,6 +64,9 @@ bool sameLineSettings(const termios& a, const termios& b) {
            (a.c_lflag & ECHO) == (b.c_lflag & ECHO) && cfgetospeed(&a) == cfgetospeed(&b);
 }
 
+// What a read error says of the device: gone, or only this read failed.
+bool deviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 }  // namespace
 
 TermiosSerialLine::~TermiosSerialLine() { close(); }
@@ -104,6 +108,8 @@ TermiosSerialLine::OpenResult TermiosSerialLine::open(const std::string& device)
 }
 
 void TermiosSerialLine::close() {
+    lost_ = false;
+    gatherUntil_.reset();
     if (fd_ < 0) return;
     if (restoreSettings_) ::tcsetattr(fd_, TCSANOW, &foundSettings_);
     releaseExclusive(fd_);
@@ -121,51 +127,75 @@ void SerialLine::idleWhenDue() {
 }
 
 bool TermiosSerialLine::write(std::string_view bytes) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || lost_) return false;
     const auto deadline = Clock::now() + kWriteTimePerByte * bytes.size() + kWriteTimeConstant;
     std::size_t written = 0;
+    // Bytes that do not all go out leave the router with half a command: the
+    // line is as good as gone.
     while (written < bytes.size()) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) break;
         pollfd entry{fd_, POLLOUT, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0 || (entry.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        if (ready <= 0 || (entry.revents & (POLLERR | POLLHUP | POLLNVAL))) break;
         const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
-            return false;
+            break;
         }
         written += static_cast<std::size_t>(n);
     }
-    return true;
+    if (written < bytes.size()) lost_ = true;
+    return !lost_;
 }
 
-std::optional<char> TermiosSerialLine::readByte() {
-    if (fd_ < 0) return std::nullopt;
-    const auto deadline = Clock::now() + kQuietTime;
+std::size_t TermiosSerialLine::readSome(std::span<char> buffer, Clock::time_point quietEnd) {
+    if (fd_ < 0 || lost_ || buffer.empty()) return 0;
+    // The bytes of a reply still coming in gather meanwhile: one wake-up takes them all.
+    if (gatherUntil_) {
+        std::this_thread::sleep_until(std::min(*gatherUntil_, quietEnd));
+        gatherUntil_.reset();
+    }
     for (;;) {
         idleWhenDue();
         // Rounded up: the quiet time is a minimum, poll's unit is the millisecond.
         // The wait goes in slices so that the idle calls keep coming; once the
-        // quiet time is over, one look without waiting still takes a byte that
+        // quiet end has passed, one look without waiting still takes a byte that
         // came during the last idle call.
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(quietEnd - Clock::now());
         const auto wait = std::clamp(left, std::chrono::milliseconds{0}, kIdleInterval);
         pollfd entry{fd_, POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) {
-            if (left.count() <= 0) return std::nullopt;
+            if (left.count() <= 0) return 0;
             continue;  // wait out the rest of the quiet time
         }
-        if (ready < 0) return std::nullopt;
-        if (!(entry.revents & POLLIN)) return std::nullopt;  // hang-up or error: like silence
-        char byte = 0;
-        const ssize_t n = ::read(fd_, &byte, 1);
-        if (n == 1) return byte;
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        return std::nullopt;
+        if (ready < 0) {
+            // Not the device: ends the read like a quiet line, without spinning.
+            std::this_thread::sleep_until(quietEnd);
+            return 0;
+        }
+        if (entry.revents & POLLIN) {
+            // What a hung-up device still holds is taken before the loss shows.
+            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+            if (n > 0) {
+                gatherUntil_ = Clock::now() + kGatherTime;
+                return static_cast<std::size_t>(n);
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            // End of file on a terminal is a hang-up.
+            if (n == 0 || deviceGone(errno)) {
+                lost_ = true;
+                return 0;
+            }
+            std::this_thread::sleep_until(quietEnd);
+            return 0;
+        }
+        // POLLHUP, POLLERR or POLLNVAL without data.
+        lost_ = true;
+        return 0;
     }
 }
 

@@ -11,9 +11,15 @@
 //   open       locks, opens and configures; on failure nothing stays open or locked
 //   close      restores the settings found, releases the device and its lock
 //   write      all bytes, giving up after 10 ms a byte plus 100 ms
-//   readByte   one byte, or nothing after 110 ms of silence or on a read error;
-//              while it waits, and between the bytes of a reply, it calls the
-//              idle callback every 20 ms
+//   readSome   what is waiting, in one read; nothing once the caller's quiet
+//              end has passed without a byte. A read that follows one that
+//              took bytes first lets the next ones gather for kGatherTime, so
+//              a router that talks wakes the program about a hundred times a
+//              second, not once a byte. While it waits it calls the idle
+//              callback every 20 ms
+//   lost       true once a transfer has told that the device is gone (hang-up,
+//              error, a vanished device, a failed or short write); from then on
+//              nothing is written and every read returns nothing at once
 
 #include <termios.h>
 
@@ -21,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,11 +42,17 @@ namespace cofralin {
 class SerialLine {
 public:
     virtual ~SerialLine() = default;
+    using Clock = std::chrono::steady_clock;
+
     virtual bool isOpen() const = 0;
     // Writes every byte or gives up after the write time-out. Result: all written.
     virtual bool write(std::string_view bytes) = 0;
-    // One byte, or nothing once the line has been quiet for the quiet time.
-    virtual std::optional<char> readByte() = 0;
+    // Reads what the line holds into `buffer`, at most its size: at once when
+    // bytes are waiting, else as soon as some come. 0 once `quietEnd` has
+    // passed without a byte, and at once on a lost line.
+    virtual std::size_t readSome(std::span<char> buffer, Clock::time_point quietEnd) = 0;
+    // True once a read or write has told that the device is gone.
+    virtual bool lost() const { return false; }
 
     // Called about every kIdleInterval while the reads of a reply go on, so
     // that the windows can repaint; neither the quiet time nor the bytes change.
@@ -59,6 +72,9 @@ inline constexpr std::chrono::milliseconds kQuietTime{110};
 inline constexpr std::chrono::milliseconds kWriteTimePerByte{10};
 inline constexpr std::chrono::milliseconds kWriteTimeConstant{100};
 inline constexpr std::chrono::milliseconds kIdleInterval{20};
+// How long bytes that stream in may gather between two reads: well inside the
+// 20 ms interval time-out of the line settings.
+inline constexpr std::chrono::milliseconds kGatherTime{9};
 
 class TermiosSerialLine final : public SerialLine {
 public:
@@ -82,7 +98,8 @@ public:
 
     bool isOpen() const override { return fd_ >= 0; }
     bool write(std::string_view bytes) override;
-    std::optional<char> readByte() override;
+    std::size_t readSome(std::span<char> buffer, Clock::time_point quietEnd) override;
+    bool lost() const override { return lost_; }
 
     int fileDescriptor() const { return fd_; }
 
@@ -92,6 +109,9 @@ private:
     int fd_ = -1;
     bool restoreSettings_ = false;
     termios foundSettings_{};
+    bool lost_ = false;
+    // Set while the last read took bytes: the next one lets more gather until then.
+    std::optional<Clock::time_point> gatherUntil_;
 };
 
 // Whether `device` could be opened exclusively right now: nothing when it

@@ -30,6 +30,9 @@ struct SessionState {
     std::vector<SerialPort> OfferedPorts;
     std::string PortDevice;
 
+    // Set once the user has been told that the open port's device is gone.
+    bool lineLossTold = false;
+
     std::string ReplyBuffer;  // never holds a zero byte
     int SentLineCount = 0;
 

@@ -130,7 +130,10 @@ std::string UnusableValueText(std::string_view what, std::string_view value) {
 
 std::optional<ModeSwitchResult> LoginStop(LoginOutcome login) {
     if (login == LoginOutcome::Abandoned) return ModeSwitchResult::Abandoned;
-    if (login == LoginOutcome::NoAnswer) return ModeSwitchResult::NoAnswer;
+    // A lost line stops the switch as silence does; the user was told which.
+    if (login == LoginOutcome::NoAnswer || login == LoginOutcome::LineLost) {
+        return ModeSwitchResult::NoAnswer;
+    }
     return std::nullopt;
 }
 

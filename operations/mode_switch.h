@@ -26,7 +26,7 @@ enum class ModeSwitchResult {
     Switched,           // the whole configuration went out and was saved
     PortClosed,         // no port open: nothing was sent
     Abandoned,          // the password prompt was cancelled (KeepTrying is 0)
-    NoAnswer,           // a wait for the bare prompt gave up
+    NoAnswer,           // a wait for the bare prompt gave up, or the line was lost
     ListingIncomplete,  // a listed value was missing or unusable: no configuration sent
     InvalidSettings,    // the typed values give no usable address: nothing sent
 };

@@ -111,7 +111,7 @@ enum class PortsOutcome {
     NoSelection,   // no traffic type set or no entry selected; nothing was sent
     PortClosed,    // no port open; told the user
     Abandoned,     // the password prompt was cancelled
-    NoAnswer,      // a wait gave up; told the user, nothing more was sent
+    NoAnswer,      // a wait gave up or the line was lost; told the user, nothing more was sent
 };
 
 // Empties both lists and fills them from the circuit's listing.

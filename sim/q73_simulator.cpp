@@ -106,6 +106,12 @@ bool Q73Simulator::hungUp() const {
     return hungUp_;
 }
 
+std::optional<Clock::time_point> Q73Simulator::hungUpAt() const {
+    std::lock_guard lock(mutex_);
+    if (!hungUp_) return std::nullopt;
+    return hungUpAt_;
+}
+
 bool Q73Simulator::waitForReceived(std::string_view text, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout,
@@ -213,11 +219,13 @@ bool Q73Simulator::writeReply(std::string reply) {
         // Closing the master throws away what the slave has not read yet: give
         // the program the time of a drain to take the half it was sent.
         sleepUntil(Clock::now() + kHangupGrace);
-        closeMaster();
+        // Told before the close: the program may see the hang-up at once.
         {
             std::lock_guard lock(mutex_);
             hungUp_ = true;
+            hungUpAt_ = Clock::now();
         }
+        closeMaster();
         changed_.notify_all();
         return false;
     }

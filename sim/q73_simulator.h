@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -50,6 +51,8 @@ public:
     int replyCount() const;
     // True once the hang-up fault has closed the line.
     bool hungUp() const;
+    // When it did.
+    std::optional<std::chrono::steady_clock::time_point> hungUpAt() const;
     // Waits until `text` occurs in the received bytes and they have all been
     // fed to the router. False when the time ran out first.
     bool waitForReceived(std::string_view text, std::chrono::milliseconds timeout) const;
@@ -83,6 +86,7 @@ private:
     std::string received_;
     int replies_ = 0;
     bool hungUp_ = false;
+    std::chrono::steady_clock::time_point hungUpAt_{};
     int chatterLines_ = 0;
     std::string heldEcho_;  // with a slow listing, the echo of the line not yet ended
     std::mt19937 random_;

@@ -4,7 +4,9 @@
 // Whatever the router does, a procedure must come
 // back within a few wait limits, tell the user in Spanish, send nothing more
 // once it has given up, never report a switch that did not happen, and leave
-// the program able to connect again once the fault is gone. Zero bytes and
+// the program able to connect again once the fault is gone. A hang-up takes
+// the device away: the procedure must stop within a second of it, say that
+// the connection with the port was lost, and neither write nor keep reading. Zero bytes and
 // answers a little slower than usual are no fault for the program at all, nor
 // is a listing that starts after the quiet time: the procedures must then work
 // as with a sound router.
@@ -16,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -116,6 +119,8 @@ enum class Expectation {
     // where a late prompt can pass for the answer to a command: the procedure
     // may work or fail, but what it reports must be true of the router.
     StaysTruthful,
+    // The device is gone: the procedure stops at once and says so.
+    LosesLine,
 };
 
 Expectation ExpectationFor(Fault fault, Procedure procedure) {
@@ -130,6 +135,8 @@ Expectation ExpectationFor(Fault fault, Procedure procedure) {
             return procedure == Procedure::EnsureLogin ? Expectation::Works : Expectation::GivesUp;
         case Fault::SlowerThanQuiet:
             return Expectation::StaysTruthful;
+        case Fault::Hangup:
+            return Expectation::LosesLine;
         default:
             return Expectation::GivesUp;
     }
@@ -189,8 +196,36 @@ struct RunResult {
     bool succeeded = false;   // the procedure's own success
     bool switched = false;    // a mode switch reported as done
     bool toldSilent = false;  // the user was told that the router does not answer
+    bool toldLost = false;    // the user was told that the connection was lost
     Clock::duration elapsed{};
+    Clock::time_point ended{};
 };
+
+// The real line, with a count of what was asked of it after it told that its
+// device is gone.
+class WatchedLine final : public SerialLine {
+public:
+    explicit WatchedLine(std::unique_ptr<SerialLine> inner) : inner_(std::move(inner)) {}
+
+    bool isOpen() const override { return inner_->isOpen(); }
+    bool write(std::string_view bytes) override {
+        if (inner_->lost()) ++writesAfterLoss;
+        return inner_->write(bytes);
+    }
+    std::size_t readSome(std::span<char> buffer, Clock::time_point quietEnd) override {
+        if (inner_->lost()) ++readsAfterLoss;
+        return inner_->readSome(buffer, quietEnd);
+    }
+    bool lost() const override { return inner_->lost(); }
+
+    int writesAfterLoss = 0;
+    int readsAfterLoss = 0;
+
+private:
+    std::unique_ptr<SerialLine> inner_;
+};
+
+const std::string kLostText = LineLostText("COM1:");
 
 bool ShowedMessage(const testing::ScriptedView& view, std::string_view text) {
     return std::any_of(view.messages.begin(), view.messages.end(),
@@ -221,6 +256,9 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             run.toldSilent = outcome == ConnectionOutcome::NoAnswer &&
                              view.lastStatus() == kNoAnswerText &&
                              view.isEnabled(connect_ids::kCancel);
+            run.toldLost = outcome == ConnectionOutcome::LineLost &&
+                           view.lastStatus() == LineLostStatusText("COM1:") &&
+                           view.isEnabled(connect_ids::kCancel);
             break;
         }
         case Procedure::EnsureLogin: {
@@ -230,6 +268,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             run.succeeded = outcome == LoginOutcome::LoggedIn;
             // The operation that called it tells the user; its outcome is the report.
             run.toldSilent = outcome == LoginOutcome::NoAnswer;
+            run.toldLost = outcome == LoginOutcome::LineLost;
             break;
         }
         case Procedure::SinglePc: {
@@ -240,6 +279,8 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             run.toldSilent = result == ModeSwitchResult::NoAnswer &&
                              ShowedMessage(view, kRouterSilentText) &&
                              view.lastStatus() == kSinglePcFailedText;
+            run.toldLost = result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kLostText) &&
+                           view.lastStatus() == kSinglePcFailedText;
             break;
         }
         case Procedure::MultiPc: {
@@ -250,6 +291,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             run.succeeded = run.switched = result == ModeSwitchResult::Switched;
             run.toldSilent =
                 result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kRouterSilentText);
+            run.toldLost = result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kLostText);
             break;
         }
         case Procedure::Refresh:
@@ -273,6 +315,7 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             run.succeeded = outcome == PortsOutcome::Done;
             run.toldSilent =
                 outcome == PortsOutcome::NoAnswer && ShowedMessage(view, kRouterSilentText);
+            run.toldLost = outcome == PortsOutcome::NoAnswer && ShowedMessage(view, kLostText);
             break;
         }
         case Procedure::Update: {
@@ -286,10 +329,12 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
                             view.messages.front().caption == kUpdateCaption &&
                             view.messages.front().text != kVersionUnreadText;
             run.toldSilent = ShowedMessage(view, kRouterSilentText);
+            run.toldLost = ShowedMessage(view, kLostText);
             break;
         }
     }
-    run.elapsed = Clock::now() - start;
+    run.ended = Clock::now();
+    run.elapsed = run.ended - start;
     return run;
 }
 
@@ -366,6 +411,9 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
     SimulatorSession session(RouterFor(procedure, fault));
     ASSERT_TRUE(session.start());
     session.state.PromptWaitLimit = kWaitLimit;
+    auto watched = std::make_unique<WatchedLine>(std::move(session.state.RouterPort));
+    const WatchedLine& line = *watched;
+    session.state.RouterPort = std::move(watched);
     // Typed passwords keep the login going, so that only the router's fault ends it.
     PortsTestView view;
     for (int i = 0; i < 20; ++i) view.passwords.emplace_back(std::string(kBuiltInPassword));
@@ -382,6 +430,24 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
         if (run.succeeded) ExpectRouterAfterSuccess(procedure, session, view);
     } else if (expectation == Expectation::StaysTruthful) {
         ExpectTruthful(procedure, run, session, view);
+    } else if (expectation == Expectation::LosesLine) {
+        EXPECT_FALSE(run.succeeded);
+        EXPECT_FALSE(run.switched) << "a switch that did not happen was reported";
+        EXPECT_TRUE(run.toldLost) << "the user was not told that the connection was lost";
+        EXPECT_FALSE(run.toldSilent);
+        const auto hungUpAt = session.simulator.hungUpAt();
+        ASSERT_TRUE(hungUpAt.has_value());
+        EXPECT_LT(run.ended - *hungUpAt, 1s)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(run.ended - *hungUpAt).count()
+            << " ms after the hang-up";
+        EXPECT_TRUE(line.lost());
+        EXPECT_EQ(line.writesAfterLoss, 0);
+        // No read loop goes on at once on the gone device.
+        EXPECT_LE(line.readsAfterLoss, 1);
+        if (procedure == Procedure::Connection) {
+            EXPECT_EQ(session.state.SinglePcActive, 0);
+            EXPECT_EQ(session.state.MultiPcActive, 0);
+        }
     } else {
         EXPECT_FALSE(run.succeeded);
         EXPECT_FALSE(run.switched) << "a switch that did not happen was reported";
@@ -390,9 +456,7 @@ TEST_P(FaultTest, ProcedureEndsInTimeTellsTheUserAndTheProgramRecovers) {
             EXPECT_EQ(session.state.SinglePcActive, 0);
             EXPECT_EQ(session.state.MultiPcActive, 0);
         }
-        if (fault == Fault::Hangup) {
-            EXPECT_TRUE(session.simulator.hungUp());
-        } else if (fault == Fault::NoListing) {
+        if (fault == Fault::NoListing) {
             // After the listing command only nudges went out: no command, no exit.
             std::this_thread::sleep_for(150ms);
             const std::string received = session.simulator.received();

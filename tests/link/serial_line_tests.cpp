@@ -19,6 +19,22 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::PtyPair;
 
+// One read with the quiet time counted from now.
+std::size_t readOnce(SerialLine& line, std::string& into) {
+    char buffer[512];
+    const std::size_t count = line.readSome(buffer, Clock::now() + kQuietTime);
+    into.append(buffer, count);
+    return count;
+}
+
+// Reads until a read comes back empty.
+std::string readAll(SerialLine& line) {
+    std::string read;
+    while (readOnce(line, read) > 0) {
+    }
+    return read;
+}
+
 TEST(SerialLine, OpeningSetsRawNineThousandSixHundredEightNoneOneAndKeepsTheRest) {
     PtyPair pty;
     termios found{};
@@ -79,13 +95,14 @@ TEST(SerialLine, APortHeldByAnotherProgramCanBeNeitherOfferedNorOpened) {
     EXPECT_TRUE(second.open(pty.path()).opened);
 }
 
-TEST(SerialLine, AOneByteReadReturnsEmptyAfterTheQuietTime) {
+TEST(SerialLine, AReadReturnsEmptyAfterTheQuietTime) {
     PtyPair pty;
     TermiosSerialLine line;
     ASSERT_TRUE(line.open(pty.path()).opened);
     for (int i = 0; i < 3; ++i) {
         const auto start = Clock::now();
-        EXPECT_FALSE(line.readByte().has_value());
+        std::string read;
+        EXPECT_EQ(readOnce(line, read), 0u);
         const auto waited = Clock::now() - start;
         EXPECT_GE(waited, 110ms);
         EXPECT_LT(waited, 160ms);
@@ -99,7 +116,7 @@ TEST(SerialLine, TheIdleCallbackRunsWhileAReadWaitsAndChangesNeitherTheQuietTime
     std::vector<Clock::time_point> calls;
     line.setIdle([&calls] { calls.push_back(Clock::now()); });
     const auto start = Clock::now();
-    EXPECT_FALSE(line.readByte().has_value());
+    EXPECT_EQ(readAll(line), "");
     const auto waited = Clock::now() - start;
     EXPECT_GE(waited, 110ms);
     EXPECT_LT(waited, 160ms);
@@ -113,10 +130,8 @@ TEST(SerialLine, TheIdleCallbackRunsWhileAReadWaitsAndChangesNeitherTheQuietTime
         if (!sent) pty.send(reply);
         sent = true;
     });
-    std::string read;
-    while (const auto byte = line.readByte()) read.push_back(*byte);
+    EXPECT_EQ(readAll(line), reply);
     EXPECT_TRUE(sent);
-    EXPECT_EQ(read, reply);
 }
 
 TEST(SerialLine, BytesTravelUnchangedBothWays) {
@@ -129,24 +144,33 @@ TEST(SerialLine, BytesTravelUnchangedBothWays) {
 
     const std::string reply("\r\nZarn-DSL>\0\xff", 13);
     pty.send(reply);
-    std::string read;
-    while (const auto byte = line.readByte()) read.push_back(*byte);
-    EXPECT_EQ(read, reply);
+    EXPECT_EQ(readAll(line), reply);
 }
 
-TEST(SerialLine, AReadErrorEndsLikeSilence) {
+TEST(SerialLine, AHangUpIsNoticedAtOnceAndNothingIsWrittenAfterIt) {
     PtyPair pty;
     TermiosSerialLine line;
     ASSERT_TRUE(line.open(pty.path()).opened);
     pty.closeSlave();
     pty.send("ab");
-    pty.closeMaster();  // the device goes away: reads now fail
+    EXPECT_TRUE(line.write("x"));
+    EXPECT_FALSE(line.lost());
+    pty.closeMaster();  // the device goes away
     const auto start = Clock::now();
-    std::string read;
-    while (const auto byte = line.readByte()) read.push_back(*byte);
-    EXPECT_LT(Clock::now() - start, 300ms);
+    const std::string read = readAll(line);
+    EXPECT_LT(Clock::now() - start, kQuietTime);
     EXPECT_TRUE(read.empty() || read == "ab") << read;
-    EXPECT_FALSE(line.readByte().has_value());
+    EXPECT_TRUE(line.lost());
+    // From now on every read returns at once, and nothing is written.
+    std::string more;
+    const auto again = Clock::now();
+    EXPECT_EQ(readOnce(line, more), 0u);
+    EXPECT_LT(Clock::now() - again, 5ms);
+    EXPECT_FALSE(line.write("\r"));
+    // A port opened afresh starts sound.
+    PtyPair back;
+    ASSERT_TRUE(line.open(back.path()).opened);
+    EXPECT_FALSE(line.lost());
 }
 
 TEST(SerialLine, AWriteToADeviceThatTakesNothingGivesUpInTime) {
@@ -162,6 +186,8 @@ TEST(SerialLine, AWriteToADeviceThatTakesNothingGivesUpInTime) {
             const auto waited = Clock::now() - start;
             EXPECT_GE(waited, 550ms);
             EXPECT_LT(waited, 900ms);
+            // Half a command went out: the line counts as lost.
+            EXPECT_TRUE(line.lost());
             return;
         }
     }

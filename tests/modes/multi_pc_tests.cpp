@@ -262,7 +262,7 @@ TEST_F(MultiPcSwitchHangUp, LineLostDuringTheListingStopsBeforeConfiguring) {
         << received;
     EXPECT_EQ(received.find("disable"), std::string::npos);
     ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].text, kRouterSilentText);
+    EXPECT_EQ(session.view.messages[0].text, LineLostText("COM1:"));
     expectRouterUntouched(before);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// A line that gives fixed chunks byte by byte, each followed by a quiet time,
-// whatever is written: the router's answers split exactly where a test wants.
+// A line that gives fixed chunks, each in one read and followed by a quiet
+// time, whatever is written: the router's answers split exactly where a test wants.
 
+#include <algorithm>
 #include <deque>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,15 +21,17 @@ public:
         written += bytes;
         return true;
     }
-    std::optional<char> readByte() override {
-        if (chunks_.empty()) return std::nullopt;
-        if (chunks_.front().empty()) {
+    std::size_t readSome(std::span<char> buffer, Clock::time_point) override {
+        if (chunks_.empty()) return 0;
+        std::string& chunk = chunks_.front();
+        if (chunk.empty()) {
             chunks_.pop_front();
-            return std::nullopt;
+            return 0;
         }
-        const char byte = chunks_.front().front();
-        chunks_.front().erase(0, 1);
-        return byte;
+        const std::size_t count = std::min(buffer.size(), chunk.size());
+        std::copy_n(chunk.begin(), count, buffer.begin());
+        chunk.erase(0, count);
+        return count;
     }
 
     std::string written;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -38,7 +39,7 @@ inline void spinEvents(int ms) {
 }
 
 // A router played by a function: each write is recorded and answered at
-// once; reads return the answers byte by byte, then nothing (silence).
+// once; a read returns what is pending, then nothing (silence).
 class ScriptedRouterLine final : public SerialLine {
 public:
     std::function<std::string(std::string_view written)> respond;
@@ -52,11 +53,11 @@ public:
         }
         return true;
     }
-    std::optional<char> readByte() override {
-        if (pending_.empty()) return std::nullopt;
-        const char c = pending_.front();
-        pending_.pop_front();
-        return c;
+    std::size_t readSome(std::span<char> buffer, Clock::time_point) override {
+        const std::size_t count = std::min(buffer.size(), pending_.size());
+        std::copy_n(pending_.begin(), count, buffer.begin());
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
+        return count;
     }
 
 private:

@@ -258,7 +258,7 @@ TEST_F(SoftwareUpdate, ARouterThatHangsUpInTheListingGetsNoExit) {
 
     EXPECT_TRUE(session.simulator.hungUp());
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, "El Router no responde.");
+    EXPECT_EQ(view.messages[0].text, "Se perdió la conexión con el puerto COM1:.");
     EXPECT_EQ(view.messages[0].caption, "Error");
     EXPECT_EQ(session.simulator.received(), "\r\r" + kListing);
     expectButtonCycle();
