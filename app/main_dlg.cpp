@@ -102,6 +102,12 @@ bool CMainDlg::initialise() {
                            MessageButtons::Ok);
         return false;
     }
+    // The program still starts: the file may be meant so. The operations
+    // that need a missing command say so again when they are started.
+    if (const std::string missing = EmptyTemplatesText(EmptyTemplates(state_.CommandCatalogue));
+        !missing.empty()) {
+        view_->showMessage(missing, std::string(kApplicationTitle), MessageButtons::Ok);
+    }
 
     ui_->idc_1001->setCurrentIndex(-1);
     readPorts();
@@ -234,8 +240,7 @@ void CMainDlg::onMultiPcClicked() {
     if (!run) return;
     // The dialog shows the wait cursor itself while it talks to the router;
     // while the user edits it, the arrow shows.
-    const bool switched = runMultiPcDialog();
-    FinishMultiPcSwitch(window_, state_, switched);
+    FinishMultiPcSwitch(window_, state_, runMultiPcDialog());
     showWindowState();
     closeLostPort();
 }
@@ -244,8 +249,7 @@ void CMainDlg::onSinglePcClicked() {
     const bool run = StartSinglePcSwitch(window_, state_);
     showWindowState();
     if (!run) return;
-    const bool switched = runSinglePcDialog();
-    FinishSinglePcSwitch(window_, state_, switched);
+    FinishSinglePcSwitch(window_, state_, runSinglePcDialog());
     showWindowState();
     closeLostPort();
 }
@@ -303,16 +307,26 @@ void CMainDlg::reject() {
 // ---------------------------------------------------------------------------
 // The dialogs of the router operations. Each is wired in by its own change.
 
-bool CMainDlg::runSinglePcDialog() {
-    CSinglePcDlg dialog(state_, this);
-    dialog.exec();
-    return dialog.switchResult() == ModeSwitchResult::Switched;
+namespace {
+
+SwitchOutcome outcomeOf(const std::optional<ModeSwitchResult>& result) {
+    if (result == ModeSwitchResult::Switched) return SwitchOutcome::Switched;
+    if (result == ModeSwitchResult::HalfConfigured) return SwitchOutcome::ModeUnknown;
+    return SwitchOutcome::NotSwitched;
 }
 
-bool CMainDlg::runMultiPcDialog() {
+}  // namespace
+
+SwitchOutcome CMainDlg::runSinglePcDialog() {
+    CSinglePcDlg dialog(state_, this);
+    dialog.exec();
+    return outcomeOf(dialog.switchResult());
+}
+
+SwitchOutcome CMainDlg::runMultiPcDialog() {
     CMultiPcDlg dialog(state_, this);
     dialog.exec();
-    return dialog.switchResult() == ModeSwitchResult::Switched;
+    return outcomeOf(dialog.switchResult());
 }
 
 void CMainDlg::runPortsDialog() {

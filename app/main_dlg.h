@@ -78,9 +78,9 @@ public slots:
 
 private:
     // The dialogs of the router operations, one call each.
-    // Each runs its dialog modally; true when the router was switched.
-    bool runSinglePcDialog();
-    bool runMultiPcDialog();
+    // Each runs its dialog modally and tells how it left the router.
+    SwitchOutcome runSinglePcDialog();
+    SwitchOutcome runMultiPcDialog();
     void runPortsDialog();
     void runUpdateRouterSoftware();
 

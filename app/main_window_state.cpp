@@ -20,6 +20,14 @@ void followRecordedMode(MainWindowState& window, const SessionState& state) {
     window.portsEnabled = state.MultiPcActive == 1;
 }
 
+// A switch given up half-way: no mode is known until the next connection.
+void forgetMode(MainWindowState& window, SessionState& state) {
+    state.SinglePcActive = 0;
+    state.MultiPcActive = 0;
+    window.singleChecked = false;
+    window.multiChecked = false;
+}
+
 }  // namespace
 
 int LampControl(Lamp lamp) {
@@ -69,11 +77,13 @@ bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state) {
     return true;
 }
 
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool switched) {
-    if (switched) {
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
+    if (outcome == SwitchOutcome::Switched) {
         state.MultiPcActive = 1;
         state.SinglePcActive = 0;
         markMulti(window);
+    } else if (outcome == SwitchOutcome::ModeUnknown) {
+        forgetMode(window, state);
     } else {
         // Not switched (given up at the password prompt, no port, no answer):
         // the mark goes back.
@@ -89,11 +99,13 @@ bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
     return true;
 }
 
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, bool switched) {
-    if (switched) {
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
+    if (outcome == SwitchOutcome::Switched) {
         state.SinglePcActive = 1;
         state.MultiPcActive = 0;
         markSingle(window);
+    } else if (outcome == SwitchOutcome::ModeUnknown) {
+        forgetMode(window, state);
     } else {
         markMulti(window);
     }

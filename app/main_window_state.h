@@ -42,16 +42,24 @@ void ShowLineLost(MainWindowState& window, SessionState& state);
 // are those it left.
 void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state);
 
+// How a mode dialog left the router, as the main window records it.
+enum class SwitchOutcome {
+    Switched,     // the router is in the new mode
+    NotSwitched,  // the router is still in the old mode
+    ModeUnknown,  // given up half-way: the router may be in neither
+};
+
 // The mode radio buttons. A click has already moved the mark to the clicked
 // button; Start* records that and tells whether the mode dialog is to run
-// (only when the other mode is the active one); Finish* is told whether the
-// switch reached the router and either records the new mode or puts the mark
-// back. A switch that did not go through never changes the mode flags.
+// (only when the other mode is the active one); Finish* is told how the switch
+// ended and records the new mode, puts the mark back, or records no mode at
+// all (no mark, both flags 0, as after a connection that found no mode).
+// A switch that did not go through never changes the mode flags.
 // Start* sets "Gestionar Puertos" for the mode being tried; Finish* sets it
 // for the mode recorded afterwards (usable in multi-PC only).
 bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state);
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, bool switched);
+void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome);
 bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state);
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, bool switched);
+void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome);
 
 }  // namespace cofralin

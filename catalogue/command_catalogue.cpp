@@ -152,4 +152,41 @@ std::string CatalogueFailureMessage(const CatalogueLoadResult& result) {
            std::string(kShippedCatalogue) + ".";
 }
 
+std::vector<CatalogueKey> EmptyTemplates(const CommandCatalogue& catalogue) {
+    std::vector<CatalogueKey> empty;
+    for (std::size_t i = 0; i < kCommandTemplateCount; ++i) {
+        const auto key = static_cast<CatalogueKey>(i);
+        if (catalogue[key].empty()) empty.push_back(key);
+    }
+    return empty;
+}
+
+std::optional<CatalogueKey> FirstEmptyTemplate(const CommandCatalogue& catalogue,
+                                               std::span<const CatalogueKey> keys) {
+    for (const CatalogueKey key : keys) {
+        if (catalogue[key].empty()) return key;
+    }
+    return std::nullopt;
+}
+
+std::string MissingCommandText(CatalogueKey key) {
+    return "Falta una orden en CONFIG.TXT: " + std::string(CatalogueKeyName(key)) + ".";
+}
+
+std::string EmptyTemplatesText(const std::vector<CatalogueKey>& keys) {
+    if (keys.empty()) return {};
+    std::string names;
+    for (const CatalogueKey key : keys) {
+        if (!names.empty()) names += ", ";
+        names += CatalogueKeyName(key);
+    }
+    if (keys.size() == 1) {
+        return "Falta una orden en CONFIG.TXT: " + names +
+               ".\nLas operaciones que la necesitan se detendrán sin enviar nada al Router.";
+    }
+    return "Faltan " + std::to_string(keys.size()) + " órdenes en CONFIG.TXT: " + names +
+           ".\nLas operaciones que las necesitan se detendrán sin enviar nada al Router."
+           "\nCada clave va seguida de su orden en la línea siguiente.";
+}
+
 }  // namespace cofralin

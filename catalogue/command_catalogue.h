@@ -15,8 +15,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cofralin {
 
@@ -59,6 +62,9 @@ enum class CatalogueKey {
 
 inline constexpr std::size_t kCatalogueEntryCount =
     static_cast<std::size_t>(CatalogueKey::FILTER_MANAGEMENT_SUBNET) + 1;
+// The command templates are the entries before VERSION.
+inline constexpr std::size_t kCommandTemplateCount =
+    static_cast<std::size_t>(CatalogueKey::VERSION);
 
 // A line holds at most this many characters after dropping.
 inline constexpr std::size_t kCatalogueLineLimit = 299;
@@ -105,5 +111,20 @@ CatalogueLoadResult LoadCommandCatalogue(CommandCatalogue& catalogue,
 
 // The Spanish text that tells the user why the file was refused.
 std::string CatalogueFailureMessage(const CatalogueLoadResult& result);
+
+// The command templates left empty, in table order. A file with a record too
+// many or too few at its top leaves them all empty.
+std::vector<CatalogueKey> EmptyTemplates(const CommandCatalogue& catalogue);
+
+// The first of `keys` whose template is empty, if any.
+std::optional<CatalogueKey> FirstEmptyTemplate(const CommandCatalogue& catalogue,
+                                               std::span<const CatalogueKey> keys);
+
+// "Falta una orden en CONFIG.TXT: KEY.", how an operation that needs an
+// empty template names it.
+std::string MissingCommandText(CatalogueKey key);
+
+// What the start tells of the empty templates; empty when there are none.
+std::string EmptyTemplatesText(const std::vector<CatalogueKey>& keys);
 
 }  // namespace cofralin

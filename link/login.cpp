@@ -1,5 +1,6 @@
 #include "login.h"
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -13,6 +14,20 @@ namespace cofralin {
 namespace {
 
 constexpr int kSilentPassLimit = 60;
+
+// Every command template the connection may send, the circuit's creation included.
+constexpr std::array kConnectionCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
+                                         CatalogueKey::SHOW_VC_INTERNET,
+                                         CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
+                                         CatalogueKey::SET_DHCP_MODE_SERVER,
+                                         CatalogueKey::SET_DHCP_SERVER_START,
+                                         CatalogueKey::SET_DHCP_SERVER_ROUTER,
+                                         CatalogueKey::SET_DHCP_SERVER_DNS,
+                                         CatalogueKey::SET_DHCP_SERVER_WIN,
+                                         CatalogueKey::SET_DHCP_SERVER_LEASE,
+                                         CatalogueKey::SAVE_ALL,
+                                         CatalogueKey::EXIT_CLI,
+                                         CatalogueKey::SHOW_DHCP_SERVER_SETTING};
 
 using Clock = std::chrono::steady_clock;
 
@@ -237,6 +252,15 @@ ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue) {
 ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
     const Operation run(exchange, RunStart{});
     exchange.view().setProgress(0);
+    if (const std::optional<CatalogueKey> missing =
+            FirstEmptyTemplate(exchange.state().CommandCatalogue, kConnectionCommands)) {
+        exchange.state().SinglePcActive = 0;
+        exchange.state().MultiPcActive = 0;
+        exchange.view().setStatusText(MissingCommandText(*missing) +
+                                      "\nPulse CANCEL para continuar.");
+        exchange.view().enableControl(connect_ids::kCancel, true);
+        return ConnectionOutcome::MissingCommand;
+    }
     // Cleared for every connection, so that each one detects the mode afresh.
     bool vcCreated = false;
 

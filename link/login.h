@@ -64,11 +64,13 @@ enum class LoginOutcome {
 // The login check of the operations. `showReplies` shows each drained reply.
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies);
 
-enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword, LineLost };
+enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword, LineLost, MissingCommand };
 
 // The whole connection procedure on an open port, with the connection dialog's
 // copy of the exchange (progress bar, no display of lines or replies). It
 // leaves the outcome text in the status and enables the one button to press.
+// A command template it may send that is empty stops it before anything is
+// sent, the status naming the key.
 ConnectionOutcome RunConnectionProcedure(Exchange& exchange);
 
 // What the connection procedure sends to create the internet circuit in

@@ -43,12 +43,28 @@ bool Operation::AwaitListing(AwaitOrder order, std::span<const std::string_view>
     return false;
 }
 
+bool Operation::ReadListing(std::initializer_list<CatalogueKey> keys,
+                            std::span<const std::string_view> marks,
+                            const std::function<void(const std::string& reply)>& take) {
+    for (const CatalogueKey key : keys) SendCatalogueLine(key, LineEnding::BlankCrLf);
+    return AwaitListing(AwaitOrder::DrainFirst, marks,
+                        [&] { take(exchange_.state().ReplyBuffer); });
+}
+
+bool RequireTemplates(RouterView& view, const CommandCatalogue& catalogue,
+                      std::span<const CatalogueKey> keys) {
+    const std::optional<CatalogueKey> missing = FirstEmptyTemplate(catalogue, keys);
+    if (!missing) return true;
+    ShowError(view, MissingCommandText(*missing) + "\nNo se ha enviado nada al Router.");
+    return false;
+}
+
 void Operation::tellGaveUp() {
-    if (exchange_.LineLost()) {
-        TellLineLost(state(), view());
-    } else {
-        ShowError(kRouterSilentText);
-    }
+    const bool lost = exchange_.LineLost();
+    if (lost) state().lineLossTold = true;
+    std::string text = lost ? LineLostText(state().PortName) : std::string(kRouterSilentText);
+    if (!giveUpNote_.empty()) text += "\n" + giveUpNote_;
+    ShowError(text);
 }
 
 void Operation::SendLines(const std::vector<std::string>& lines) {

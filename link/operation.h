@@ -16,11 +16,15 @@
 //   LogIn         EnsureLogin; a router that does not answer has been told
 //   AwaitPrompt   the exchange's wait; false when it gave up, the user told
 //   AwaitListing  the same for a listing: a prompt counts only after the listing
+//   ReadListing   listing commands sent, then AwaitListing, each reply handed over
+//   RequireTemplates  false, naming the first empty command template the run needs
 //   SendLines     lines built beforehand, back to back
 //   Reply         the latest drained reply, as a copy
 //   ShowError     a message box captioned "Error"
 
 #include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +46,11 @@ void ShowError(RouterView& view, std::string_view text);
 
 // Tells that the device of the open port is gone, and records that it was told.
 void TellLineLost(SessionState& state, RouterView& view);
+
+// True when every template in `keys` holds a command; otherwise the first
+// empty one has been named in a message, before anything was sent.
+bool RequireTemplates(RouterView& view, const CommandCatalogue& catalogue,
+                      std::span<const CatalogueKey> keys);
 
 class Operation {
 public:
@@ -65,6 +74,18 @@ public:
     // come; false when it gave up, the user told.
     bool AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
                       const std::function<void()>& check = {});
+    // Sends each of `keys` with " \r\n", back to back, then waits drain-first
+    // for the listing; `take` sees every fresh reply. False when it gave up.
+    bool ReadListing(std::initializer_list<CatalogueKey> keys,
+                     std::span<const std::string_view> marks,
+                     const std::function<void(const std::string& reply)>& take);
+    // True when every template in `keys` holds a command; otherwise the user
+    // has been told which one is missing, and nothing has been sent.
+    bool RequireTemplates(std::span<const CatalogueKey> keys) {
+        return cofralin::RequireTemplates(view(), catalogue(), keys);
+    }
+    // A line added, from now on in this run, to what a wait that gives up tells.
+    void SetGiveUpNote(std::string note) { giveUpNote_ = std::move(note); }
 
     void SendLine(std::string_view text) { exchange_.SendLine(text); }
     void SendLines(const std::vector<std::string>& lines);
@@ -85,6 +106,7 @@ private:
 
     Exchange& exchange_;
     bool busy_;
+    std::string giveUpNote_;
 };
 
 }  // namespace cofralin

@@ -3,6 +3,7 @@
 #include <climits>
 #include <utility>
 
+#include "login.h"
 #include "operation.h"
 
 namespace cofralin {
@@ -141,6 +142,12 @@ ModeSwitchResult StopIncomplete(Operation& run, std::string_view why) {
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     run.ShowError(why);
     return ModeSwitchResult::ListingIncomplete;
+}
+
+void SendConfiguration(Operation& run, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    run.SetGiveUpNote(std::string(kHalfConfiguredText));
+    run.SendLines(lines);
 }
 
 }  // namespace cofralin

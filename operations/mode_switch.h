@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "listing_marks.h"
 
@@ -21,15 +22,25 @@ class Operation;
 enum class LoginOutcome;
 
 // How a mode switch ended. Only Switched means the router is now in the new
-// mode; the main window records the mode from this and nothing else.
+// mode; HalfConfigured means its mode is no longer known. The main window
+// records the mode from this and nothing else.
 enum class ModeSwitchResult {
-    Switched,           // the whole configuration went out and was saved
+    Switched,           // the whole configuration went out, was saved and read back
     PortClosed,         // no port open: nothing was sent
     Abandoned,          // the password prompt was cancelled (KeepTrying is 0)
-    NoAnswer,           // a wait for the bare prompt gave up, or the line was lost
+    NoAnswer,           // a wait gave up, or the line was lost, before any configuration line
     ListingIncomplete,  // a listed value was missing or unusable: no configuration sent
     InvalidSettings,    // the typed values give no usable address: nothing sent
+    NotAccepted,        // the read-back shows a setting the router did not take
+    HalfConfigured,     // a wait gave up after configuration lines went out
+    MissingCommand,     // a command template it needs is empty: nothing sent
 };
+
+// What the user is told when a switch gave up half-way.
+inline constexpr std::string_view kHalfConfiguredText =
+    "El Router puede haber quedado configurado a medias: conecte de nuevo.";
+// The last line of the message that names the settings the router did not take.
+inline constexpr std::string_view kSwitchNotDoneText = "El cambio de modo no se ha completado.";
 
 // Distances from a label's first character to its value in the listings.
 inline constexpr std::size_t kVcAddressDistance = 43;
@@ -94,5 +105,9 @@ std::optional<ModeSwitchResult> LoginStop(LoginOutcome login);
 // The listing did not give what the configuration needs: leaves the command
 // line without having changed anything and tells why.
 ModeSwitchResult StopIncomplete(Operation& run, std::string_view why);
+
+// Sends configuration lines back to back. From the first one on, a wait that
+// gives up tells the user that the router may be half-configured.
+void SendConfiguration(Operation& run, const std::vector<std::string>& lines);
 
 }  // namespace cofralin

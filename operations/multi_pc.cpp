@@ -1,10 +1,12 @@
 #include "multi_pc.h"
 
+#include <array>
 #include <optional>
 #include <utility>
 
 #include "login.h"
 #include "operation.h"
+#include "read_back.h"
 
 namespace cofralin {
 
@@ -12,19 +14,41 @@ namespace {
 
 using namespace multi_pc_ids;
 
+// The command templates the opening sends.
+constexpr std::array kOpeningCommands{CatalogueKey::SHOW_VC_INTERNET, CatalogueKey::EXIT_CLI};
+// Every command template OK sends, the read-back's included, and the one it
+// sends only for a default station.
+constexpr std::array kMultiPcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
+                                      CatalogueKey::SHOW_DHCP_SERVER_SETTING,
+                                      CatalogueKey::DISABLE_IP_NETWORK_LAN,
+                                      CatalogueKey::DELETE_IP_NETWORK_LAN,
+                                      CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
+                                      CatalogueKey::DISABLE_VC_INTERNET,
+                                      CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
+                                      CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
+                                      CatalogueKey::SET_VC_INTERNET_NAT_OPTION_ENABLE,
+                                      CatalogueKey::ENABLE_VC_INTERNET,
+                                      CatalogueKey::SET_DHCP_MODE_DISABLE,
+                                      CatalogueKey::SAVE_ALL,
+                                      CatalogueKey::SHOW_VC_INTERNET,
+                                      CatalogueKey::EXIT_CLI};
+constexpr std::array kDefaultStationCommand{CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS};
+
 // The circuit's local address in this run's listing, empty when none was
 // read. Logs out when the listing ended at the bare prompt.
 std::string readManagementAddress(Operation& run) {
-    if (!run.RequirePort() || run.LogIn(false) != LoginOutcome::LoggedIn) return {};
-    run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
+    if (!run.RequirePort() || !run.RequireTemplates(kOpeningCommands) ||
+        run.LogIn(false) != LoginOutcome::LoggedIn) {
+        return {};
+    }
     std::string address;
-    const auto take = [&] {
-        if (const std::optional<std::string> cut =
-                CutAfterLabel(run.Reply(), kLocalAddressLabel, kVcAddressDistance)) {
-            address = *cut;
+    const auto take = [&](const std::string& reply) {
+        if (std::optional<std::string> cut =
+                CutAfterLabel(reply, kLocalAddressLabel, kVcAddressDistance)) {
+            address = std::move(*cut);
         }
     };
-    if (run.AwaitListing(AwaitOrder::DrainFirst, kVcListingMarks, take) &&
+    if (run.ReadListing({CatalogueKey::SHOW_VC_INTERNET}, kVcListingMarks, take) &&
         run.AwaitPrompt(AwaitOrder::DrainFirst)) {
         run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     }
@@ -41,20 +65,19 @@ struct DhcpListing {
 
 // Lists the DHCP server, showing each reply. False when the wait gave up.
 bool readDhcpServer(Operation& run, DhcpListing& listing) {
-    run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    run.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::BlankCrLf);
-    return run.AwaitListing(AwaitOrder::DrainFirst, kDhcpListingMarks, [&] {
-        const std::string reply = run.Reply();
-        for (const auto& [value, label] : {std::pair{&listing.router, kDhcpRouterLabel},
-                                           std::pair{&listing.mask, kDhcpMaskLabel},
-                                           std::pair{&listing.start, kDhcpStartLabel}}) {
-            if (std::optional<std::string> cut =
-                    CutAfterLabel(reply, label, kDhcpAddressDistance)) {
-                *value = std::move(cut);
+    return run.ReadListing(
+        {CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::SHOW_DHCP_SERVER_SETTING},
+        kDhcpListingMarks, [&](const std::string& reply) {
+            for (const auto& [value, label] : {std::pair{&listing.router, kDhcpRouterLabel},
+                                               std::pair{&listing.mask, kDhcpMaskLabel},
+                                               std::pair{&listing.start, kDhcpStartLabel}}) {
+                if (std::optional<std::string> cut =
+                        CutAfterLabel(reply, label, kDhcpAddressDistance)) {
+                    *value = std::move(cut);
+                }
             }
-        }
-        run.ShowReply();
-    });
+            run.ShowReply();
+        });
 }
 
 // Fills the values from the listing; the message that says why not otherwise.
@@ -86,13 +109,19 @@ ModeSwitchResult switchToMultiPc(Operation& run, const MultiPcSettings& settings
     }
     const auto showEachReply = [&run] { run.ShowReply(); };
     for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), settings, values)) {
-        run.SendLines(batch);
+        SendConfiguration(run, batch);
         if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
-            return ModeSwitchResult::NoAnswer;
+            return ModeSwitchResult::HalfConfigured;
         }
     }
-    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    return ModeSwitchResult::Switched;
+    return ReadBackAndLeave(
+        run,
+        SentSettings{.dhcpServerOn = false,
+                     .vcLocalAddress = values.dhcpStart,
+                     .vcRemoteSubnet = values.vcRemoteAddress + "/" + values.dhcpMask,
+                     .dhcpRouter = std::nullopt,
+                     .dhcpStart = std::nullopt},
+        showEachReply);
 }
 
 }  // namespace
@@ -161,6 +190,11 @@ ModeSwitchResult RunMultiPcSwitch(Exchange& exchange, const MultiPcSettings& set
     Operation run(exchange, RunStart{});
     run.view().enableControl(kOk, false);
     if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
+    if (!run.RequireTemplates(kMultiPcCommands) ||
+        (settings.defaultStation != kNoDefaultStation &&
+         !run.RequireTemplates(kDefaultStationCommand))) {
+        return ModeSwitchResult::MissingCommand;
+    }
     return switchToMultiPc(run, settings);
 }
 

@@ -1,9 +1,13 @@
 #include "port_mappings.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <span>
 
 #include "login.h"
 #include "operation.h"
+#include "value_checks.h"
 
 namespace cofralin {
 
@@ -15,6 +19,21 @@ constexpr std::string_view kNoAddressText = "No se indicó la dirección privada
 constexpr std::string_view kNoPublicPortText = "No se indicó el puerto público";
 
 constexpr unsigned long kHighestPort = 65535;
+
+// The command templates each operation sends; an add or a delete ends with a refresh.
+constexpr std::array kRefreshCommands{CatalogueKey::SHOW_VC_INTERNET, CatalogueKey::EXIT_CLI};
+constexpr std::array kDeleteCommands{CatalogueKey::DISABLE_VC_INTERNET,
+                                     CatalogueKey::ENABLE_VC_INTERNET, CatalogueKey::SAVE_ALL,
+                                     CatalogueKey::SHOW_VC_INTERNET, CatalogueKey::EXIT_CLI};
+std::array<CatalogueKey, 7> addCommands(TrafficType type) {
+    return {CatalogueKey::SET_ADSL_OPEN_ANSI,
+            CatalogueKey::DISABLE_VC_INTERNET,
+            type == TrafficType::Tcp ? CatalogueKey::ADD_NAT_TCP : CatalogueKey::ADD_NAT_UDP,
+            CatalogueKey::ENABLE_VC_INTERNET,
+            CatalogueKey::SAVE_ALL,
+            CatalogueKey::SHOW_VC_INTERNET,
+            CatalogueKey::EXIT_CLI};
+}
 
 // Spelled out so that the process locale cannot change which lines count as mappings.
 bool isDigit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
@@ -63,10 +82,11 @@ void parseSection(std::string_view collected, std::ptrdiff_t start, std::ptrdiff
     }
 }
 
-// The start every operation shares: the port tested, then the log-in.
-// Done when the router's command line is open.
-PortsOutcome openCommandLine(Operation& run) {
+// The start every operation shares: the port tested, the templates it sends,
+// then the log-in. Done when the router's command line is open.
+PortsOutcome openCommandLine(Operation& run, std::span<const CatalogueKey> commands) {
     if (!run.RequirePort()) return PortsOutcome::PortClosed;
+    if (!run.RequireTemplates(commands)) return PortsOutcome::MissingCommand;
     const LoginOutcome login = run.LogIn(true);
     if (login == LoginOutcome::LoggedIn) return PortsOutcome::Done;
     return login == LoginOutcome::Abandoned ? PortsOutcome::Abandoned : PortsOutcome::NoAnswer;
@@ -92,13 +112,51 @@ bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::s
            MessageAnswer::Yes;
 }
 
-// Empties both lists and fills them from the circuit's listing.
-PortsOutcome refresh(Operation& run, PortLists& lists) {
+// A port number's value, whatever zeros lead it; nothing unless it is 1 to 65535.
+std::optional<unsigned long> portValue(std::string_view text) {
+    while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    unsigned long port = 0;
+    for (const char c : text) {
+        if (!isDigit(static_cast<unsigned char>(c))) return std::nullopt;
+        port = port * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (port < 1 || port > kHighestPort) return std::nullopt;
+    return port;
+}
+
+// The fields of a list entry: public port, private address, private port.
+std::vector<std::string_view> entryFields(std::string_view entry) {
+    if (entry.starts_with(' ')) entry.remove_prefix(1);
+    std::vector<std::string_view> fields;
+    for (std::size_t tab = entry.find('\t'); tab != std::string_view::npos;
+         tab = entry.find('\t')) {
+        fields.push_back(entry.substr(0, tab));
+        entry.remove_prefix(tab + 1);
+    }
+    fields.push_back(entry);
+    return fields;
+}
+
+bool samePort(std::string_view a, std::string_view b) {
+    const std::optional<unsigned long> x = portValue(a);
+    return x && x == portValue(b);
+}
+
+std::string_view withoutLeadingBlank(std::string_view text) {
+    if (text.starts_with(' ')) text.remove_prefix(1);
+    return text;
+}
+
+// Empties both lists and fills them from the circuit's listing; `seen`, when
+// given, receives the tables listed.
+PortsOutcome refresh(Operation& run, PortLists& lists, MappingTables* seen = nullptr) {
     run.state().KeepTrying = 1;
     lists.clearList(ports_ids::kUdpList);
     lists.clearList(ports_ids::kTcpList);
     run.view().enableControl(ports_ids::kDelete, false);
-    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
+    if (const PortsOutcome opened = openCommandLine(run, kRefreshCommands);
+        opened != PortsOutcome::Done) {
         return opened;
     }
     run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -116,12 +174,27 @@ PortsOutcome refresh(Operation& run, PortLists& lists) {
     const MappingTables tables = ParseMappingTables(collected);
     for (const std::string& entry : tables.udp) lists.addListEntry(ports_ids::kUdpList, entry);
     for (const std::string& entry : tables.tcp) lists.addListEntry(ports_ids::kTcpList, entry);
+    if (seen) *seen = tables;
     return PortsOutcome::Done;
+}
+
+const std::vector<std::string>& tableOf(const MappingTables& tables, TrafficType type) {
+    return type == TrafficType::Tcp ? tables.tcp : tables.udp;
+}
+
+// Says which change the refreshed lists do not show.
+PortsOutcome notAccepted(Operation& run, std::string_view verb, TrafficType type,
+                         std::string_view portText) {
+    run.ShowError("El Router no aceptó " + std::string(verb) + " el puerto " +
+                  (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
+                  Windows1252ToUtf8(portText) + ".");
+    return PortsOutcome::NotAccepted;
 }
 
 // The add once confirmed, up to its exit.
 PortsOutcome addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& texts) {
-    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
+    if (const PortsOutcome opened = openCommandLine(run, addCommands(type));
+        opened != PortsOutcome::Done) {
         return opened;
     }
     run.SendLines(AddMappingLines(run.catalogue(), type, texts));
@@ -164,6 +237,22 @@ MappingTables ParseMappingTables(std::string_view collected) {
         parseSection(collected, static_cast<std::ptrdiff_t>(tcp), total, tables.tcp);
     }
     return tables;
+}
+
+bool ListsMapping(const std::vector<std::string>& entries, const PortMappingTexts& added) {
+    const std::string& privatePort =
+        added.PrivatePortText.empty() ? added.PublicPortText : added.PrivatePortText;
+    return std::any_of(entries.begin(), entries.end(), [&](const std::string& entry) {
+        const std::vector<std::string_view> fields = entryFields(entry);
+        return fields.size() == 3 && samePort(fields[0], added.PublicPortText) &&
+               SameAddress(fields[1], added.PrivateAddressText) && samePort(fields[2], privatePort);
+    });
+}
+
+bool ListsPublicPort(const std::vector<std::string>& entries, std::string_view portText) {
+    return std::any_of(entries.begin(), entries.end(), [&](const std::string& entry) {
+        return samePort(entryFields(entry).front(), withoutLeadingBlank(portText));
+    });
 }
 
 std::string MappingPortText(std::string_view entry) {
@@ -225,11 +314,21 @@ PortsOutcome AddMapping(Exchange& exchange, PortLists& lists, const PortMappingT
     // cancelled password prompt earlier in the dialog.
     Operation run(exchange, RunStart{.keepTrying = true});
     const PortsOutcome outcome = addConfirmed(run, type, texts);
-    // Without a port the refresh would only tell the same again.
-    if (outcome == PortsOutcome::NoAnswer || outcome == PortsOutcome::PortClosed) return outcome;
-    const PortsOutcome refreshed = refresh(run, lists);
-    return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
-                                                                                : outcome;
+    // Without a port or a command the refresh would only tell the same again.
+    if (outcome == PortsOutcome::NoAnswer || outcome == PortsOutcome::PortClosed ||
+        outcome == PortsOutcome::MissingCommand) {
+        return outcome;
+    }
+    MappingTables listed;
+    const PortsOutcome refreshed = refresh(run, lists, &listed);
+    if (outcome != PortsOutcome::Done || refreshed != PortsOutcome::Done) {
+        return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
+                                                                                    : outcome;
+    }
+    if (!ListsMapping(tableOf(listed, type), texts)) {
+        return notAccepted(run, "añadir", type, texts.PublicPortText);
+    }
+    return PortsOutcome::Done;
 }
 
 PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists) {
@@ -246,13 +345,19 @@ PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists) {
     }
 
     Operation run(exchange, RunStart{.keepTrying = true});
-    if (const PortsOutcome opened = openCommandLine(run); opened != PortsOutcome::Done) {
+    if (const PortsOutcome opened = openCommandLine(run, kDeleteCommands);
+        opened != PortsOutcome::Done) {
         return opened;
     }
     run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
     if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
-    const PortsOutcome refreshed = refresh(run, lists);
-    return refreshed == PortsOutcome::NoAnswer ? refreshed : PortsOutcome::Done;
+    MappingTables listed;
+    const PortsOutcome refreshed = refresh(run, lists, &listed);
+    if (refreshed == PortsOutcome::NoAnswer) return refreshed;
+    if (refreshed == PortsOutcome::Done && ListsPublicPort(tableOf(listed, type), portText)) {
+        return notAccepted(run, "eliminar", type, withoutLeadingBlank(portText));
+    }
+    return PortsOutcome::Done;
 }
 
 }  // namespace cofralin

@@ -9,8 +9,9 @@
 // its title to the TCP title) and the TCP table (from its title to the end)
 // into lines; a line of port numbers, addresses and blanks that starts with a
 // port is a mapping, with its blank runs turned into tabs. Adds and deletes refresh the
-// lists afterwards. Every wait gives up after the session's wait limit; the user
-// is then told that the router does not answer and nothing more is sent.
+// lists afterwards and tell the user when the refreshed list does not show the change. Every wait
+// gives up after the session's wait limit; the user is then told that the router does not answer
+// and nothing more is sent.
 //
 //   ParseMappingTables   the two tables of a collected listing (pure)
 //   TreatMappingLine     one listing line as a list entry, or nothing
@@ -92,6 +93,14 @@ MappingTables ParseMappingTables(std::string_view collected);
 // The entry up to its first tab at position 1 or later; empty when it has none.
 std::string MappingPortText(std::string_view entry);
 
+// True when one of `entries` maps the public port of `added` to its private
+// address and port (an empty private port stands for the public one),
+// compared as numbers.
+bool ListsMapping(const std::vector<std::string>& entries, const PortMappingTexts& added);
+
+// True when one of `entries` has the public port `portText`, compared as a number.
+bool ListsPublicPort(const std::vector<std::string>& entries, std::string_view portText);
+
 // The traffic type that is set; UDP has no say when TCP is set.
 enum class TrafficType { None, Udp, Tcp };
 
@@ -105,13 +114,15 @@ ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, Traffic
                                       std::string_view portText);
 
 enum class PortsOutcome {
-    Done,          // the router answered with the bare prompt at the end
-    NotConfirmed,  // the user answered No; nothing was sent
-    MissingInput,  // no address or no public port; nothing was sent
-    NoSelection,   // no traffic type set or no entry selected; nothing was sent
-    PortClosed,    // no port open; told the user
-    Abandoned,     // the password prompt was cancelled
-    NoAnswer,      // a wait gave up or the line was lost; told the user, nothing more was sent
+    Done,            // the router answered with the bare prompt at the end
+    NotConfirmed,    // the user answered No; nothing was sent
+    MissingInput,    // no address or no public port; nothing was sent
+    NoSelection,     // no traffic type set or no entry selected; nothing was sent
+    PortClosed,      // no port open; told the user
+    Abandoned,       // the password prompt was cancelled
+    NoAnswer,        // a wait gave up or the line was lost; told, nothing more was sent
+    NotAccepted,     // the refreshed list does not show the change; told the user
+    MissingCommand,  // a command template it needs is empty; told, nothing sent
 };
 
 // Empties both lists and fills them from the circuit's listing.

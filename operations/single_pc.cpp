@@ -1,15 +1,41 @@
 #include "single_pc.h"
 
+#include <array>
 #include <optional>
+#include <utility>
 
 #include "login.h"
 #include "operation.h"
+#include "read_back.h"
 
 namespace cofralin {
 
 namespace {
 
 using namespace single_pc_ids;
+
+// Every command template the switch sends, the read-back's included.
+constexpr std::array kSinglePcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
+                                       CatalogueKey::SHOW_VC_INTERNET,
+                                       CatalogueKey::DISABLE_IP_NETWORK_LAN,
+                                       CatalogueKey::DELETE_IP_NETWORK_LAN,
+                                       CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
+                                       CatalogueKey::SET_DHCP_MODE_SERVER,
+                                       CatalogueKey::SET_DHCP_SERVER_START,
+                                       CatalogueKey::SET_DHCP_SERVER_ROUTER,
+                                       CatalogueKey::SET_DHCP_SERVER_DNS,
+                                       CatalogueKey::SET_DHCP_SERVER_WIN,
+                                       CatalogueKey::SET_DHCP_SERVER_LEASE,
+                                       CatalogueKey::DISABLE_VC_INTERNET,
+                                       CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
+                                       CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
+                                       CatalogueKey::SET_VC_INTERNET_NAT_OPTION_DISABLE,
+                                       CatalogueKey::SET_VC_INTERNET_DEFAULT_ROUTE_OPTION_ENABLE,
+                                       CatalogueKey::ENABLE_VC_INTERNET,
+                                       CatalogueKey::ENABLE_IP_NETWORK_LAN,
+                                       CatalogueKey::SAVE_ALL,
+                                       CatalogueKey::SHOW_DHCP_SERVER_SETTING,
+                                       CatalogueKey::EXIT_CLI};
 
 // The failed state: the reason stays in the status until "Cancel" is pressed.
 void showFailed(RouterView& view) {
@@ -28,17 +54,17 @@ struct CircuitListing {
 
 // Lists the internet circuit. False when the wait gave up (the user told).
 bool readCircuit(Operation& run, CircuitListing& listing) {
-    run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
-    run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    return run.AwaitListing(AwaitOrder::DrainFirst, kVcListingMarks, [&] {
-        const std::string reply = run.Reply();
-        if (run.ReplyContains(kRemoteAddressLabel)) {
-            listing.remoteSubnet = CutRemoteSubnet(reply).value_or(std::string());
-        }
-        if (run.ReplyContains(kLocalAddressLabel)) {
-            listing.localAddress = CutAfterLabel(reply, kLocalAddressLabel, kVcAddressDistance);
-        }
-    });
+    return run.ReadListing({CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::SHOW_VC_INTERNET},
+                           kVcListingMarks, [&](const std::string& reply) {
+                               if (reply.find(kRemoteAddressLabel) != std::string::npos) {
+                                   listing.remoteSubnet =
+                                       CutRemoteSubnet(reply).value_or(std::string());
+                               }
+                               if (std::optional<std::string> cut = CutAfterLabel(
+                                       reply, kLocalAddressLabel, kVcAddressDistance)) {
+                                   listing.localAddress = std::move(cut);
+                               }
+                           });
 }
 
 // Fills the values read from the listing; the message that says why not otherwise.
@@ -80,10 +106,14 @@ ModeSwitchResult switchToSinglePc(Operation& run, const SinglePcSettings& settin
     if (const std::optional<std::string> why = deriveValues(listing, values)) {
         return StopIncomplete(run, *why);
     }
-    run.SendLines(SinglePcLines(run.catalogue(), settings, values));
-    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return ModeSwitchResult::NoAnswer;
-    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    return ModeSwitchResult::Switched;
+    SendConfiguration(run, SinglePcLines(run.catalogue(), settings, values));
+    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return ModeSwitchResult::HalfConfigured;
+    return ReadBackAndLeave(
+        run, SentSettings{.dhcpServerOn = true,
+                          .vcLocalAddress = settings.mgmtAddress,
+                          .vcRemoteSubnet = values.mgmtGateway + "/" + settings.mgmtMask,
+                          .dhcpRouter = RemoteRouter(values.remoteFirstHost),
+                          .dhcpStart = values.vcLocalAddress});
 }
 
 }  // namespace
@@ -126,6 +156,10 @@ ModeSwitchResult RunSinglePcSwitch(Exchange& exchange, const SinglePcSettings& s
     Operation run(exchange, RunStart{});
     run.view().enableControl(kOk, false);
     if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
+    if (!run.RequireTemplates(kSinglePcCommands)) {
+        showFailed(run.view());
+        return ModeSwitchResult::MissingCommand;
+    }
     const ModeSwitchResult result = switchToSinglePc(run, settings);
     if (result != ModeSwitchResult::Switched) showFailed(run.view());
     return result;

@@ -1,6 +1,7 @@
 #include "software_update.h"
 
 #include <algorithm>
+#include <array>
 
 #include "exchange.h"
 #include "login.h"
@@ -94,7 +95,10 @@ bool offerUpgrade(RouterView& view, const std::string& shippedVersion,
 }
 
 UpdateOutcome runUpdate(Operation& run, const ProgramSearch& search) {
-    if (!run.RequirePort() || run.LogIn(false) != LoginOutcome::LoggedIn) {
+    constexpr std::array kUpdateCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
+                                         CatalogueKey::SHOW_SYSTEM, CatalogueKey::EXIT_CLI};
+    if (!run.RequirePort() || !run.RequireTemplates(kUpdateCommands) ||
+        run.LogIn(false) != LoginOutcome::LoggedIn) {
         return UpdateOutcome::Returned;
     }
     run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);

@@ -50,6 +50,11 @@ std::optional<std::uint32_t> ParseIpv4(std::string_view dotted) {
     return address;
 }
 
+bool SameAddress(std::string_view a, std::string_view b) {
+    const std::optional<std::uint32_t> x = ParseIpv4(a);
+    return x && x == ParseIpv4(b);
+}
+
 bool IsContiguousMask(std::string_view mask) {
     const std::optional<std::uint32_t> bits = ParseIpv4(mask);
     if (!bits) return false;

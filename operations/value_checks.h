@@ -5,6 +5,7 @@
 // ports are the digits of the port edits.
 //
 //   ParseIpv4            the address as a number, or nothing
+//   SameAddress          two dotted addresses, octet by octet as numbers
 //   IsContiguousMask     all one bits before all zero bits
 //   IsHostOfSubnet       neither the network nor the broadcast address
 //   IsHostAddress        an address one machine can have
@@ -20,6 +21,10 @@ namespace cofralin {
 
 // Four decimal fields of one to three digits, each at most 255, between dots.
 std::optional<std::uint32_t> ParseIpv4(std::string_view dotted);
+
+// Both are addresses and the same one, whatever zeros pad their octets:
+// "192.000.002.010" is "192.0.2.10".
+bool SameAddress(std::string_view a, std::string_view b);
 
 // A mask whose one bits all stand before its zero bits: 255.255.255.240 is,
 // 255.0.255.0 and 255.255.0.255 are not. Not a mask at all: false.

@@ -1,6 +1,7 @@
 #include "q73_router.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <utility>
@@ -95,6 +96,29 @@ std::optional<NatProtocol> parseProtocol(std::string_view word) {
     if (word == "udp") return NatProtocol::Udp;
     if (word == "tcp") return NatProtocol::Tcp;
     return std::nullopt;
+}
+
+std::uint32_t bitsOf(const Ipv4Address& address) {
+    std::uint32_t bits = 0;
+    for (const std::uint8_t octet : address.octets) bits = (bits << 8) | octet;
+    return bits;
+}
+
+// A subnet of 1 to 30 prefix bits has a network and a broadcast address that
+// no interface or pool can take; a shorter or longer one has none.
+bool isNetworkOrBroadcast(const Ipv4Address& address, const AddressWithPrefix& subnet) {
+    if (subnet.prefix < 1 || subnet.prefix > 30) return false;
+    const std::uint32_t hostBits = ~bitsOf(maskFromPrefix(subnet.prefix));
+    if ((bitsOf(address) & ~hostBits) != (bitsOf(subnet.address) & ~hostBits)) return false;
+    const std::uint32_t host = bitsOf(address) & hostBits;
+    return host == 0 || host == hostBits;
+}
+
+// A host of the subnet: inside it and neither its network nor its broadcast address.
+bool isHostOf(const Ipv4Address& address, const AddressWithPrefix& subnet) {
+    const std::uint32_t networkBits = bitsOf(maskFromPrefix(subnet.prefix));
+    return (bitsOf(address) & networkBits) == (bitsOf(subnet.address) & networkBits) &&
+           !isNetworkOrBroadcast(address, subnet);
 }
 
 std::optional<bool> parseSwitch(std::string_view word) {
@@ -332,7 +356,10 @@ std::string Q73Router::vcCommand(const std::vector<std::string>& words) {
     }
     if (words.size() == 5 && words[3] == "local_ip_address") {
         const auto local = parseIpv4(words[4]);
-        if (!local) return std::string(kBadArgument);
+        // Not an address one end of the circuit can have.
+        if (!local || *local == Ipv4Address{} || isNetworkOrBroadcast(*local, vc->remote)) {
+            return std::string(kBadArgument);
+        }
         vc->localAddress = *local;
         return {};
     }
@@ -390,6 +417,12 @@ std::string Q73Router::dhcpCommand(const std::vector<std::string>& words) {
     if (!target) return std::string(kUnknownCommand);
     const auto address = parseIpv4(words[4]);
     if (!address) return std::string(kBadArgument);
+    // A serving pool starts at a host of the LAN it serves.
+    const std::optional<LanNetwork>& lan = state_.running.lan;
+    if (target == &dhcp.start && dhcp.mode == DhcpMode::Server && lan &&
+        !isHostOf(*address, lan->network)) {
+        return std::string(kBadArgument);
+    }
     *target = *address;
     return {};
 }

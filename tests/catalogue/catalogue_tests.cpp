@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "command_catalogue.h"
 
@@ -10,6 +12,13 @@ namespace cofralin {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string ReplaceIn(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
 
 class CatalogueFileTest : public ::testing::Test {
 protected:
@@ -158,6 +167,32 @@ TEST_F(CatalogueFileTest, ALineOf299CharactersIsAccepted) {
     write("SAVE_ALL\r\n" + longest + "\r\n");
     ASSERT_EQ(load().status, CatalogueLoadResult::Status::Loaded);
     EXPECT_EQ(catalogue_[CatalogueKey::SAVE_ALL], longest);
+}
+
+TEST_F(CatalogueFileTest, EmptyTemplatesAreNamedInOneText) {
+    std::ifstream shipped(fs::path(COFRALIN_SOURCE_DIR) / "CONFIG.TXT", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(shipped)),
+                           std::istreambuf_iterator<char>());
+
+    // One comment line too many at the top shifts every record: no template is left.
+    write("# una linea de mas\n" + text);
+    ASSERT_EQ(load().status, CatalogueLoadResult::Status::Loaded);
+    const std::vector<CatalogueKey> shifted = EmptyTemplates(catalogue_);
+    EXPECT_EQ(shifted.size(), kCommandTemplateCount);
+    const std::string all = EmptyTemplatesText(shifted);
+    EXPECT_EQ(all.rfind("Faltan 27 órdenes en CONFIG.TXT: SHOW_DHCP_SERVER_SETTING, ", 0), 0u)
+        << all;
+    EXPECT_NE(all.find(", SET_ADSL_OPEN_ANSI.\n"), std::string::npos) << all;
+
+    // One empty value: that key alone; the settings are no templates.
+    catalogue_ = CommandCatalogue{};
+    write(ReplaceIn(text, "SAVE_ALL\r\nsave all\r\n", "SAVE_ALL\r\n\r\n") + "VERSION\n\n");
+    ASSERT_EQ(load().status, CatalogueLoadResult::Status::Loaded);
+    EXPECT_EQ(EmptyTemplates(catalogue_), std::vector<CatalogueKey>{CatalogueKey::SAVE_ALL});
+    EXPECT_EQ(EmptyTemplatesText(EmptyTemplates(catalogue_))
+                  .rfind("Falta una orden en CONFIG.TXT: SAVE_ALL.\n", 0),
+              0u);
+    EXPECT_EQ(EmptyTemplatesText({}), "");
 }
 
 TEST(ShippedCatalogue, HoldsEveryKeyWithAValue) {

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -143,15 +144,16 @@ Expectation ExpectationFor(Fault fault, Procedure procedure) {
 }
 
 // A logged-out router in the mode the procedure starts from, with a UDP
-// mapping for the delete, and the fault.
-SimulatorOptions RouterFor(Procedure procedure, Fault fault) {
+// mapping for the delete, and the fault, if any.
+SimulatorOptions RouterFor(Procedure procedure, std::optional<Fault> fault) {
     SimulatorOptions options;
     if (procedure == Procedure::SinglePc || procedure == Procedure::Refresh ||
         procedure == Procedure::Add || procedure == Procedure::Delete) {
         options.mode = StartMode::MultiPc;
     }
     options.mappings = {{NatProtocol::Udp, 5060, {{192, 168, 1, 10}}, 5060}};
-    switch (fault) {
+    if (!fault) return options;
+    switch (*fault) {
         case Fault::Silent:
             options.silent = true;
             break;
@@ -232,6 +234,14 @@ bool ShowedMessage(const testing::ScriptedView& view, std::string_view text) {
                        [&](const auto& message) { return message.text == text; });
 }
 
+// A switch that gave up told `why` (the router's silence, the lost line), and,
+// once a configuration line had gone out, that it may be half-configured.
+bool Told(ModeSwitchResult result, const testing::ScriptedView& view, std::string_view why) {
+    if (result == ModeSwitchResult::NoAnswer) return ShowedMessage(view, why);
+    return result == ModeSwitchResult::HalfConfigured &&
+           ShowedMessage(view, std::string(why) + "\n" + std::string(kHalfConfiguredText));
+}
+
 const std::string kUdpEntry = " 5060\t192.168.001.010\t5060";
 
 bool HasUdpMapping(const RouterState& router, unsigned port) {
@@ -276,11 +286,10 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             StartSinglePcDialog(exchange);
             const ModeSwitchResult result = RunSinglePcSwitch(exchange, SinglePcSettings{});
             run.succeeded = run.switched = result == ModeSwitchResult::Switched;
-            run.toldSilent = result == ModeSwitchResult::NoAnswer &&
-                             ShowedMessage(view, kRouterSilentText) &&
-                             view.lastStatus() == kSinglePcFailedText;
-            run.toldLost = result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kLostText) &&
-                           view.lastStatus() == kSinglePcFailedText;
+            run.toldSilent =
+                Told(result, view, kRouterSilentText) && view.lastStatus() == kSinglePcFailedText;
+            run.toldLost =
+                Told(result, view, kLostText) && view.lastStatus() == kSinglePcFailedText;
             break;
         }
         case Procedure::MultiPc: {
@@ -289,9 +298,8 @@ RunResult RunProcedure(Procedure procedure, SimulatorSession& session, PortsTest
             Exchange exchange(state, view, kMultiPcDisplay);
             const ModeSwitchResult result = RunMultiPcSwitch(exchange, MultiPcSettings{});
             run.succeeded = run.switched = result == ModeSwitchResult::Switched;
-            run.toldSilent =
-                result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kRouterSilentText);
-            run.toldLost = result == ModeSwitchResult::NoAnswer && ShowedMessage(view, kLostText);
+            run.toldSilent = Told(result, view, kRouterSilentText);
+            run.toldLost = Told(result, view, kLostText);
             break;
         }
         case Procedure::Refresh:
@@ -508,6 +516,55 @@ INSTANTIATE_TEST_SUITE_P(
                                          Procedure::Update)),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
         return FaultName(std::get<0>(info.param)) + "_" + ProcedureName(std::get<1>(info.param));
+    });
+
+// A catalogue that lacks a command a procedure needs: the procedure sends
+// nothing at all and names the key, whichever of its commands it is.
+using MissingCase = std::tuple<Procedure, CatalogueKey>;
+
+class MissingCommandTest : public ::testing::TestWithParam<MissingCase> {};
+
+TEST_P(MissingCommandTest, ProcedureSendsNothingAndNamesTheKey) {
+    const auto [procedure, key] = GetParam();
+    SimulatorSession session(RouterFor(procedure, std::nullopt));
+    ASSERT_TRUE(session.start());
+    session.state.CommandCatalogue[key].clear();
+    PortsTestView view;
+
+    const RunResult run = RunProcedure(procedure, session, view);
+    EXPECT_FALSE(run.succeeded);
+    EXPECT_FALSE(run.switched);
+    const std::string named = MissingCommandText(key);
+    if (procedure == Procedure::Connection) {
+        EXPECT_EQ(view.lastStatus(), named + "\nPulse CANCEL para continuar.");
+        EXPECT_TRUE(view.isEnabled(connect_ids::kCancel));
+        EXPECT_EQ(session.state.SinglePcActive + session.state.MultiPcActive, 0);
+    } else {
+        EXPECT_TRUE(ShowedMessage(view, named + "\nNo se ha enviado nada al Router."))
+            << (view.messages.empty() ? "no message" : view.messages.back().text);
+    }
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(session.simulator.received(), "");
+    EXPECT_EQ(session.simulator.snapshot().saveCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachProcedure, MissingCommandTest,
+    ::testing::Values(MissingCase{Procedure::Connection, CatalogueKey::SHOW_DHCP_SERVER_SETTING},
+                      // Sent only when the circuit has to be created.
+                      MissingCase{Procedure::Connection, CatalogueKey::SET_DHCP_SERVER_LEASE},
+                      MissingCase{Procedure::SinglePc, CatalogueKey::SET_DHCP_SERVER_START},
+                      // Sent only by the read-back.
+                      MissingCase{Procedure::SinglePc, CatalogueKey::SHOW_DHCP_SERVER_SETTING},
+                      MissingCase{Procedure::MultiPc, CatalogueKey::SET_DHCP_MODE_DISABLE},
+                      MissingCase{Procedure::MultiPc, CatalogueKey::SHOW_VC_INTERNET},
+                      MissingCase{Procedure::Refresh, CatalogueKey::EXIT_CLI},
+                      MissingCase{Procedure::Add, CatalogueKey::ADD_NAT_UDP},
+                      MissingCase{Procedure::Delete, CatalogueKey::SAVE_ALL},
+                      MissingCase{Procedure::Update, CatalogueKey::SHOW_SYSTEM}),
+    [](const ::testing::TestParamInfo<MissingCase>& info) {
+        return ProcedureName(std::get<0>(info.param)) + "_" +
+               std::string(CatalogueKeyName(std::get<1>(info.param)));
     });
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     ApplyConnectionOutcome(window, true, state);
     ASSERT_TRUE(StartMultiPcSwitch(window, state));
     EXPECT_TRUE(window.portsEnabled);
-    FinishMultiPcSwitch(window, state, true);
+    FinishMultiPcSwitch(window, state, SwitchOutcome::Switched);
     EXPECT_EQ(state.MultiPcActive, 1);
     EXPECT_EQ(state.SinglePcActive, 0);
     EXPECT_TRUE(window.multiChecked && !window.singleChecked);
@@ -94,7 +94,7 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
     ASSERT_TRUE(StartMultiPcSwitch(back, givenUp));
-    FinishMultiPcSwitch(back, givenUp, false);
+    FinishMultiPcSwitch(back, givenUp, SwitchOutcome::NotSwitched);
     EXPECT_EQ(givenUp.SinglePcActive, 1);
     EXPECT_EQ(givenUp.MultiPcActive, 0);
     EXPECT_TRUE(back.singleChecked && !back.multiChecked);
@@ -114,7 +114,7 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     ApplyConnectionOutcome(multi, true, state);
     ASSERT_TRUE(StartSinglePcSwitch(multi, state));
     EXPECT_FALSE(multi.portsEnabled);
-    FinishSinglePcSwitch(multi, state, true);
+    FinishSinglePcSwitch(multi, state, SwitchOutcome::Switched);
     EXPECT_EQ(state.SinglePcActive, 1);
     EXPECT_EQ(state.MultiPcActive, 0);
     EXPECT_TRUE(multi.singleChecked && !multi.multiChecked);
@@ -123,10 +123,35 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
     ASSERT_TRUE(StartSinglePcSwitch(back, givenUp));
-    FinishSinglePcSwitch(back, givenUp, false);
+    FinishSinglePcSwitch(back, givenUp, SwitchOutcome::NotSwitched);
     EXPECT_EQ(givenUp.MultiPcActive, 1);
     EXPECT_TRUE(back.multiChecked && !back.singleChecked);
     EXPECT_TRUE(back.portsEnabled);  // multi-PC is still recorded
+}
+
+TEST(MainWindowStateTest, SwitchGivenUpHalfWayRecordsNoMode) {
+    // Either switch, from its starting mode: no mark, both flags 0, 1004 off,
+    // the mode buttons still usable; the next connection finds the mode.
+    for (const bool toMulti : {true, false}) {
+        SCOPED_TRACE(toMulti ? "to multi-PC" : "to single-PC");
+        SessionState state = toMulti ? flags(1, 0) : flags(0, 1);
+        MainWindowState window;
+        ApplyConnectionOutcome(window, true, state);
+        if (toMulti) {
+            ASSERT_TRUE(StartMultiPcSwitch(window, state));
+            FinishMultiPcSwitch(window, state, SwitchOutcome::ModeUnknown);
+        } else {
+            ASSERT_TRUE(StartSinglePcSwitch(window, state));
+            FinishSinglePcSwitch(window, state, SwitchOutcome::ModeUnknown);
+        }
+        EXPECT_EQ(state.SinglePcActive, 0);
+        EXPECT_EQ(state.MultiPcActive, 0);
+        EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, false, true, false, false}));
+        // A click then only moves the mark.
+        EXPECT_FALSE(StartMultiPcSwitch(window, state));
+        ApplyConnectionOutcome(window, true, flags(0, 1));
+        EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, true, true, false, true}));
+    }
 }
 
 TEST(CommandLineTest, LowerCaseDAnywhereAfterTheProgramNameTurnsTheLogOn) {

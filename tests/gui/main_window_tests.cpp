@@ -381,5 +381,34 @@ TEST(MainWindowStartTest, MissingCatalogueEndsBeforeTheWindowShows) {
     EXPECT_TRUE(text.section(QLatin1Char('\n'), 1).contains(QDir::currentPath()));
 }
 
+TEST(MainWindowStartTest, AnEmptyCommandIsNamedAtStartAndTheWindowStillOpens) {
+    WorkingFolder folder;
+    QFile file(QDir(folder.path()).filePath(QStringLiteral("CONFIG.TXT")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace("SAVE_ALL\r\nsave all\r\n", "SAVE_ALL\r\n\r\n");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+
+    SessionState state;
+    CMainDlg window(state);
+    QStringList texts;
+    const auto answering = whenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return false;
+        texts << box->windowTitle() + QLatin1Char('|') + box->text();
+        box->buttons().front()->click();
+        return true;
+    });
+    EXPECT_TRUE(window.initialise());
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(
+        texts[0].startsWith(QStringLiteral("Cofralin|Falta una orden en CONFIG.TXT: SAVE_ALL.\n")))
+        << texts[0].toStdString();
+    EXPECT_TRUE(state.CommandCatalogue[CatalogueKey::SAVE_ALL].empty());
+}
+
 }  // namespace
 }  // namespace cofralin

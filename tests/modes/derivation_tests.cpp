@@ -1,10 +1,12 @@
-// The listing cuts and the address derivations of the two mode switches.
+// The listing cuts and the address derivations of the two mode switches, and
+// the comparison of their read-back with what they sent.
 
 #include <gtest/gtest.h>
 
 #include "command_catalogue.h"
 #include "mode_switch.h"
 #include "multi_pc.h"
+#include "read_back.h"
 
 namespace cofralin {
 namespace {
@@ -113,6 +115,71 @@ TEST(FilterManagementSubnet, ComesFromTheCatalogueOrTheDefault) {
     EXPECT_EQ(FilterManagementSubnet(catalogue), kDefaultFilterManagementSubnet);
     catalogue[CatalogueKey::FILTER_MANAGEMENT_SUBNET] = "203.0.113.16/28";
     EXPECT_EQ(FilterManagementSubnet(catalogue), "203.0.113.16/28");
+}
+
+TEST(ReadBack, SubnetsCompareAddressAndPrefixWhateverTheirForm) {
+    EXPECT_TRUE(SameSubnet("192.0.2.1/255.255.255.192", "192.000.002.001/26"));
+    EXPECT_TRUE(SameSubnet("10.1.1.1/24", "010.001.001.001/255.255.255.0"));
+    EXPECT_FALSE(SameSubnet("10.1.1.1/24", "10.1.1.1/25"));
+    EXPECT_FALSE(SameSubnet("10.1.1.1/24", "10.1.1.2/24"));
+    EXPECT_FALSE(SameSubnet("10.1.1.1/255.255.0.255", "10.1.1.1/255.255.0.255"));
+    EXPECT_FALSE(SameSubnet("10.1.1.1/33", "10.1.1.1/33"));
+    EXPECT_FALSE(SameSubnet("10.1.1.1", "10.1.1.1"));
+}
+
+// The listings of a router that took a single-PC or a multi-PC switch.
+ReadBackListings listings(std::string_view word, std::string_view router, std::string_view start,
+                          std::string_view local, std::string_view remote) {
+    return {"DHCP Server: " + std::string(word) + "\r\n" + labelled("IP Router:", 19, router) +
+                labelled("Start IP Address:", 19, start) + "\r\nZarn-DSL>",
+            labelled("Local IP Address:", 43, local) +
+                labelled("Remote IP Address:", 43, remote, " \r\n")};
+}
+
+TEST(ReadBack, NamesEverySettingTheListingsDoNotShowAsSent) {
+    const SentSettings single{true, "10.1.1.1", "10.1.1.1/255.255.255.0", "192.000.002.1",
+                              "192.000.002.010"};
+    const SentSettings multi{false, "192.000.002.010", "192.000.002.2/255.255.255.192",
+                             std::nullopt, std::nullopt};
+    const ReadBackListings singleTaken = listings("ENABLED", "192.000.002.001", "192.000.002.010",
+                                                  "010.001.001.001", "010.001.001.001/24");
+    const ReadBackListings multiTaken = listings("DISABLED", "192.000.002.001", "192.000.002.010",
+                                                 "192.000.002.010", "192.000.002.002/26");
+    const struct Case {
+        const char* name;
+        const SentSettings& sent;
+        ReadBackListings listed;
+        std::vector<std::string> notTaken;
+    } cases[] = {
+        // Zero padding and mask or prefix form make no difference.
+        {"single taken", single, singleTaken, {}},
+        {"multi taken", multi, multiTaken, {}},
+        {"single, each differs",
+         single,
+         listings("DISABLED", "192.000.002.009", "192.000.003.010", "010.001.001.002",
+                  "010.001.001.001/25"),
+         {"El Router no aceptó activar el servidor DHCP.",
+          "El Router no aceptó la dirección inicial del servidor DHCP (192.000.002.010).",
+          "El Router no aceptó la puerta de enlace del servidor DHCP (192.000.002.1).",
+          "El Router no aceptó la dirección remota del circuito (10.1.1.1/255.255.255.0).",
+          "El Router no aceptó la dirección local del circuito (10.1.1.1)."}},
+        {"multi, DHCP still on and the local address kept",
+         multi,
+         listings("ENABLED", "192.000.002.001", "192.000.002.010", "192.000.002.063",
+                  "192.000.002.002/26"),
+         {"El Router no aceptó desactivar el servidor DHCP.",
+          "El Router no aceptó la dirección local del circuito (192.000.002.010)."}},
+        // A listing without its labels shows nothing as taken.
+        {"multi, nothing listed",
+         multi,
+         {"\r\nZarn-DSL>", "\r\nZarn-DSL>"},
+         {"El Router no aceptó desactivar el servidor DHCP.",
+          "El Router no aceptó la dirección remota del circuito (192.000.002.2/255.255.255.192).",
+          "El Router no aceptó la dirección local del circuito (192.000.002.010)."}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SettingsNotTaken(c.sent, c.listed), c.notTaken) << c.name;
+    }
 }
 
 }  // namespace

@@ -32,6 +32,12 @@ inline constexpr std::string_view kLoginBytes = "\rpelnotra\r\r\r";
 // Catalogue lines as the switches send them: the value, a blank, CR LF.
 inline std::string line(std::string_view text) { return std::string(text) + " \r\n"; }
 
+// The read-back that follows the save of a switch on a prompt router: each
+// listing command and the two nudges of its drain-first wait.
+inline std::string ReadBackBytes() {
+    return line("show dhcp server") + "\r\r" + line("show vc internet") + "\r\r";
+}
+
 // Runs `lines` on the router through a separate exchange (login, lines, wait,
 // exit) so that a test starts from a chosen router state. Result: how many
 // bytes the router had received afterwards.

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "mode_test_support.h"
@@ -43,7 +46,8 @@ std::string filterBytes(std::string_view subnet) {
 std::string finishingBytes() {
     return std::string("add filter filtro\r\n") + "set interface atm:1 input_filter filtro\r\n" +
            line("set vc internet option nat enable") + line("enable vc internet") +
-           line("set dhcp mode disable") + line("save all") + "\r\r" + line("exit");
+           line("set dhcp mode disable") + line("save all") + "\r\r" + testing::ReadBackBytes() +
+           line("exit");
 }
 
 // The whole OK sequence for a single-PC router of the simulator, whose DHCP
@@ -267,18 +271,43 @@ TEST_F(MultiPcSwitchHangUp, LineLostDuringTheListingStopsBeforeConfiguring) {
 }
 
 // Listings the simulator never prints, from a scripted router that is logged in.
-std::string dhcpListing(bool withStart) {
-    std::string text = "DHCP Server: ENABLED\r\n";
+std::string dhcpListing(bool withStart, bool disabled = false) {
+    std::string text = disabled ? "DHCP Server: DISABLED\r\n" : "DHCP Server: ENABLED\r\n";
     text += Labelled("IP Router:", 19, "10.0.0.9");
     text += Labelled("IP Mask:", 19, "255.255.255.248");
     if (withStart) text += Labelled("Start IP Address:", 19, "10.0.0.12");
     return text;
 }
 
+// A scripted router that takes every line of a switch: its DHCP server is
+// listed by `dhcp`, told whether it was disabled, and its circuit with the
+// addresses last set (short, as some routers print them).
+ScriptedRouter::Listing takingRouter(std::function<std::string(bool disabled)> dhcp) {
+    struct Circuit {
+        bool disabled = false;
+        std::string local;
+        std::string remote;
+    };
+    auto circuit = std::make_shared<Circuit>();
+    return [circuit, dhcp](const std::string& sent) {
+        const auto valueOf = [&](std::string_view command) -> std::optional<std::string> {
+            if (!sent.starts_with(command)) return std::nullopt;
+            return sent.substr(command.size());
+        };
+        if (sent == "set dhcp mode disable") circuit->disabled = true;
+        if (auto local = valueOf("set vc internet local_ip_address ")) circuit->local = *local;
+        if (auto remote = valueOf("set vc internet remote_ip_address ")) circuit->remote = *remote;
+        if (sent == "show dhcp server") return dhcp(circuit->disabled);
+        if (sent == "show vc internet") {
+            return Labelled("Local IP Address:", 43, circuit->local) +
+                   Labelled("Remote IP Address:", 43, circuit->remote);
+        }
+        return std::string();
+    };
+}
+
 TEST(MultiPcSwitchListing, ShortAddressesAreCutAtTheLineEnd) {
-    ScriptedRouter router([](const std::string& sent) {
-        return sent == "show dhcp server" ? dhcpListing(true) : std::string();
-    });
+    ScriptedRouter router(takingRouter([](bool disabled) { return dhcpListing(true, disabled); }));
     SessionState state;
     ASSERT_TRUE(OpenScripted(state, router));
     ScriptedView view;
@@ -317,11 +346,10 @@ TEST(MultiPcSwitchListing, MissingLabelStopsBeforeConfiguringAndLeavesTheCommand
 }
 
 TEST(MultiPcSwitchListing, ValuesOfAnEarlierRunAreNotReused) {
+    // Only the first listing, and the read-back after it, show the start.
     int listings = 0;
-    ScriptedRouter router([&listings](const std::string& sent) {
-        if (sent != "show dhcp server") return std::string();
-        return dhcpListing(++listings == 1);
-    });
+    ScriptedRouter router(takingRouter(
+        [&listings](bool disabled) { return dhcpListing(++listings <= 2, disabled); }));
     SessionState state;
     ASSERT_TRUE(OpenScripted(state, router));
     ScriptedView view;

@@ -84,8 +84,8 @@ protected:
 TEST_F(SinglePcSwitch, SwitchesAMultiPcRouterAndANewConnectionSeesSinglePc) {
     EXPECT_EQ(run(), ModeSwitchResult::Switched);
 
-    const std::string expected =
-        std::string(kLoginBytes) + listingBytes() + configurationBytes() + line("exit");
+    const std::string expected = std::string(kLoginBytes) + listingBytes() + configurationBytes() +
+                                 testing::ReadBackBytes() + line("exit");
     EXPECT_EQ(session.receivedThrough("exit \r\n"), expected);
 
     const RouterState router = session.simulator.snapshot();

@@ -80,6 +80,24 @@ TEST(MappingPortTextTest, UpToTheFirstTabAfterTheFirstByte) {
     EXPECT_EQ(MappingPortText(""), "");
 }
 
+TEST(MappingListedTest, AChangeIsSeenInTheEntriesAsNumbers) {
+    const Entries udp{" 5060\t192.168.001.010\t5060", " 53\t192.168.001.011\t53"};
+    const auto added = [](const char* publicPort, const char* privatePort, const char* address) {
+        return PortMappingTexts{publicPort, privatePort, address};
+    };
+    // An empty private port stands for the public one; zeros pad nothing.
+    EXPECT_TRUE(ListsMapping(udp, added("5060", "", "192.168.1.10")));
+    EXPECT_TRUE(ListsMapping(udp, added("053", "53", "192.168.001.011")));
+    EXPECT_FALSE(ListsMapping(udp, added("5060", "5061", "192.168.1.10")));
+    EXPECT_FALSE(ListsMapping(udp, added("5060", "", "192.168.1.30")));
+    EXPECT_FALSE(ListsMapping(udp, added("6000", "", "192.168.1.10")));
+    // The delete's port text keeps the entry's leading blank.
+    EXPECT_TRUE(ListsPublicPort(udp, " 5060"));
+    EXPECT_TRUE(ListsPublicPort(udp, "53"));
+    EXPECT_FALSE(ListsPublicPort(udp, " 506"));
+    EXPECT_FALSE(ListsPublicPort({}, " 5060"));
+}
+
 TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsSeparatorsEchoAndPromptLeftOut) {
     const std::string collected =
         listingHead() + kUdpTitle + kHeading + "        5060   192.168.001.010        5060\r\n" +

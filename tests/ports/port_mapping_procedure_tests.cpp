@@ -134,6 +134,31 @@ TEST_F(PortMappings, AddUdpSendsTheMappingWithItsSaveAndRefreshes) {
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
 
+TEST_F(PortMappings, AnAddTheRouterRefusesIsToldAndNotDone) {
+    ASSERT_EQ(open(), PortsOutcome::Done);
+    view.chooseUdp();
+    // The public port is taken: the router keeps the mapping it has.
+    texts.PublicPortText = "5060";
+    texts.PrivatePortText = "6001";
+    texts.PrivateAddressText = "192.168.1.30";
+
+    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::NotAccepted);
+
+    const std::string expected =
+        std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
+        line(
+            "add nat udp vc internet public_port 5060 private_address 192.168.1.30 "
+            "private_port 6001") +
+        line("enable vc internet") + line("save all") + "\r\r" + line("exit") + refreshBytes();
+    EXPECT_EQ(sentAfterOpening(expected), expected);
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[1].text, "El Router no aceptó añadir el puerto UDP público 5060.");
+    EXPECT_EQ(view.messages[1].caption, "Error");
+    EXPECT_EQ(view.lists[ports_ids::kUdpList],
+              (Entries{" 5060\t192.168.001.010\t5060", " 53\t192.168.001.011\t53"}));
+    EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
+}
+
 TEST_F(PortMappings, AddTcpUsesTheTcpTemplateAndQuestion) {
     ASSERT_EQ(open(), PortsOutcome::Done);
     view.chooseTcp();

@@ -1,0 +1,121 @@
+// How both switches end when the router refuses a line or goes away in the
+// middle of the configuration: the read-back names what was not taken and the
+// command line is still left; a switch cut off half-way says so and sends
+// nothing more.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "mode_test_support.h"
+#include "multi_pc.h"
+#include "single_pc.h"
+
+namespace cofralin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ConfigureRouter;
+using testing::line;
+using testing::ReadBackBytes;
+using testing::SimulatorSession;
+
+enum class Switch { SinglePc, MultiPc };
+
+SimulatorOptions routerFor(Switch which) {
+    SimulatorOptions options;
+    options.mode = which == Switch::SinglePc ? StartMode::MultiPc : StartMode::SinglePc;
+    return options;
+}
+
+ModeSwitchResult runSwitch(Switch which, SimulatorSession& session) {
+    session.state.KeepTrying = 1;
+    session.state.SentLineCount = 0;
+    if (which == Switch::SinglePc) {
+        Exchange exchange(session.state, session.view, kSinglePcDisplay);
+        StartSinglePcDialog(exchange);
+        return RunSinglePcSwitch(exchange, SinglePcSettings{});
+    }
+    Exchange exchange(session.state, session.view, kMultiPcDisplay);
+    return RunMultiPcSwitch(exchange, MultiPcSettings{});
+}
+
+TEST(SwitchReadBack, ALineTheRouterRefusedIsNamedAndTheSwitchDoesNotCount) {
+    const struct Case {
+        Switch which;
+        // Brings the router into a state where one line of the switch is refused.
+        std::initializer_list<std::string_view> setUp;
+        std::string refusedLine;
+        std::string message;
+    } cases[] = {
+        // The circuit's local address, the pool start of single-PC mode, lies
+        // outside the LAN that the switch gives the DHCP server.
+        {Switch::SinglePc,
+         {"set vc internet local_ip_address 192.0.3.10"},
+         line("set dhcp server start_address 192.000.003.010"),
+         "El Router no aceptó la dirección inicial del servidor DHCP (192.000.003.010)."},
+        // The pool start, the circuit's local address of multi-PC mode, is the
+        // broadcast address of the circuit's remote subnet.
+        {Switch::MultiPc,
+         {"delete ip network lan", "set dhcp server start_address 192.0.2.63",
+          "add ip network lan address 192.0.2.1/26 enable yes"},
+         line("set vc internet local_ip_address 192.000.002.063"),
+         "El Router no aceptó la dirección local del circuito (192.000.002.063)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refusedLine);
+        SimulatorSession session(routerFor(c.which));
+        ASSERT_TRUE(session.start());
+        const std::size_t start = ConfigureRouter(session, c.setUp);
+
+        EXPECT_EQ(runSwitch(c.which, session), ModeSwitchResult::NotAccepted);
+
+        // The refused line went out; after the save the router was read back
+        // and the command line left, and nothing went out after that.
+        const std::string end = line("save all") + "\r\r" + ReadBackBytes() + line("exit");
+        const std::string received = session.receivedThrough(end).substr(start);
+        EXPECT_NE(received.find(c.refusedLine), std::string::npos) << received;
+        EXPECT_TRUE(received.ends_with(end)) << received;
+        std::this_thread::sleep_for(150ms);
+        EXPECT_EQ(session.simulator.received().substr(start), received);
+        EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
+
+        ASSERT_EQ(session.view.messages.size(), 1u);
+        EXPECT_EQ(session.view.messages[0].caption, "Error");
+        EXPECT_EQ(session.view.messages[0].text,
+                  c.message + "\n" + std::string(kSwitchNotDoneText));
+        EXPECT_EQ(session.view.busyDepth, 0);
+        if (c.which == Switch::SinglePc) {
+            EXPECT_EQ(session.view.lastStatus(), kSinglePcFailedText);
+        }
+    }
+}
+
+TEST(SwitchReadBack, ARouterLostHalfWayLeavesTheModeUnknownAndGetsNothingMore) {
+    for (const Switch which : {Switch::SinglePc, Switch::MultiPc}) {
+        SCOPED_TRACE(which == Switch::SinglePc ? "single-PC" : "multi-PC");
+        SimulatorOptions options = routerFor(which);
+        // The line lost in the answer to the second configuration line.
+        options.hangupAfter = 10;
+        SimulatorSession session(options);
+        ASSERT_TRUE(session.start());
+        session.state.PromptWaitLimit = 1s;
+
+        EXPECT_EQ(runSwitch(which, session), ModeSwitchResult::HalfConfigured);
+
+        EXPECT_TRUE(session.simulator.hungUp());
+        const std::string received = session.simulator.received();
+        EXPECT_NE(received.find(line("delete ip network lan")), std::string::npos) << received;
+        EXPECT_EQ(received.find("exit"), std::string::npos) << received;
+        ASSERT_EQ(session.view.messages.size(), 1u);
+        EXPECT_EQ(session.view.messages[0].text,
+                  LineLostText("COM1:") + "\n" + std::string(kHalfConfiguredText));
+        EXPECT_EQ(session.view.busyDepth, 0);
+    }
+}
+
+}  // namespace
+}  // namespace cofralin
