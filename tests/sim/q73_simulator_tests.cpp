@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -137,107 +138,101 @@ TEST(Q73Simulator, SurvivesThePortBeingClosedAndOpenedAgain) {
     EXPECT_TRUE(simulator.waitForReceived("exit\r\n\r", 1s));
 }
 
-TEST(Q73SimulatorFaults, SilentRecordsButNeverAnswers) {
+// A faulty simulator started with `options`, and its port opened as the
+// program opens it.
+class Q73SimulatorFaults : public ::testing::Test {
+protected:
+    void start(const SimulatorOptions& options) {
+        simulator = std::make_unique<Q73Simulator>(options);
+        ASSERT_TRUE(simulator->start()) << simulator->error();
+        port = std::make_unique<Port>(simulator->slavePath());
+        ASSERT_TRUE(port->open());
+    }
+
+    std::unique_ptr<Q73Simulator> simulator;
+    std::unique_ptr<Port> port;
+};
+
+TEST_F(Q73SimulatorFaults, SilentRecordsButNeverAnswers) {
     SimulatorOptions options = loggedIn();
     options.silent = true;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
-    port.send("\rsave all\r\n");
-    EXPECT_EQ(port.drain(300ms), "");
-    EXPECT_TRUE(simulator.waitForReceived("save all\r\n", 1s));
-    EXPECT_EQ(simulator.snapshot().saveCount, 0);
+    ASSERT_NO_FATAL_FAILURE(start(options));
+    port->send("\rsave all\r\n");
+    EXPECT_EQ(port->drain(300ms), "");
+    EXPECT_TRUE(simulator->waitForReceived("save all\r\n", 1s));
+    EXPECT_EQ(simulator->snapshot().saveCount, 0);
 }
 
-TEST(Q73SimulatorFaults, ZeroBytesLeaveTheReplyExactOtherwise) {
+TEST_F(Q73SimulatorFaults, ZeroBytesLeaveTheReplyExactOtherwise) {
     SimulatorOptions options = loggedIn();
     options.zeroBytes = true;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(start(options));
     for (int i = 0; i < 3; ++i) {
-        port.send("\r");
-        const std::string reply = port.drain();
+        port->send("\r");
+        const std::string reply = port->drain();
         EXPECT_NE(reply.find('\0'), std::string::npos);
         EXPECT_EQ(withoutZeroBytes(reply), "\r\nZarn-DSL>");
     }
 }
 
-TEST(Q73SimulatorFaults, GarbageSpoilsEveryReply) {
+TEST_F(Q73SimulatorFaults, GarbageSpoilsEveryReply) {
     SimulatorOptions options = loggedIn();
     options.garbage = true;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(start(options));
     for (int i = 0; i < 3; ++i) {
-        port.send("\r");
-        const std::string reply = port.drain();
+        port->send("\r");
+        const std::string reply = port->drain();
         EXPECT_NE(withoutZeroBytes(reply), "\r\nZarn-DSL>");
         EXPECT_GT(withoutZeroBytes(reply).size(), 11u);
     }
 }
 
-TEST(Q73SimulatorFaults, HangsUpInTheMiddleOfTheNthReply) {
+TEST_F(Q73SimulatorFaults, HangsUpInTheMiddleOfTheNthReply) {
     SimulatorOptions options = loggedIn();
     options.hangupAfter = 2;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
-    port.send("\r");
-    EXPECT_EQ(port.drain(), "\r\nZarn-DSL>");
-    port.send("show system\r");
-    const std::string half = port.drain();
+    ASSERT_NO_FATAL_FAILURE(start(options));
+    port->send("\r");
+    EXPECT_EQ(port->drain(), "\r\nZarn-DSL>");
+    port->send("show system\r");
+    const std::string half = port->drain();
     EXPECT_TRUE(half.starts_with("show system\r\nModel:")) << half;
     EXPECT_EQ(half.find("Zarn-DSL>"), std::string::npos) << half;
-    EXPECT_EQ(port.drain(1s), "");
-    EXPECT_TRUE(port.lineGone);
-    EXPECT_TRUE(simulator.hungUp());
+    EXPECT_EQ(port->drain(1s), "");
+    EXPECT_TRUE(port->lineGone);
+    EXPECT_TRUE(simulator->hungUp());
     char byte = 0;
-    EXPECT_LE(::read(port.fd(), &byte, 1), 0);
-    EXPECT_LT(::write(port.fd(), "\r", 1), 1);
+    EXPECT_LE(::read(port->fd(), &byte, 1), 0);
+    EXPECT_LT(::write(port->fd(), "\r", 1), 1);
 }
 
-TEST(Q73SimulatorFaults, SlowAnswerComesAfterTheQuietTime) {
+TEST_F(Q73SimulatorFaults, SlowAnswerComesAfterTheQuietTime) {
     SimulatorOptions options = loggedIn();
     options.slowMs = 300;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
-    port.send("\r");
-    EXPECT_EQ(port.drain(110ms), "");
-    EXPECT_EQ(port.drain(400ms), "\r\nZarn-DSL>");
+    ASSERT_NO_FATAL_FAILURE(start(options));
+    port->send("\r");
+    EXPECT_EQ(port->drain(110ms), "");
+    EXPECT_EQ(port->drain(400ms), "\r\nZarn-DSL>");
 }
 
-TEST(Q73SimulatorFaults, ChatterNeverShowsTheBarePrompt) {
+TEST_F(Q73SimulatorFaults, ChatterNeverShowsTheBarePrompt) {
     SimulatorOptions options = loggedIn();
     options.chatter = true;
     options.chatterIntervalMs = 30;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
-    port.send("\r");
+    ASSERT_NO_FATAL_FAILURE(start(options));
+    port->send("\r");
     // The line never falls quiet for the quiet time.
-    const std::string talk = port.drain(110ms, 700ms);
+    const std::string talk = port->drain(110ms, 700ms);
     EXPECT_GT(std::count(talk.begin(), talk.end(), '\n'), 5);
     EXPECT_EQ(talk.find("Zarn-DSL>"), std::string::npos);
 }
 
-TEST(Q73SimulatorFaults, PacedOutputGoesAt960BytesASecond) {
+TEST_F(Q73SimulatorFaults, PacedOutputGoesAt960BytesASecond) {
     SimulatorOptions options = loggedIn();
     options.pace = true;
-    Q73Simulator simulator(options);
-    ASSERT_TRUE(simulator.start());
-    Port port(simulator.slavePath());
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(start(options));
     const auto start = Clock::now();
-    port.send("show system\r");
-    const std::string reply = port.drain(110ms, 10s);
+    port->send("show system\r");
+    const std::string reply = port->drain(110ms, 10s);
     const auto took = Clock::now() - start;
     ASSERT_TRUE(reply.ends_with("\r\nZarn-DSL>"));
     // The last byte goes out (n - 1) byte times after the first.
