@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "command_catalogue.h"
+#include "line_composition.h"
 #include "router_view.h"
 #include "session_state.h"
 #include "windows_1252.h"
@@ -30,18 +31,6 @@ namespace cofralin {
 
 inline constexpr std::string_view kCliPrompt = "\r\nZarn-DSL>";
 inline constexpr std::string_view kNudge = "\r";
-
-// The two endings of a catalogue line.
-enum class LineEnding { BlankCrLf, CrLf };
-
-// Every occurrence of `token` in `text` replaced by `replacement`, left to right,
-// over non-overlapping occurrences; replaced text is not searched again.
-std::string ReplaceAll(std::string_view text, std::string_view token, std::string_view replacement);
-
-// The value followed by " \r\n" or "\r\n", then each token replaced in the order given.
-std::string ComposeLine(
-    std::string_view value, LineEnding ending,
-    std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {});
 
 // Which of its controls a dialog's copy of the exchange uses.
 struct ExchangeDisplay {
