@@ -187,7 +187,8 @@ void CMainDlg::showWindowState() {
 void CMainDlg::tellRunLogFailure(const std::string& message) {
     // Not modal: the drain that met the failure goes on at once; the user
     // closes the box when the dialog of the moment is done.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+    auto* box = new QMessageBox(QMessageBox::Warning,
+                                QString::fromUtf8(kErrorCaption.data(), kErrorCaption.size()),
                                 QString::fromStdString(message), QMessageBox::NoButton, this);
     box->setObjectName(QStringLiteral("runLogFailure"));
     box->setTextFormat(Qt::PlainText);

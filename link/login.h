@@ -14,6 +14,7 @@
 
 #include "configuration_lines.h"
 #include "exchange.h"
+#include "messages.h"
 
 namespace cofralin {
 
@@ -40,9 +41,6 @@ inline constexpr std::string_view kNoAnswerText =
     "El Router no responde.\nPulse CANCEL para continuar.";
 inline constexpr std::string_view kWrongPasswordText =
     "La password no es correcta.\nPulse CANCEL para continuar.";
-// What an operation tells the user when a wait for the prompt gave up.
-inline constexpr std::string_view kRouterSilentText = "El Router no responde.";
-inline constexpr std::string_view kPortClosedText = "No pudo abrirse el puerto de comunicaciones";
 // What every procedure tells when the device of the port is gone (the
 // adapter unplugged): the port name in place of %s.
 inline constexpr std::string_view kLineLostFormat = "Se perdió la conexión con el puerto %s.";

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "dialog_look.h"
+#include "messages.h"
 #include "qt_router_view.h"
 #include "ui_password_dlg.h"
 
@@ -60,8 +61,8 @@ void CPasswordDlg::accept() {
 }
 
 void CPasswordDlg::refuseControlCharacters() {
-    QtRouterView(*this).showMessage(controlCharacterText().toStdString(), "Error",
-                                    MessageButtons::Ok);
+    QtRouterView(*this).showMessage(controlCharacterText().toStdString(),
+                                    std::string(kErrorCaption), MessageButtons::Ok);
     ui_->idc_1017->setFocus(Qt::OtherFocusReason);
 }
 

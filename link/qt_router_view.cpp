@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "messages.h"
 #include "password_dlg.h"
 
 namespace cofralin {
@@ -66,7 +67,7 @@ MessageAnswer QtRouterView::showMessage(const std::string& text, const std::stri
     MessageAnswer answer = MessageAnswer::Ok;
     switch (buttons) {
         case MessageButtons::Ok: {
-            box.setIcon(caption == "Error" ? QMessageBox::Warning : QMessageBox::Information);
+            box.setIcon(caption == kErrorCaption ? QMessageBox::Warning : QMessageBox::Information);
             QPushButton* ok = box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
             box.setDefaultButton(ok);
             box.setEscapeButton(ok);

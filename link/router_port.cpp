@@ -16,8 +16,8 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
     auto line = std::make_unique<TermiosSerialLine>();
     const TermiosSerialLine::OpenResult result = line->open(device);
     if (!result.opened) {
-        view.showMessage("No pudo abrirse el puerto de comunicaciones " + state.PortName, "Error",
-                         MessageButtons::Ok);
+        view.showMessage(std::string(kPortClosedText) + " " + state.PortName,
+                         std::string(kErrorCaption), MessageButtons::Ok);
         return false;
     }
     if (result.settingsError) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "messages.h"
 #include "router_view.h"
 #include "session_state.h"
 
@@ -17,8 +18,5 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
 
 // Releases the port, if one is open.
 void CloseRouterPort(SessionState& state);
-
-// The title every message box of the main window carries.
-inline constexpr std::string_view kApplicationTitle = "Cofralin";
 
 }  // namespace cofralin

@@ -5,6 +5,7 @@
 
 #include "dialog_look.h"
 #include "ip_address_edit.h"
+#include "messages.h"
 #include "qt_router_view.h"
 #include "ui_multi_pc_dlg.h"
 #include "value_checks.h"
@@ -71,7 +72,7 @@ void CMultiPcDlg::onOk() {
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
             CheckMultiPcValues(settings_.lanAddress, settings_.lanMask, settings_.defaultStation)) {
-        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }

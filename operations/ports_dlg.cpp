@@ -13,6 +13,7 @@
 
 #include "dialog_look.h"
 #include "ip_address_edit.h"
+#include "messages.h"
 #include "qt_router_view.h"
 #include "ui_ports_dlg.h"
 #include "value_checks.h"
@@ -177,7 +178,7 @@ void CPortsDlg::accept() {
     // A refused value is corrected in place; nothing is asked or sent.
     if (const std::optional<RefusedValue> refused = CheckMappingValues(
             texts_.PublicPortText, texts_.PrivatePortText, texts_.PrivateAddressText)) {
-        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }

@@ -4,6 +4,7 @@
 
 #include "dialog_look.h"
 #include "ip_address_edit.h"
+#include "messages.h"
 #include "qt_router_view.h"
 #include "ui_single_pc_dlg.h"
 #include "value_checks.h"
@@ -51,7 +52,7 @@ void CSinglePcDlg::onOk() {
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
             CheckSinglePcValues(settings_.mgmtAddress, settings_.mgmtMask)) {
-        view_->showMessage(refused->message, "Error", MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }
