@@ -142,14 +142,14 @@ std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
         line(CatalogueKey::DISABLE_IP_NETWORK_LAN),
         line(CatalogueKey::DELETE_IP_NETWORK_LAN),
         line(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-             {{"a.a.a.a", settings.lanAddress}, {"m.m.m.m", settings.lanMask}}),
+             {{kAddressToken, settings.lanAddress}, {kMaskToken, settings.lanMask}}),
         line(CatalogueKey::DISABLE_VC_INTERNET),
         line(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
-             {{"a.a.a.a", values.vcRemoteAddress}, {"m.m.m.m", values.dhcpMask}}),
-        line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{"a.a.a.a", values.dhcpStart}})};
+             {{kAddressToken, values.vcRemoteAddress}, {kMaskToken, values.dhcpMask}}),
+        line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{kAddressToken, values.dhcpStart}})};
     if (settings.defaultStation != kNoDefaultStation) {
         network.push_back(line(CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS,
-                               {{"a.a.a.a", settings.defaultStation}}));
+                               {{kAddressToken, settings.defaultStation}}));
     }
     // The filter is captured as a router text file: its lines end in CR alone
     // and the byte 4 closes the file.

@@ -272,9 +272,9 @@ ConfigurationLines AddMappingLines(const CommandCatalogue& catalogue, TrafficTyp
     return {CatalogueLine(catalogue, CatalogueKey::SET_ADSL_OPEN_ANSI, blank),
             CatalogueLine(catalogue, CatalogueKey::DISABLE_VC_INTERNET, blank),
             CatalogueLine(catalogue, mapping, blank,
-                          {{"a.a.a.a", texts.PrivateAddressText},
-                           {"yy", privatePort},
-                           {"zz", texts.PublicPortText}}),
+                          {{kAddressToken, texts.PrivateAddressText},
+                           {kPrivatePortToken, privatePort},
+                           {kPublicPortToken, texts.PublicPortText}}),
             CatalogueLine(catalogue, CatalogueKey::ENABLE_VC_INTERNET, blank),
             CatalogueLine(catalogue, CatalogueKey::SAVE_ALL, blank)};
 }
