@@ -114,8 +114,7 @@ bool CMainDlg::initialise() {
 
     window_ = MainWindowState{};
     showWindowState();
-    state_.SinglePcActive = 0;
-    state_.MultiPcActive = 0;
+    SetRouterMode(state_, RouterMode::Unknown);
     ui_->idc_1001->setFocus(Qt::OtherFocusReason);
     return true;
 }

@@ -22,8 +22,7 @@ void followRecordedMode(MainWindowState& window, const SessionState& state) {
 
 // A switch given up half-way: no mode is known until the next connection.
 void forgetMode(MainWindowState& window, SessionState& state) {
-    state.SinglePcActive = 0;
-    state.MultiPcActive = 0;
+    SetRouterMode(state, RouterMode::Unknown);
     window.singleChecked = false;
     window.multiChecked = false;
 }
@@ -46,8 +45,7 @@ void ShowConnecting(MainWindowState& window) { window.lamp = Lamp::Connecting; }
 
 void ShowLineLost(MainWindowState& window, SessionState& state) {
     window = MainWindowState{};
-    state.SinglePcActive = 0;
-    state.MultiPcActive = 0;
+    SetRouterMode(state, RouterMode::Unknown);
 }
 
 void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state) {
@@ -79,8 +77,7 @@ bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state) {
 
 void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
     if (outcome == SwitchOutcome::Switched) {
-        state.MultiPcActive = 1;
-        state.SinglePcActive = 0;
+        SetRouterMode(state, RouterMode::MultiPc);
         markMulti(window);
     } else if (outcome == SwitchOutcome::ModeUnknown) {
         forgetMode(window, state);
@@ -101,8 +98,7 @@ bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
 
 void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
     if (outcome == SwitchOutcome::Switched) {
-        state.SinglePcActive = 1;
-        state.MultiPcActive = 0;
+        SetRouterMode(state, RouterMode::SinglePc);
         markSingle(window);
     } else if (outcome == SwitchOutcome::ModeUnknown) {
         forgetMode(window, state);

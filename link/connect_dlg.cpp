@@ -40,8 +40,7 @@ void CConnectDlg::showEvent(QShowEvent* event) {
     ui_->idc_1006->setValue(0);
     state_.SentLineCount = 0;
     state_.KeepTrying = 1;
-    state_.SinglePcActive = 0;
-    state_.MultiPcActive = 0;
+    SetRouterMode(state_, RouterMode::Unknown);
     started_ = false;
     outcome_.reset();
     timer_.start();

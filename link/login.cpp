@@ -132,8 +132,7 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
             for (const std::string& line : CircuitCreationLines(state.CommandCatalogue)) {
                 exchange.SendLine(line);
             }
-            state.SinglePcActive = 1;
-            state.MultiPcActive = 0;
+            SetRouterMode(state, RouterMode::SinglePc);
         } else if (created && asksForPassword(exchange)) {
             const std::optional<std::string> line = relogin.next(exchange, deadline);
             if (!line) return Phase::WrongPassword;
@@ -150,12 +149,10 @@ bool detectMode(Exchange& exchange) {
     exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
     return exchange.AwaitListing(AwaitOrder::NudgeFirst, kDhcpListingMarks, [&] {
         if (exchange.ReplyContains(kDhcpEnabledWord)) {
-            state.SinglePcActive = 1;
-            state.MultiPcActive = 0;
+            SetRouterMode(state, RouterMode::SinglePc);
         }
         if (exchange.ReplyContains(kDhcpDisabledWord)) {
-            state.MultiPcActive = 1;
-            state.SinglePcActive = 0;
+            SetRouterMode(state, RouterMode::MultiPc);
         }
     });
 }
@@ -168,8 +165,7 @@ ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
         view.enableControl(connect_ids::kOk, true);
         return outcome;
     }
-    state.SinglePcActive = 0;
-    state.MultiPcActive = 0;
+    SetRouterMode(state, RouterMode::Unknown);
     switch (outcome) {
         case ConnectionOutcome::NoAnswer:
             view.setStatusText(std::string(kNoAnswerText));
@@ -254,8 +250,7 @@ ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
     exchange.view().setProgress(0);
     if (const std::optional<CatalogueKey> missing =
             FirstEmptyTemplate(exchange.state().CommandCatalogue, kConnectionCommands)) {
-        exchange.state().SinglePcActive = 0;
-        exchange.state().MultiPcActive = 0;
+        SetRouterMode(exchange.state(), RouterMode::Unknown);
         exchange.view().setStatusText(MissingCommandText(*missing) +
                                       "\nPulse CANCEL para continuar.");
         exchange.view().enableControl(connect_ids::kCancel, true);

@@ -59,4 +59,13 @@ struct SessionState {
     bool portOpen() const { return RouterPort && RouterPort->isOpen(); }
 };
 
+// The mode the two flags record together: at most one of them is 1.
+enum class RouterMode { Unknown, SinglePc, MultiPc };
+
+// Records `mode` in SinglePcActive and MultiPcActive.
+inline void SetRouterMode(SessionState& state, RouterMode mode) {
+    state.SinglePcActive = mode == RouterMode::SinglePc ? 1 : 0;
+    state.MultiPcActive = mode == RouterMode::MultiPc ? 1 : 0;
+}
+
 }  // namespace cofralin
