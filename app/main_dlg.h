@@ -15,6 +15,12 @@
 // box. "Salir", Escape and the close box close the port and end the program.
 // A run log that cannot be written is told once, in a message that does not
 // hold up the router work.
+//
+// Beneath the windows: one SessionState for the run holds the port, the
+// catalogue and the mode flags. Each dialog holds a QtRouterView (its
+// RouterView) and an Exchange over that port, and its handlers call the plain
+// C++ procedures of link/ and operations/, which run one Operation each: log
+// in, send lines built beforehand (configuration_lines.h), read back, tell.
 
 #include <QDialog>
 #include <QUrl>

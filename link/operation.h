@@ -2,6 +2,13 @@
 // One run of a router procedure: the exchange and the view it talks through,
 // with what every procedure sets up, asks and tells.
 //
+// The whole flow: a dialog's handler calls a procedure with the dialog's
+// Exchange (the line, the session state and the dialog's RouterView); the
+// procedure opens an Operation, checks its templates and the port, logs in,
+// sends lines built by pure functions from its settings and what it read,
+// waits for the bare prompt, reads the router back where it changed the
+// configuration, and returns an outcome the dialog turns into its controls.
+//
 // How it works: a procedure opens an Operation over its dialog's exchange and
 // runs on it. Construction sets the run's start state (KeepTrying to 1 and the
 // line counter to 0 where the procedure starts afresh, always an empty reply)
