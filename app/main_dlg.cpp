@@ -17,6 +17,7 @@
 #include "about_dlg.h"
 #include "command_catalogue.h"
 #include "connect_dlg.h"
+#include "connection.h"
 #include "dialog_look.h"
 #include "event_turns.h"
 #include "login.h"

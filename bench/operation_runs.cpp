@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "command_catalogue.h"
+#include "connection.h"
 #include "exchange.h"
 #include "login.h"
 #include "multi_pc.h"

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "connection.h"
 #include "exchange.h"
 #include "fuzz_session.h"
 #include "login.h"

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "connection.h"
 #include "exchange.h"
 #include "fuzz_session.h"
 #include "login.h"

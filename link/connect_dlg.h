@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "connection.h"
 #include "login.h"
 
 namespace Ui {

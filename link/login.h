@@ -1,18 +1,13 @@
 #pragma once
-// Logging in to the router and the connection procedure.
-//
-// How it works: the connection procedure nudges the router with "\r" until a
-// drained reply is exactly the prompt, answering "Quick Setup?" with "no" and
-// "Login incorrect" with the built-in password first and typed passwords after;
-// 60 near-silent passes in a row mean the router does not answer. Logged in, it
-// makes sure the internet circuit exists (creating it in single-PC form), reads
-// the DHCP server setting to tell the mode, and leaves the command line.
-// EnsureLogin is the shorter check every operation runs before its commands.
+// Logging in to the router: the password prompt, the password lines sent in
+// answer to "Login incorrect", and EnsureLogin, the check every operation
+// runs before its commands. The connection procedure is in connection.h.
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "configuration_lines.h"
 #include "exchange.h"
 #include "messages.h"
 
@@ -20,27 +15,6 @@ namespace cofralin {
 
 inline constexpr std::string_view kBuiltInPassword = "pelnotra";
 
-// The addresses the connection procedure gives a newly created internet
-// circuit (public documentation ranges): the LAN subnet without leading zeros,
-// the DHCP pool start and default router as 15-character zero-padded addresses.
-inline constexpr std::string_view kCreationLanSubnet = "192.0.2.0/26";
-inline constexpr std::string_view kCreationPoolStart = "192.000.002.010";
-inline constexpr std::string_view kCreationDefaultRouter = "192.000.002.001";
-
-// Controls of the connection dialog that the procedure drives.
-namespace connect_ids {
-inline constexpr int kOk = 1;
-inline constexpr int kCancel = 2;
-inline constexpr int kProgress = 1006;
-inline constexpr int kStatus = 1007;
-}  // namespace connect_ids
-
-inline constexpr std::string_view kConnectedText =
-    "Conexión establecida.\nPulse OK para continuar.";
-inline constexpr std::string_view kNoAnswerText =
-    "El Router no responde.\nPulse CANCEL para continuar.";
-inline constexpr std::string_view kWrongPasswordText =
-    "La password no es correcta.\nPulse CANCEL para continuar.";
 // What every procedure tells when the device of the port is gone (the
 // adapter unplugged): the port name in place of %s.
 inline constexpr std::string_view kLineLostFormat = "Se perdió la conexión con el puerto %s.";
@@ -62,20 +36,28 @@ enum class LoginOutcome {
 // The login check of the operations. `showReplies` shows each drained reply.
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies);
 
-enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword, LineLost, MissingCommand };
+// Chooses the password line for a "Login incorrect" reply: a first line (the
+// built-in password) once, then what the user types; nothing when the user
+// cancels the prompt, so that no earlier password goes out in its place. Time
+// spent in the prompt does not count against the wait.
+class PasswordChooser {
+public:
+    explicit PasswordChooser(std::string first) : first_(std::move(first)) {}
 
-// The whole connection procedure on an open port, with the connection dialog's
-// copy of the exchange (progress bar, no display of lines or replies). It
-// leaves the outcome text in the status and enables the one button to press.
-// A command template it may send that is empty stops it before anything is
-// sent, the status naming the key.
-ConnectionOutcome RunConnectionProcedure(Exchange& exchange);
+    std::optional<std::string> next(Exchange& exchange, Exchange::Deadline& deadline);
+    bool sentAny() const { return tried_; }
+    const std::string& last() const { return last_; }
 
-// What the connection procedure sends to create the internet circuit in
-// single-PC form: the circuit, its LAN and DHCP server, save and exit.
-ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue);
+private:
+    std::string first_;
+    std::string last_;
+    bool tried_ = false;
+};
 
-// The connection dialog's copy of the exchange.
-inline constexpr ExchangeDisplay kConnectDisplay{true, false, false};
+// The reply asks for a password: "Login incorrect" without a masked echo.
+bool AsksForPassword(const Exchange& exchange);
+// Answers a password request with the chosen line; a cancelled prompt sends nothing.
+void AnswerPasswordRequest(Exchange& exchange, PasswordChooser& passwords,
+                           Exchange::Deadline& deadline);
 
 }  // namespace cofralin

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <thread>
 
+#include "connection.h"
 #include "exchange.h"
 #include "login.h"
 #include "mode_switch.h"

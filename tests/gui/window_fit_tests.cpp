@@ -20,6 +20,7 @@
 
 #include "about_dlg.h"
 #include "connect_dlg.h"
+#include "connection.h"
 #include "dialog_look.h"
 #include "gui_test_support.h"
 #include "login.h"

@@ -12,6 +12,7 @@
 
 #include "about_dlg.h"
 #include "connect_dlg.h"
+#include "connection.h"
 #include "gui_test_support.h"
 #include "login.h"
 #include "main_dlg.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "connection.h"
 #include "exchange.h"
 #include "login.h"
 #include "simulator_session.h"

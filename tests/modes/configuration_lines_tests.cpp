@@ -10,6 +10,7 @@
 
 #include "command_catalogue.h"
 #include "configuration_lines.h"
+#include "connection.h"
 #include "login.h"
 #include "multi_pc.h"
 #include "port_mappings.h"

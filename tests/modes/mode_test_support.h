@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 
+#include "connection.h"
 #include "exchange.h"
 #include "login.h"
 #include "pty_pair.h"

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "command_catalogue.h"
+#include "connection.h"
 #include "exchange.h"
 #include "login.h"
 #include "q73_router.h"
