@@ -94,10 +94,10 @@ TEST_F(CountedExchange, AStreamingReplyIsTakenABurstAReadAndTheDrainEndsAQuietTi
     Clock::time_point lastSent;
     std::thread router([&] {
         for (const char byte : reply) {
+            lastSent = Clock::now();
             pty_.send(std::string(1, byte));
             std::this_thread::sleep_for(1ms);
         }
-        lastSent = Clock::now();
     });
     exchange.DrainReply();
     const auto ended = Clock::now();

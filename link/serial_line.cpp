@@ -160,11 +160,12 @@ std::size_t TermiosSerialLine::readSome(std::span<char> buffer, Clock::time_poin
     for (;;) {
         idleWhenDue();
         // Rounded up: the quiet time is a minimum, poll's unit is the millisecond.
-        // The wait goes in slices so that the idle calls keep coming; once the
-        // quiet end has passed, one look without waiting still takes a byte that
-        // came during the last idle call.
+        // With an idle callback the wait goes in slices so that its calls keep
+        // coming; once the quiet end has passed, one look without waiting still
+        // takes a byte that came during the last idle call.
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(quietEnd - Clock::now());
-        const auto wait = std::clamp(left, std::chrono::milliseconds{0}, kIdleInterval);
+        const auto wait = std::clamp(left, std::chrono::milliseconds{0},
+                                     hasIdle() ? kIdleInterval : std::max(left, kIdleInterval));
         pollfd entry{fd_, POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(wait.count()));
         if (ready < 0 && errno == EINTR) continue;

@@ -62,6 +62,7 @@ protected:
     // Calls the idle callback when kIdleInterval has passed since its last call;
     // the reads call it while they wait and between the bytes of a reply.
     void idleWhenDue();
+    bool hasIdle() const { return static_cast<bool>(idle_); }
 
 private:
     std::function<void()> idle_;
