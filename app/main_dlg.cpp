@@ -100,14 +100,15 @@ bool CMainDlg::initialise() {
     const CatalogueLoadResult loaded = LoadCommandCatalogue(state_.CommandCatalogue);
     if (loaded.status != CatalogueLoadResult::Status::Loaded) {
         view_->showMessage(CatalogueFailureMessage(loaded), std::string(kApplicationTitle),
-                           MessageButtons::Ok);
+                           MessageButtons::Ok, MessageSeverity::Notice);
         return false;
     }
     // The program still starts: the file may be meant so. The operations
     // that need a missing command say so again when they are started.
     if (const std::string missing = EmptyTemplatesText(EmptyTemplates(state_.CommandCatalogue));
         !missing.empty()) {
-        view_->showMessage(missing, std::string(kApplicationTitle), MessageButtons::Ok);
+        view_->showMessage(missing, std::string(kApplicationTitle), MessageButtons::Ok,
+                           MessageSeverity::Notice);
     }
 
     ui_->idc_1001->setCurrentIndex(-1);

@@ -276,9 +276,9 @@ public:
     std::optional<Sample> atMessage;
 
     MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
+                              MessageButtons buttons, MessageSeverity severity) override {
         if (watch && !atMessage) atMessage = watch->sample();
-        return ScriptedView::showMessage(text, caption, buttons);
+        return ScriptedView::showMessage(text, caption, buttons, severity);
     }
 };
 

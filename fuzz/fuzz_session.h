@@ -58,8 +58,8 @@ public:
 
     void setStatusText(const std::string& text) override { status = text; }
     void setProgress(int) override {}
-    MessageAnswer showMessage(const std::string& text, const std::string&,
-                              MessageButtons buttons) override {
+    MessageAnswer showMessage(const std::string& text, const std::string&, MessageButtons buttons,
+                              MessageSeverity) override {
         // Bounded: a procedure shows a handful of messages, never one a pass.
         if (messages.size() > 64) std::abort();
         messages.push_back(text);

@@ -72,7 +72,8 @@ void Operation::SendLines(const std::vector<std::string>& lines) {
 }
 
 void ShowError(RouterView& view, std::string_view text) {
-    view.showMessage(std::string(text), std::string(kErrorCaption), MessageButtons::Ok);
+    view.showMessage(std::string(text), std::string(kErrorCaption), MessageButtons::Ok,
+                     MessageSeverity::Failure);
 }
 
 void TellLineLost(SessionState& state, RouterView& view) {

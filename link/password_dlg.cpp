@@ -62,7 +62,8 @@ void CPasswordDlg::accept() {
 
 void CPasswordDlg::refuseControlCharacters() {
     QtRouterView(*this).showMessage(controlCharacterText().toStdString(),
-                                    std::string(kErrorCaption), MessageButtons::Ok);
+                                    std::string(kErrorCaption), MessageButtons::Ok,
+                                    MessageSeverity::Failure);
     ui_->idc_1017->setFocus(Qt::OtherFocusReason);
 }
 

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "messages.h"
 #include "password_dlg.h"
 
 namespace cofralin {
@@ -56,7 +55,7 @@ void QtRouterView::setProgress(int position) {
 }
 
 MessageAnswer QtRouterView::showMessage(const std::string& text, const std::string& caption,
-                                        MessageButtons buttons) {
+                                        MessageButtons buttons, MessageSeverity severity) {
     QMessageBox box(&window_);
     box.setWindowTitle(toQt(caption));
     box.setTextFormat(Qt::PlainText);
@@ -67,7 +66,8 @@ MessageAnswer QtRouterView::showMessage(const std::string& text, const std::stri
     MessageAnswer answer = MessageAnswer::Ok;
     switch (buttons) {
         case MessageButtons::Ok: {
-            box.setIcon(caption == kErrorCaption ? QMessageBox::Warning : QMessageBox::Information);
+            box.setIcon(severity == MessageSeverity::Failure ? QMessageBox::Warning
+                                                             : QMessageBox::Information);
             QPushButton* ok = box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
             box.setDefaultButton(ok);
             box.setEscapeButton(ok);

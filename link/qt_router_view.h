@@ -31,7 +31,7 @@ public:
     void setStatusText(const std::string& text) override;
     void setProgress(int position) override;
     MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override;
+                              MessageButtons buttons, MessageSeverity severity) override;
     std::optional<std::string> askPassword() override;
     void setBusy(bool busy) override;
 

@@ -17,13 +17,13 @@ bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& 
     const TermiosSerialLine::OpenResult result = line->open(device);
     if (!result.opened) {
         view.showMessage(std::string(kPortClosedText) + " " + state.PortName,
-                         std::string(kErrorCaption), MessageButtons::Ok);
+                         std::string(kErrorCaption), MessageButtons::Ok, MessageSeverity::Failure);
         return false;
     }
     if (result.settingsError) {
         view.showMessage(
             "SetCommState failed with error " + std::to_string(*result.settingsError) + ".\n",
-            std::string(kApplicationTitle), MessageButtons::Ok);
+            std::string(kApplicationTitle), MessageButtons::Ok, MessageSeverity::Notice);
     }
     state.RouterPort = std::move(line);
     state.PortDevice = device;

@@ -11,6 +11,8 @@ namespace cofralin {
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+// A failure shows the warning sign; a notice or a question its plain sign.
+enum class MessageSeverity { Notice, Failure };
 
 class RouterView {
 public:
@@ -22,7 +24,7 @@ public:
     virtual void setProgress(int position) = 0;
     // A modal message box; returns the button pressed.
     virtual MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                                      MessageButtons buttons) = 0;
+                                      MessageButtons buttons, MessageSeverity severity) = 0;
     // The modal password prompt: the typed text, or nothing when cancelled.
     virtual std::optional<std::string> askPassword() = 0;
     // The wait cursor while true, the arrow cursor after.

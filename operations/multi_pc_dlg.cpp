@@ -72,7 +72,8 @@ void CMultiPcDlg::onOk() {
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
             CheckMultiPcValues(settings_.lanAddress, settings_.lanMask, settings_.defaultStation)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
+                           MessageSeverity::Failure);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }

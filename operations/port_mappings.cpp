@@ -108,8 +108,8 @@ bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::s
     const std::string question = "Se dispone a " + std::string(verb) + " el puerto " +
                                  (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
                                  Windows1252ToUtf8(portText) + "\n¿Está seguro?";
-    return view.showMessage(question, std::string(caption), MessageButtons::YesNo) ==
-           MessageAnswer::Yes;
+    return view.showMessage(question, std::string(caption), MessageButtons::YesNo,
+                            MessageSeverity::Notice) == MessageAnswer::Yes;
 }
 
 // A port number's value, whatever zeros lead it; nothing unless it is 1 to 65535.

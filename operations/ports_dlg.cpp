@@ -178,7 +178,8 @@ void CPortsDlg::accept() {
     // A refused value is corrected in place; nothing is asked or sent.
     if (const std::optional<RefusedValue> refused = CheckMappingValues(
             texts_.PublicPortText, texts_.PrivatePortText, texts_.PrivateAddressText)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
+                           MessageSeverity::Failure);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }

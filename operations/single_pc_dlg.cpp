@@ -52,7 +52,8 @@ void CSinglePcDlg::onOk() {
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
             CheckSinglePcValues(settings_.mgmtAddress, settings_.mgmtMask)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok);
+        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
+                           MessageSeverity::Failure);
         if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
             MarkRefusedField(*field);
         }

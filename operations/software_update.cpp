@@ -80,17 +80,19 @@ bool offerUpgrade(RouterView& view, const std::string& shippedVersion,
                   const std::string& routerVersion) {
     const std::string caption(kUpdateCaption);
     if (routerVersion.empty()) {
-        view.showMessage(std::string(kVersionUnreadText), caption, MessageButtons::Ok);
+        view.showMessage(std::string(kVersionUnreadText), caption, MessageButtons::Ok,
+                         MessageSeverity::Notice);
         return false;
     }
     const int order = CompareVersions(shippedVersion, routerVersion);
     if (order > 0) {
         return view.showMessage(outcomeText(kShippedNewerText, shippedVersion, routerVersion),
-                                caption, MessageButtons::OkCancel) == MessageAnswer::Ok;
+                                caption, MessageButtons::OkCancel,
+                                MessageSeverity::Notice) == MessageAnswer::Ok;
     }
     view.showMessage(
         outcomeText(order < 0 ? kRouterNewerText : kSameVersionText, shippedVersion, routerVersion),
-        caption, MessageButtons::Ok);
+        caption, MessageButtons::Ok, MessageSeverity::Notice);
     return false;
 }
 

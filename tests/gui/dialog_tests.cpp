@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <iterator>
+#include <tuple>
 
 #include "connect_dlg.h"
 #include "event_turns.h"
@@ -179,8 +180,9 @@ TEST_F(ViewTest, MessageBoxesInSpanish) {
         }
         return true;
     });
-    EXPECT_EQ(view.showMessage("¿Seguro?", "Multipuesto", MessageButtons::YesNo),
-              MessageAnswer::Yes);
+    EXPECT_EQ(
+        view.showMessage("¿Seguro?", "Multipuesto", MessageButtons::YesNo, MessageSeverity::Notice),
+        MessageAnswer::Yes);
     EXPECT_EQ(caption, QStringLiteral("Multipuesto"));
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("No"), QStringLiteral("Sí")}));
@@ -191,8 +193,9 @@ TEST_F(ViewTest, MessageBoxesInSpanish) {
         QTest::keyClick(modal, Qt::Key_Escape);
         return true;
     });
-    EXPECT_EQ(view.showMessage("¿Seguro?", "Multipuesto", MessageButtons::YesNo),
-              MessageAnswer::No);
+    EXPECT_EQ(
+        view.showMessage("¿Seguro?", "Multipuesto", MessageButtons::YesNo, MessageSeverity::Notice),
+        MessageAnswer::No);
 
     buttons.clear();
     const auto answering9 = whenModal([&](QWidget* modal) {
@@ -202,10 +205,27 @@ TEST_F(ViewTest, MessageBoxesInSpanish) {
         QTest::keyClick(modal, Qt::Key_Escape);
         return true;
     });
-    EXPECT_EQ(view.showMessage("Actualizar", "Actualización", MessageButtons::OkCancel),
+    EXPECT_EQ(view.showMessage("Actualizar", "Actualización", MessageButtons::OkCancel,
+                               MessageSeverity::Notice),
               MessageAnswer::Cancel);
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("Aceptar"), QStringLiteral("Cancelar")}));
+
+    // The sign follows the severity given, whatever the caption says.
+    for (const auto& [caption, severity, sign] :
+         {std::tuple{"Error", MessageSeverity::Notice, QMessageBox::Information},
+          std::tuple{"Cofralin", MessageSeverity::Failure, QMessageBox::Warning}}) {
+        QMessageBox::Icon shown = QMessageBox::NoIcon;
+        const auto answering = whenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return false;
+            shown = box->icon();
+            box->accept();
+            return true;
+        });
+        view.showMessage("Aviso", caption, MessageButtons::Ok, severity);
+        EXPECT_EQ(shown, sign) << caption;
+    }
 }
 
 TEST_F(ViewTest, BusySetsAndRestoresTheWaitCursor) {

@@ -270,10 +270,12 @@ TEST(MessageBoxFitTest, LongestTextsFit) {
         std::string text;
         std::string caption;
         MessageButtons buttons;
+        MessageSeverity severity;
     };
-    for (const Box& box :
-         {Box{longest, std::string(kUpdateCaption), MessageButtons::OkCancel},
-          Box{"No pudo abrirse el puerto de comunicaciones COM4:", "Error", MessageButtons::Ok}}) {
+    for (const Box& box : {Box{longest, std::string(kUpdateCaption), MessageButtons::OkCancel,
+                               MessageSeverity::Notice},
+                           Box{"No pudo abrirse el puerto de comunicaciones COM4:", "Error",
+                               MessageButtons::Ok, MessageSeverity::Failure}}) {
         std::vector<std::string> faults;
         bool seen = false;
         const auto answer = whenModal([&](QWidget* modal) {
@@ -284,7 +286,7 @@ TEST(MessageBoxFitTest, LongestTextsFit) {
             shown->reject();
             return true;
         });
-        view.showMessage(box.text, box.caption, box.buttons);
+        view.showMessage(box.text, box.caption, box.buttons, box.severity);
         EXPECT_TRUE(seen);
         EXPECT_TRUE(faults.empty()) << box.caption << joined(faults);
     }

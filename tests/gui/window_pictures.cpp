@@ -60,7 +60,7 @@ void picture(const QString& name, int statusId = 0, std::string_view status = {}
 }
 
 void messagePicture(const QString& name, const std::string& text, const std::string& caption,
-                    MessageButtons buttons) {
+                    MessageButtons buttons, MessageSeverity severity) {
     QWidget owner;
     QtRouterView view(owner);
     const auto answer = cofralin::testing::whenModal([&](QWidget* modal) {
@@ -70,7 +70,7 @@ void messagePicture(const QString& name, const std::string& text, const std::str
         box->reject();
         return true;
     });
-    view.showMessage(text, caption, buttons);
+    view.showMessage(text, caption, buttons, severity);
 }
 
 }  // namespace
@@ -110,9 +110,9 @@ int main(int argc, char** argv) {
         longest.replace(longest.find("%s"), 2, version);
     }
     messagePicture(QStringLiteral("message-update"), longest, std::string(kUpdateCaption),
-                   MessageButtons::OkCancel);
+                   MessageButtons::OkCancel, MessageSeverity::Notice);
     messagePicture(QStringLiteral("message-error"),
-                   "No pudo abrirse el puerto de comunicaciones COM4:", "Error",
-                   MessageButtons::Ok);
+                   "No pudo abrirse el puerto de comunicaciones COM4:", "Error", MessageButtons::Ok,
+                   MessageSeverity::Failure);
     return failures == 0 ? 0 : 1;
 }

@@ -19,6 +19,7 @@ public:
         std::string text;
         std::string caption;
         MessageButtons buttons;
+        MessageSeverity severity;
     };
 
     // Answers in order; once used up, message boxes answer Ok/Yes and password
@@ -39,8 +40,8 @@ public:
     void setStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void setProgress(int position) override { progress.push_back(position); }
     MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
-        messages.push_back({text, caption, buttons});
+                              MessageButtons buttons, MessageSeverity severity) override {
+        messages.push_back({text, caption, buttons, severity});
         if (!messageAnswers.empty()) {
             const MessageAnswer answer = messageAnswers.front();
             messageAnswers.pop_front();

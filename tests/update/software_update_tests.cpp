@@ -40,9 +40,9 @@ public:
     std::vector<bool> updateButton;  // every change of 1005, in order
 
     MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
+                              MessageButtons buttons, MessageSeverity severity) override {
         duringMessages.push_back({isEnabled(kUpdateButtonId), busyDepth > 0});
-        return ScriptedView::showMessage(text, caption, buttons);
+        return ScriptedView::showMessage(text, caption, buttons, severity);
     }
     void enableControl(int id, bool on) override {
         if (id == kUpdateButtonId) updateButton.push_back(on);
