@@ -62,16 +62,29 @@ for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 300); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo > /dev/null 2>&1 || { echo "Xvfb did not answer on $DISPLAY"; exit 1; }
 
-(cd "$folder" && COFRALIN_COM1="$work/com1" exec /usr/bin/cofralin 2>/dev/null) &
-app_pid=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Q73 ADSL Zarn Router 1.5.1$' 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "the main window did not show"; exit 1; }
+# Starts the installed program from the entry's folder and waits for its
+# window; what the program printed stays in app.err to be shown on failure.
+start_program() {
+  (cd "$folder" && COFRALIN_COM1="$work/com1" exec /usr/bin/cofralin 2> "$work/app.err") &
+  app_pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --name '^Q73 ADSL Zarn Router 1.5.1$' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && return 0
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the main window did not show; the program printed:"
+  sed 's/^/  /' "$work/app.err"
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || echo "  (exit status $?)"
+  return 1
+}
+# One more start after a failed one, told above, so that a fault of the
+# display is not taken for one of the program; a second failure fails.
+start_program || { echo "starting once more"; start_program; } || exit 1
 echo "main window shown"
 
 # Waits until the simulator has received TEXT (a grep pattern) COUNT times.
