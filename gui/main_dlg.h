@@ -19,7 +19,7 @@
 // Beneath the windows: one SessionState for the run holds the port, the
 // catalogue and the mode flags. Each dialog holds a QtRouterView (its
 // RouterView) and an Exchange over that port, and its handlers call the plain
-// C++ procedures of link/ and operations/, which run one Operation each: log
+// C++ procedures of core/procedures/, which run one Operation each: log
 // in, send lines built beforehand (configuration_lines.h), read back, tell.
 
 #include <QDialog>
