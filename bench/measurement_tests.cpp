@@ -13,7 +13,7 @@
 #include "exchange.h"
 #include "measurement.h"
 #include "pty_pair.h"
-#include "scripted_view.h"
+#include "scripted_frontend.h"
 
 namespace cofralin::bench {
 namespace {
@@ -21,7 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::PtyPair;
-using testing::ScriptedView;
+using testing::ScriptedFrontend;
 
 class CountedExchange : public ::testing::Test {
 protected:
@@ -34,8 +34,9 @@ protected:
     }
 
     PtyPair pty_;
-    SessionState state_;
-    ScriptedView view_;
+    Settings settings_;
+    RouterSession state_{settings_};
+    ScriptedFrontend view_;
     CountingSerialLine* line_ = nullptr;
 };
 

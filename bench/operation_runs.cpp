@@ -6,16 +6,11 @@
 #include <utility>
 
 #include "command_catalogue.h"
-#include "connection.h"
 #include "exchange.h"
-#include "login.h"
-#include "multi_pc.h"
-#include "port_mappings.h"
-#include "ports_test_view.h"
+#include "procedure_table.h"
 #include "q73_simulator.h"
-#include "scripted_view.h"
-#include "single_pc.h"
-#include "software_update.h"
+#include "scripted_frontend.h"
+#include "simulator_session.h"
 
 #if COFRALIN_BENCH_GUI
 #include <QApplication>
@@ -33,23 +28,18 @@ namespace cofralin::bench {
 
 namespace {
 
-using testing::PortsTestView;
-using testing::ScriptedView;
+using testing::ProcedureRow;
+using testing::ScriptedFrontend;
 
 // A fresh simulated router behind a counted serial line, with the shipped catalogue.
 class BenchSession {
 public:
-    explicit BenchSession(SimulatorOptions options) : simulator_(paced(std::move(options))) {
-        state.DefaultPassword = std::string(kBuiltInPassword);
-    }
+    explicit BenchSession(SimulatorOptions options) : simulator_(paced(std::move(options))) {}
 
     // Empty on success, otherwise why the session could not start.
     std::string start() {
         if (!simulator_.start()) return "simulator: " + simulator_.error();
-        if (LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR).status !=
-            CatalogueLoadResult::Status::Loaded) {
-            return "CONFIG.TXT was not loaded";
-        }
+        if (!testing::LoadShippedCatalogue(settings_)) return "CONFIG.TXT was not loaded";
         auto device = std::make_unique<TermiosSerialLine>();
         if (!device->open(simulator_.slavePath()).opened) {
             return "cannot open " + simulator_.slavePath();
@@ -61,11 +51,13 @@ public:
         return {};
     }
 
+    RouterState router() const { return simulator_.snapshot(); }
+
     // Takes what the router is still saying off the line (the exit's answer of
     // an earlier step), so that the next timed step starts on a quiet line:
     // in use the user's pause lets it all arrive before the next operation.
     void settle() {
-        ScriptedView quiet;
+        ScriptedFrontend quiet;
         Exchange exchange(state, quiet, ExchangeDisplay{});
         while (exchange.DrainReply() > 0) {
         }
@@ -74,7 +66,11 @@ public:
 
     const CountingSerialLine& line() const { return *line_; }
 
-    SessionState state;
+private:
+    Settings settings_;
+
+public:
+    RouterSession state{settings_};
 
 private:
     static SimulatorOptions paced(SimulatorOptions options) {
@@ -108,101 +104,26 @@ SimulatorOptions missingCircuit() {
     return options;
 }
 
-SimulatorOptions multiPc() {
-    SimulatorOptions options;
-    options.mode = StartMode::MultiPc;
-    return options;
-}
-
-SimulatorOptions multiPcWithMappings() {
-    SimulatorOptions options = multiPc();
-    const auto mapping = [](NatProtocol protocol, std::uint16_t publicPort, const char* address,
-                            std::uint16_t privatePort) {
-        return NatMapping{protocol, publicPort, *parseIpv4(address), privatePort};
-    };
-    options.mappings = {mapping(NatProtocol::Udp, 5060, "192.168.1.10", 5060),
-                        mapping(NatProtocol::Udp, 53, "192.168.1.11", 53),
-                        mapping(NatProtocol::Tcp, 80, "192.168.1.20", 8080)};
-    return options;
-}
-
 std::optional<std::vector<Sample>> sampleIf(bool done, const Stopwatch& watch) {
     if (!done) return std::nullopt;
     return std::vector<Sample>{watch.sample()};
 }
 
+// A row of the procedure table, run with its sample values: done, and the
+// router shows it.
+Timed procedureRun(const ProcedureRow& row) {
+    return [&row](BenchSession& session) -> std::optional<std::vector<Sample>> {
+        ScriptedFrontend frontend;
+        const Stopwatch watch(session.line());
+        const Outcome outcome = row.run(session.state, frontend);
+        return sampleIf(outcome.done() && row.worked(session.router(), outcome), watch);
+    };
+}
+
 std::optional<std::vector<Sample>> connection(BenchSession& session) {
-    ScriptedView view;
-    session.state.KeepTrying = 1;
-    session.state.SentLineCount = 0;
+    ScriptedFrontend frontend;
     const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view, kConnectDisplay);
-    return sampleIf(RunConnectionProcedure(exchange) == ConnectionOutcome::Connected, watch);
-}
-
-std::optional<std::vector<Sample>> multiPcOpening(BenchSession& session) {
-    ScriptedView view;
-    const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view, kMultiPcDisplay);
-    return sampleIf(!OpenMultiPcDialog(exchange).empty(), watch);
-}
-
-std::optional<std::vector<Sample>> multiPcOk(BenchSession& session) {
-    ScriptedView view;
-    Exchange exchange(session.state, view, kMultiPcDisplay);
-    if (OpenMultiPcDialog(exchange).empty()) return std::nullopt;
-    session.settle();
-    const Stopwatch watch(session.line());
-    session.state.KeepTrying = 1;
-    return sampleIf(RunMultiPcSwitch(exchange, MultiPcSettings{}) == ModeSwitchResult::Switched,
-                    watch);
-}
-
-std::optional<std::vector<Sample>> singlePcOk(BenchSession& session) {
-    ScriptedView view;
-    const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view, kSinglePcDisplay);
-    StartSinglePcDialog(exchange);
-    return sampleIf(RunSinglePcSwitch(exchange, SinglePcSettings{}) == ModeSwitchResult::Switched,
-                    watch);
-}
-
-std::optional<std::vector<Sample>> refresh(BenchSession& session) {
-    PortsTestView view;
-    const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view, kPortsDisplay);
-    const bool done = RefreshMappings(exchange, view) == PortsOutcome::Done &&
-                      view.lists[ports_ids::kUdpList].size() == 2;
-    return sampleIf(done, watch);
-}
-
-std::optional<std::vector<Sample>> add(BenchSession& session) {
-    PortsTestView view;
-    view.chooseTcp();
-    PortMappingTexts texts;
-    texts.PublicPortText = "8081";
-    texts.PrivatePortText = "80";
-    texts.PrivateAddressText = "192.168.1.30";
-    // As the dialog's opening leaves it; an add goes on from there.
-    session.state.KeepTrying = 1;
-    const Stopwatch watch(session.line());
-    Exchange exchange(session.state, view, kPortsDisplay);
-    const bool done = AddMapping(exchange, view, texts) == PortsOutcome::Done &&
-                      view.lists[ports_ids::kTcpList].size() == 2;
-    return sampleIf(done, watch);
-}
-
-std::optional<std::vector<Sample>> remove(BenchSession& session) {
-    PortsTestView view;
-    Exchange exchange(session.state, view, kPortsDisplay);
-    if (RefreshMappings(exchange, view) != PortsOutcome::Done) return std::nullopt;
-    session.settle();
-    view.chooseUdp();
-    if (!view.select(ports_ids::kUdpList, " 5060\t192.168.001.010\t5060")) return std::nullopt;
-    const Stopwatch watch(session.line());
-    const bool done = DeleteMapping(exchange, view) == PortsOutcome::Done &&
-                      view.lists[ports_ids::kUdpList].size() == 1;
-    return sampleIf(done, watch);
+    return sampleIf(RunConnectionProcedure(session.state, frontend).done(), watch);
 }
 
 #if COFRALIN_BENCH_GUI
@@ -251,6 +172,7 @@ private:
 // and every reply is painted at once, so this shows what the repaints and the
 // turns cost, and how long the window goes without one.
 std::optional<std::vector<Sample>> singlePcDialog(BenchSession& session) {
+    if (session.router().running.dhcp.mode != DhcpMode::Disabled) return std::nullopt;
     TurnEventLoopWhileWaiting(*session.state.RouterPort);
     CSinglePcDlg dialog(session.state);
     dialog.show();
@@ -263,64 +185,56 @@ std::optional<std::vector<Sample>> singlePcDialog(BenchSession& session) {
     ok->click();
     const std::chrono::nanoseconds gap = turns.stop();
     std::optional<std::vector<Sample>> taken =
-        sampleIf(dialog.switchResult() == ModeSwitchResult::Switched, watch);
+        sampleIf(dialog.switchResult() == Ending::Done, watch);
     if (taken) taken->front().longestEventGap = gap;
     return taken;
 }
 #endif
 
-// Notes what the run had cost when the outcome message came up.
-class MessageTimingView : public ScriptedView {
+// Notes what the run had cost when the outcome question came up.
+class MessageTiming : public ScriptedFrontend {
 public:
     const Stopwatch* watch = nullptr;
     std::optional<Sample> atMessage;
 
-    MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons, MessageSeverity severity) override {
+    bool confirm(const Message& question, Answers answers) override {
         if (watch && !atMessage) atMessage = watch->sample();
-        return ScriptedView::showMessage(text, caption, buttons, severity);
+        return ScriptedFrontend::confirm(question, answers);
     }
 };
 
 std::optional<std::vector<Sample>> versionCheck(BenchSession& session) {
-    MessageTimingView view;
+    MessageTiming frontend;
     // The shipped version is newer than the router's: Cancel, so nothing is handed over.
-    view.messageAnswers = {MessageAnswer::Cancel};
+    frontend.answers = {testing::Answer::Cancel};
     const Stopwatch watch(session.line());
-    view.watch = &watch;
-    const UpdateOutcome outcome =
-        UpdateRouterSoftware(session.state, view, ProgramSearch{"/nonexistent", ""});
+    frontend.watch = &watch;
+    const Outcome outcome =
+        UpdateRouterSoftware(session.state, frontend, ProgramSearch{"/nonexistent", ""});
     const Sample whole = watch.sample();
-    if (outcome != UpdateOutcome::Returned || !view.atMessage || view.messages.size() != 1 ||
-        view.messages[0].buttons != MessageButtons::OkCancel) {
+    if (!outcome.done() || !frontend.atMessage || frontend.messages.size() != 1) {
         return std::nullopt;
     }
-    return std::vector<Sample>{*view.atMessage, whole};
+    return std::vector<Sample>{*frontend.atMessage, whole};
 }
 
 std::vector<Operation> operations() {
-    std::vector<Operation> list{
-        {{"Connection, router at its prompt"}, atPrompt(), connection},
-        {{"Connection, built-in password"}, SimulatorOptions{}, connection},
-        {{"Connection, missing circuit created"}, missingCircuit(), connection},
-        {{"Single → multi, dialog opening"}, SimulatorOptions{}, multiPcOpening},
-        {{"Single → multi, OK"}, SimulatorOptions{}, multiPcOk},
-        {{"Multi → single, OK"}, multiPc(), singlePcOk},
-    };
+    // Each procedure of the table on its sample router, then the variants
+    // that only the benchmark times.
+    std::vector<Operation> list;
+    for (const ProcedureRow& row : testing::Procedures()) {
+        list.push_back({{std::string(row.name)}, testing::SampleRouter(row), procedureRun(row)});
+    }
+    list.push_back({{"Connection, router at its prompt"}, atPrompt(), connection});
+    list.push_back({{"Connection, missing circuit created"}, missingCircuit(), connection});
 #if COFRALIN_BENCH_GUI
-    list.push_back(
-        {{"Multi → single, OK, through the dialog offscreen"}, multiPc(), singlePcDialog});
+    SimulatorOptions multiPc;
+    multiPc.mode = StartMode::MultiPc;
+    list.push_back({{"SinglePc through the dialog offscreen"}, multiPc, singlePcDialog});
 #endif
-    list.insert(
-        list.end(),
-        {
-            {{"Mappings, refresh"}, multiPcWithMappings(), refresh},
-            {{"Mappings, add (with its refresh)"}, multiPcWithMappings(), add},
-            {{"Mappings, delete (with its refresh)"}, multiPcWithMappings(), remove},
-            {{"Version check, to its outcome message", "Version check, whole (answered Cancel)"},
-             SimulatorOptions{},
-             versionCheck},
-        });
+    list.push_back({{"Update, to its outcome question", "Update, whole (answered Cancel)"},
+                    SimulatorOptions{},
+                    versionCheck});
     return list;
 }
 

@@ -19,7 +19,7 @@
 #include <QTimer>
 
 #include "main_dlg.h"
-#include "session_state.h"
+#include "settings.h"
 #endif
 
 extern char** environ;
@@ -149,9 +149,9 @@ int RunStartProbe(int argc, char** argv) {
     // The program reads CONFIG.TXT from its current folder.
     if (::chdir(COFRALIN_RUN_DIR) != 0) return 3;
     const long long appStarted = nowNs();
-    SessionState state;
+    Settings settings;
     QApplication application(argc, argv);
-    CMainDlg window(state);
+    CMainDlg window(settings);
     if (!window.initialise()) return 2;
     QEventLoop loop;
     FirstPaint firstPaint(loop);

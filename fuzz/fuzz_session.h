@@ -1,7 +1,7 @@
 #pragma once
 // What the router-facing fuzz targets share: a session over a ReplayLine with
-// the shipped catalogue and short limits, and a view that answers prompts and
-// message boxes from option bits instead of a person.
+// the shipped catalogue and short limits, and a front end that answers
+// prompts and questions from option bits instead of a person.
 
 #include <chrono>
 #include <cstddef>
@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "command_catalogue.h"
+#include "frontend.h"
 #include "login.h"
-#include "port_mappings.h"
 #include "replay_line.h"
-#include "session_state.h"
+#include "router_session.h"
 
 namespace cofralin::fuzzing {
 
@@ -33,69 +33,46 @@ inline bool ToldRouterSilent(std::string_view text) {
     return text.find(kRouterSilentText) != std::string_view::npos;
 }
 
-class FuzzView final : public RouterView, public PortLists {
+class FuzzFrontend final : public Frontend {
 public:
-    // How many typed passwords the user gives before cancelling the prompt.
+    // How many typed passwords the user gives before giving up.
     int passwordsToType = 0;
     std::string typedPassword{kBuiltInPassword};
-    MessageAnswer yesNoAnswer = MessageAnswer::Yes;
-    bool tcpChecked = false;
-    bool udpChecked = true;
+    bool yesNoAnswer = true;
 
-    std::string status;
+    std::string lastStatus;
     std::vector<std::string> messages;
     int passwordPrompts = 0;
-    bool busy = false;
-    std::vector<std::string> udpList;
-    std::vector<std::string> tcpList;
+    bool working = false;
 
     bool toldRouterSilent() const {
         for (const std::string& text : messages) {
             if (ToldRouterSilent(text)) return true;
         }
-        return ToldRouterSilent(status);
+        return ToldRouterSilent(lastStatus);
     }
 
-    void setStatusText(const std::string& text) override { status = text; }
-    void setProgress(int) override {}
-    MessageAnswer showMessage(const std::string& text, const std::string&, MessageButtons buttons,
-                              MessageSeverity) override {
-        // Bounded: a procedure shows a handful of messages, never one a pass.
-        if (messages.size() > 64) std::abort();
-        messages.push_back(text);
-        switch (buttons) {
-            case MessageButtons::Ok:
-                return MessageAnswer::Ok;
-            case MessageButtons::OkCancel:
-                // Never accept an upgrade: that would start a program.
-                return MessageAnswer::Cancel;
-            case MessageButtons::YesNo:
-                return yesNoAnswer;
-        }
-        return MessageAnswer::Ok;
+    void status(const std::string& text) override { lastStatus = text; }
+    void progress(int) override {}
+    void busy(bool on) override { working = on; }
+    void tell(const Message& message) override { record(message); }
+    bool confirm(const Message& question, Answers answers) override {
+        record(question);
+        // Never accept an upgrade: that would start a program.
+        return answers == Answers::YesNo && yesNoAnswer;
     }
     std::optional<std::string> askPassword() override {
         ++passwordPrompts;
         if (passwordPrompts > passwordsToType) return std::nullopt;
         return typedPassword;
     }
-    void setBusy(bool on) override { busy = on; }
-    void enableControl(int, bool) override {}
-    void showControl(int, bool) override {}
-
-    void clearList(int id) override { list(id).clear(); }
-    void addListEntry(int id, const std::string& entry) override { list(id).push_back(entry); }
-    std::optional<std::string> selectedListEntry(int id) override {
-        const std::vector<std::string>& entries = list(id);
-        if (entries.empty()) return std::nullopt;
-        return entries.front();
-    }
-    bool radioChecked(int id) override {
-        return id == ports_ids::kTcp ? tcpChecked : id == ports_ids::kUdp && udpChecked;
-    }
 
 private:
-    std::vector<std::string>& list(int id) { return id == ports_ids::kTcpList ? tcpList : udpList; }
+    void record(const Message& message) {
+        // Bounded: a procedure tells a handful of messages, never one a pass.
+        if (messages.size() > 64) std::abort();
+        messages.push_back(message.text);
+    }
 };
 
 // The shipped catalogue, read once.
@@ -111,27 +88,35 @@ inline const CommandCatalogue& ShippedCatalogue() {
     return catalogue;
 }
 
-// A session whose port answers with `replies`.
-inline void PrepareSession(SessionState& state, std::string_view replies) {
-    state.RouterPort = std::make_unique<ReplayLine>(replies);
-    state.PortName = "COM1:";
-    state.DefaultPassword = std::string(kBuiltInPassword);
-    state.CommandCatalogue = ShippedCatalogue();
-    state.PromptWaitLimit = kFuzzWaitLimit;
-    state.DrainLimit = kFuzzDrainLimit;
-    state.KeepTrying = 1;
+// The settings of every fuzzed session: the shipped catalogue, short limits.
+inline const Settings& FuzzSettings() {
+    static const Settings settings = [] {
+        Settings made;
+        made.catalogue = ShippedCatalogue();
+        made.PromptWaitLimit = kFuzzWaitLimit;
+        made.DrainLimit = kFuzzDrainLimit;
+        return made;
+    }();
+    return settings;
 }
 
-inline ReplayLine& LineOf(SessionState& state) {
-    return static_cast<ReplayLine&>(*state.RouterPort);
+// A session whose port answers with `replies`.
+inline void PrepareSession(RouterSession& session, std::string_view replies) {
+    session.RouterPort = std::make_unique<ReplayLine>(replies);
+    session.PortName = "COM1:";
+    session.KeepTrying = 1;
+}
+
+inline ReplayLine& LineOf(RouterSession& session) {
+    return static_cast<ReplayLine&>(*session.RouterPort);
 }
 
 // What must hold after a procedure that gave up because the router did not
 // answer: the user was told, and nothing but a nudge went out after the last
 // byte was read.
-inline void CheckGaveUpQuietly(SessionState& state, const FuzzView& view) {
-    if (!view.toldRouterSilent()) std::abort();
-    const std::string& sent = LineOf(state).writtenSinceRead();
+inline void CheckGaveUpQuietly(RouterSession& session, const FuzzFrontend& frontend) {
+    if (!frontend.toldRouterSilent()) std::abort();
+    const std::string& sent = LineOf(session).writtenSinceRead();
     if (!sent.empty() && sent != kNudge) {
         std::fprintf(stderr, "sent after the router last spoke: \"%s\"\n", sent.c_str());
         std::abort();

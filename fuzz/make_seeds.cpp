@@ -19,14 +19,9 @@
 #include <string_view>
 
 #include "connection.h"
-#include "exchange.h"
 #include "fuzz_session.h"
-#include "login.h"
-#include "multi_pc.h"
-#include "port_mappings.h"
+#include "procedure_table.h"
 #include "q73_router.h"
-#include "single_pc.h"
-#include "software_update.h"
 
 using namespace cofralin;
 using namespace cofralin::fuzzing;
@@ -72,23 +67,23 @@ void writeSeed(const std::string& target, const std::string& name, std::string_v
 }
 
 // Runs `procedure` on a session over the router model; the seed is `options`
-// followed by every byte the procedure read.
+// followed by every byte the procedure read. `typed` is the bit field of the
+// passwords the user types.
 void recordSession(const std::string& target, const std::string& name, unsigned char optionByte,
-                   const SimulatorOptions& simulator,
-                   const std::function<void(SessionState&, FuzzView&)>& procedure) {
-    SessionState state;
-    PrepareSession(state, {});
+                   int typed, const SimulatorOptions& simulator,
+                   const std::function<void(RouterSession&, FuzzFrontend&)>& procedure) {
     // Real time: the model answers at once, the limits only guard a mistake.
-    state.PromptWaitLimit = std::chrono::seconds(2);
+    Settings settings = FuzzSettings();
+    settings.PromptWaitLimit = std::chrono::seconds(2);
+    RouterSession session(settings);
+    PrepareSession(session, {});
     auto line = std::make_unique<RouterModelLine>(simulator);
     RouterModelLine& model = *line;
-    state.RouterPort = std::move(line);
-    FuzzView view;
-    view.passwordsToType = (optionByte >> 3) & 3;
-    view.typedPassword = simulator.password;
-    view.tcpChecked = (optionByte & 0x40) != 0;
-    view.udpChecked = !view.tcpChecked;
-    procedure(state, view);
+    session.RouterPort = std::move(line);
+    FuzzFrontend frontend;
+    frontend.passwordsToType = typed;
+    frontend.typedPassword = simulator.password;
+    procedure(session, frontend);
     writeSeed(target, name, std::string(1, static_cast<char>(optionByte)) + model.transcript());
 }
 
@@ -130,76 +125,32 @@ int main(int argc, char** argv) {
     SimulatorOptions otherPassword;
     otherPassword.password = "secreto";
 
-    const auto connect = [](SessionState& state, FuzzView& view) {
-        Exchange exchange(state, view, kConnectDisplay);
-        RunConnectionProcedure(exchange);
+    const auto connect = [](RouterSession& session, FuzzFrontend& frontend) {
+        RunConnectionProcedure(session, frontend);
     };
-    recordSession("fuzz_connection", "single_pc", 0, single, connect);
-    recordSession("fuzz_connection", "multi_pc", 0, multi, connect);
-    recordSession("fuzz_connection", "first_start", 0, firstStart, connect);
-    recordSession("fuzz_connection", "no_vc", 0, noVc, connect);
-    recordSession("fuzz_connection", "typed_password", 1, otherPassword, connect);
+    recordSession("fuzz_connection", "single_pc", 0, 0, single, connect);
+    recordSession("fuzz_connection", "multi_pc", 0, 0, multi, connect);
+    recordSession("fuzz_connection", "first_start", 0, 0, firstStart, connect);
+    recordSession("fuzz_connection", "no_vc", 0, 0, noVc, connect);
+    recordSession("fuzz_connection", "typed_password", 1, 1, otherPassword, connect);
     writeSeed("fuzz_connection", "silent", std::string(1, '\0'));
 
-    const auto operation = [](unsigned selector) {
-        return [selector](SessionState& state, FuzzView& view) {
-            switch (selector) {
-                case 0: {
-                    Exchange exchange(state, view, ExchangeDisplay{});
-                    EnsureLogin(exchange, false);
-                    break;
-                }
-                case 1: {
-                    Exchange exchange(state, view, kPortsDisplay);
-                    RefreshMappings(exchange, view);
-                    break;
-                }
-                case 2: {
-                    Exchange exchange(state, view, kPortsDisplay);
-                    PortMappingTexts texts;
-                    texts.PublicPortText = "5060";
-                    texts.PrivateAddressText = "192.168.1.10";
-                    AddMapping(exchange, view, texts);
-                    break;
-                }
-                case 3: {
-                    Exchange exchange(state, view, kPortsDisplay);
-                    view.udpList.push_back("\t5060\t192.168.001.010\t5060");
-                    view.tcpList.push_back("\t5060\t192.168.001.010\t5060");
-                    DeleteMapping(exchange, view);
-                    break;
-                }
-                case 4: {
-                    Exchange exchange(state, view, kSinglePcDisplay);
-                    StartSinglePcDialog(exchange);
-                    RunSinglePcSwitch(exchange, SinglePcSettings{});
-                    break;
-                }
-                case 5: {
-                    Exchange exchange(state, view, kMultiPcDisplay);
-                    OpenMultiPcDialog(exchange);
-                    break;
-                }
-                case 6: {
-                    Exchange exchange(state, view, kMultiPcDisplay);
-                    RunMultiPcSwitch(exchange, MultiPcSettings{});
-                    break;
-                }
-                case 7:
-                    UpdateRouterSoftware(state, view, ProgramSearch{"/nonexistent", ""});
-                    break;
-            }
+    // Each row of the procedure table on its sample router; its index is the
+    // option byte that chooses it (see fuzz_operations).
+    const auto& rows = testing::Procedures();
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const testing::ProcedureRow& row = rows[index];
+        const auto run = [&row](RouterSession& session, FuzzFrontend& frontend) {
+            row.run(session, frontend);
         };
-    };
-    recordSession("fuzz_operations", "ensure_login", 0, single, operation(0));
-    recordSession("fuzz_operations", "refresh", 1, withMappings(multi), operation(1));
-    recordSession("fuzz_operations", "add", 2, multi, operation(2));
-    recordSession("fuzz_operations", "delete", 3, withMappings(multi), operation(3));
-    recordSession("fuzz_operations", "single_pc", 4, multi, operation(4));
-    recordSession("fuzz_operations", "open_multi_pc", 5, single, operation(5));
-    recordSession("fuzz_operations", "multi_pc", 6, single, operation(6));
-    recordSession("fuzz_operations", "update", 7, single, operation(7));
-    recordSession("fuzz_operations", "typed_password", 4 | (1 << 3), otherPassword, operation(4));
+        const auto option = static_cast<unsigned char>(index);
+        recordSession("fuzz_operations", std::string(row.name), option, 0,
+                      testing::SampleRouter(row), run);
+        SimulatorOptions locked = testing::SampleRouter(row);
+        locked.password = "secreto";
+        recordSession("fuzz_operations", std::string(row.name) + "_typed_password",
+                      static_cast<unsigned char>(option | (1 << 4)), 1, locked, run);
+    }
 
     writeSeed("fuzz_mapping_tables", "vc_listing",
               listingOf(withMappings(multi), "show vc internet"));

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "dialog_look.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "ui_about_dlg.h"
 
 namespace cofralin {

@@ -36,18 +36,19 @@ std::filesystem::path RunLogPathFor(const std::filesystem::path& startFolder,
 CConfigApp::CConfigApp(int& argc, char** argv)
     : loggingEnabled_(ArgumentsAskForRunLog({argv, static_cast<std::size_t>(argc)}) ? 1 : 0),
       qt_(argc, argv) {
-    state_.LoggingEnabled = loggingEnabled_;
-    if (state_.LoggingEnabled == 1) {
+    settings_.LoggingEnabled = loggingEnabled_;
+    if (settings_.LoggingEnabled == 1) {
         const QString start = QDir::currentPath();
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         const QString own = data.isEmpty() ? start : data + QStringLiteral("/cofralin");
-        state_.RunLogPath = RunLogPathFor(QFile::encodeName(start).toStdString(),
-                                          QFile::encodeName(own).toStdString());
+        settings_.RunLogFolder = RunLogPathFor(QFile::encodeName(start).toStdString(),
+                                               QFile::encodeName(own).toStdString())
+                                     .parent_path();
     }
 }
 
 int CConfigApp::run() {
-    CMainDlg mainWindow(state_);
+    CMainDlg mainWindow(settings_);
     // A refused catalogue ends the program before the window shows.
     if (!mainWindow.initialise()) return 0;
     mainWindow.exec();

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <span>
 
-#include "session_state.h"
+#include "settings.h"
 
 namespace cofralin {
 
@@ -30,10 +30,10 @@ public:
     // The main window's run; the result is the program's exit status.
     int run();
 
-    SessionState& state() { return state_; }
+    Settings& settings() { return settings_; }
 
 private:
-    SessionState state_;
+    Settings settings_;
     // Read before QApplication takes its own options out of argv.
     int loggingEnabled_;
     QApplication qt_;

@@ -1,10 +1,13 @@
 #include "connect_dlg.h"
 
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 
 #include "dialog_look.h"
-#include "qt_router_view.h"
+#include "dialog_texts.h"
+#include "qt_frontend.h"
 #include "ui_connect_dlg.h"
 
 namespace cofralin {
@@ -12,19 +15,24 @@ namespace cofralin {
 namespace {
 constexpr int kTimerPeriodMs = 50;
 constexpr int kProgressEnd = 9;
+constexpr int kStatusId = 1007;
+constexpr int kProgressId = 1006;
 }  // namespace
 
-CConnectDlg::CConnectDlg(SessionState& state, QWidget* parent)
+CConnectDlg::CConnectDlg(RouterSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      state_(state),
+      session_(session),
       ui_(std::make_unique<Ui::CConnectDlg>()) {
     ui_->setupUi(this);
     UseDialogLook(*this);
-    view_ = std::make_unique<QtRouterView>(*this, connect_ids::kStatus, connect_ids::kProgress);
-    exchange_ = std::make_unique<Exchange>(state_, *view_, kConnectDisplay);
-    connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui_->idc_2, &QPushButton::clicked, this, &CConnectDlg::reject);
+    ok_ = ui_->idc_1;
+    cancel_ = ui_->idc_2;
+    progress_ = ui_->idc_1006;
+    statusText_ = ui_->idc_1007;
+    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &CConnectDlg::reject);
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &CConnectDlg::onTimer);
 }
@@ -34,13 +42,11 @@ CConnectDlg::~CConnectDlg() = default;
 void CConnectDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
-    ui_->idc_1->setEnabled(false);
-    ui_->idc_2->setEnabled(false);
-    ui_->idc_1006->setRange(0, kProgressEnd);
-    ui_->idc_1006->setValue(0);
-    state_.SentLineCount = 0;
-    state_.KeepTrying = 1;
-    SetRouterMode(state_, RouterMode::Unknown);
+    ok_->setEnabled(false);
+    cancel_->setEnabled(false);
+    progress_->setRange(0, kProgressEnd);
+    progress_->setValue(0);
+    PrepareConnection(session_);
     started_ = false;
     outcome_.reset();
     timer_.start();
@@ -49,17 +55,20 @@ void CConnectDlg::showEvent(QShowEvent* event) {
 void CConnectDlg::onTimer() {
     if (started_) return;
     started_ = true;
-    outcome_ = RunConnectionProcedure(*exchange_);
+    outcome_ = RunConnectionProcedure(session_, *frontend_);
     timer_.stop();
+    const bool connected = outcome_->done();
+    frontend_->status(WithPressNote(outcome_->message, connected));
     // The one usable button takes the focus, so Enter or Space presses it.
-    QPushButton* next = ui_->idc_1->isEnabled() ? ui_->idc_1 : ui_->idc_2;
-    if (next->isEnabled()) next->setFocus(Qt::OtherFocusReason);
+    QPushButton* next = connected ? ok_ : cancel_;
+    next->setEnabled(true);
+    next->setFocus(Qt::OtherFocusReason);
 }
 
 void CConnectDlg::reject() {
     // Escape and the close request count only as the Cancel button does:
     // not before the outcome, and not after a success.
-    if (!ui_->idc_2->isEnabled()) return;
+    if (!cancel_->isEnabled()) return;
     QDialog::reject();
 }
 

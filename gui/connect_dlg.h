@@ -1,9 +1,9 @@
 #pragma once
 // "Comunicación": shown modally right after the port was opened. Its first
 // timer tick runs the whole connection procedure; the dialog then shows the
-// outcome and waits for the one button the procedure enabled: OK (Accepted)
-// when connected, Cancel (Rejected) otherwise. It has no close box, and
-// Escape counts only once Cancel is enabled.
+// outcome in words and enables the one button to press: OK (Accepted) when
+// connected, Cancel (Rejected) otherwise. It has no close box, and Escape
+// counts only once Cancel is enabled.
 
 #include <QDialog>
 #include <QTimer>
@@ -11,7 +11,10 @@
 #include <optional>
 
 #include "connection.h"
-#include "login.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace Ui {
 class CConnectDlg;
@@ -19,17 +22,17 @@ class CConnectDlg;
 
 namespace cofralin {
 
-class QtRouterView;
+class QtFrontend;
 
 class CConnectDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    CConnectDlg(SessionState& state, QWidget* parent = nullptr);
+    CConnectDlg(RouterSession& session, QWidget* parent = nullptr);
     ~CConnectDlg() override;
 
     // The outcome of this showing's procedure, once it has run.
-    std::optional<ConnectionOutcome> outcome() const { return outcome_; }
+    const std::optional<Outcome>& outcome() const { return outcome_; }
 
 public slots:
     void reject() override;
@@ -40,15 +43,18 @@ protected:
 private:
     void onTimer();
 
-    SessionState& state_;
+    RouterSession& session_;
     std::unique_ptr<Ui::CConnectDlg> ui_;
-    std::unique_ptr<QtRouterView> view_;
-    std::unique_ptr<Exchange> exchange_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+    QProgressBar* progress_;
+    QLabel* statusText_;
+    std::unique_ptr<QtFrontend> frontend_;
     QTimer timer_;
     // The timer keeps ticking while the password prompt runs its own loop;
     // the procedure runs once per showing all the same.
     bool started_ = false;
-    std::optional<ConnectionOutcome> outcome_;
+    std::optional<Outcome> outcome_;
 };
 
 }  // namespace cofralin

@@ -20,13 +20,13 @@
 #include "connection.h"
 #include "dialog_look.h"
 #include "event_turns.h"
-#include "login.h"
+#include "messages.h"
 #include "multi_pc_dlg.h"
-#include "operation.h"
 #include "port_selector.h"
 #include "ports_dlg.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "router_port.h"
+#include "run_log.h"
 #include "single_pc_dlg.h"
 #include "software_update.h"
 #include "ui_main_dlg.h"
@@ -46,17 +46,18 @@ QUrl HelpDocumentUrl(const std::string& entry, const QDir& directory) {
     return QUrl::fromLocalFile(QDir::cleanPath(directory.absoluteFilePath(text)));
 }
 
-CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
+CMainDlg::CMainDlg(Settings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      state_(state),
+      settings_(settings),
+      session_(settings),
       ui_(std::make_unique<Ui::CMainDlg>()),
       openDocument_(OpenWithDesktop) {
     initialiseResources();
     ui_->setupUi(this);
     UseDialogLook(*this);
-    view_ = std::make_unique<QtRouterView>(*this);
+    frontend_ = std::make_unique<QtFrontend>(*this);
 
     QIcon icon;
     icon.addFile(QStringLiteral(":/images/icon_32.png"));
@@ -82,33 +83,35 @@ CMainDlg::CMainDlg(SessionState& state, QWidget* parent)
     connect(ui_->idc_1005, &QPushButton::clicked, this, &CMainDlg::onUpdateClicked);
     connect(ui_->idc_1006, &QPushButton::clicked, this, &CMainDlg::onHelpClicked);
     connect(ui_->idc_2, &QPushButton::clicked, this, &CMainDlg::reject);
-    state_.runLogFailed = [this](const std::string& message) { tellRunLogFailure(message); };
+    session_.runLog.onFailure = [this](const std::string& message) { tellRunLogFailure(message); };
     showWindowState();
 }
 
-CMainDlg::~CMainDlg() { state_.runLogFailed = nullptr; }
+CMainDlg::~CMainDlg() { session_.runLog.onFailure = nullptr; }
 
-RouterView& CMainDlg::view() { return *view_; }
+Frontend& CMainDlg::frontend() { return *frontend_; }
 
 void CMainDlg::setDocumentOpener(DocumentOpener opener) { openDocument_ = std::move(opener); }
 
 void CMainDlg::setPortSystem(SystemPaths paths) { portSystem_ = std::move(paths); }
 
 bool CMainDlg::initialise() {
-    state_.DefaultPassword = std::string(kBuiltInPassword);
+    settings_.DefaultPassword = std::string(kBuiltInPassword);
 
-    const CatalogueLoadResult loaded = LoadCommandCatalogue(state_.CommandCatalogue);
+    const CatalogueLoadResult loaded = LoadCommandCatalogue(settings_.catalogue);
     if (loaded.status != CatalogueLoadResult::Status::Loaded) {
-        view_->showMessage(CatalogueFailureMessage(loaded), std::string(kApplicationTitle),
-                           MessageButtons::Ok, MessageSeverity::Notice);
+        frontend_->tell({CatalogueFailureMessage(loaded), std::string(kApplicationTitle),
+                         MessageSeverity::Notice});
         return false;
     }
     // The program still starts: the file may be meant so. The operations
     // that need a missing command say so again when they are started.
-    if (const std::string missing = EmptyTemplatesText(EmptyTemplates(state_.CommandCatalogue));
+    if (const std::string missing = EmptyTemplatesText(EmptyTemplates(settings_.catalogue));
         !missing.empty()) {
-        view_->showMessage(missing, std::string(kApplicationTitle), MessageButtons::Ok,
-                           MessageSeverity::Notice);
+        frontend_->tell({missing, std::string(kApplicationTitle), MessageSeverity::Notice});
+    }
+    if (settings_.LoggingEnabled == 1) {
+        session_.runLog.setPath(settings_.RunLogFolder / kRunLogName);
     }
 
     ui_->idc_1001->setCurrentIndex(-1);
@@ -116,7 +119,7 @@ bool CMainDlg::initialise() {
 
     window_ = MainWindowState{};
     showWindowState();
-    SetRouterMode(state_, RouterMode::Unknown);
+    session_.SetRouterMode(RouterMode::Unknown);
     ui_->idc_1001->setFocus(Qt::OtherFocusReason);
     return true;
 }
@@ -126,14 +129,14 @@ void CMainDlg::readPorts() {
     std::optional<SerialPort> keep;
     if (ports->currentIndex() >= 0) {
         const std::string chosen = ports->currentText().toStdString();
-        for (const SerialPort& port : state_.OfferedPorts) {
+        for (const SerialPort& port : offeredPorts_) {
             if (port.name == chosen) keep = port;
         }
     }
     // The open port is this program's own: it is offered without a test.
     const PortProbe probe =
-        ProbePorts(portSystem_, keep, state_.portOpen() ? state_.PortDevice : std::string());
-    state_.OfferedPorts = probe.offered;
+        ProbePorts(portSystem_, keep, session_.portOpen() ? session_.PortDevice : std::string());
+    offeredPorts_ = probe.offered;
     portRefusal_ = probe.refused.empty()
                        ? QString()
                        : QString::fromStdString(RefusalText(probe.refused.front()));
@@ -168,7 +171,7 @@ void CMainDlg::showPortInfo() {
 
 void CMainDlg::showWindowState() {
     for (const Lamp lamp : {Lamp::NotConnected, Lamp::Connecting, Lamp::Connected}) {
-        QWidget* picture = QtRouterView::findControl(*this, LampControl(lamp));
+        QWidget* picture = QtFrontend::findControl(*this, LampControl(lamp));
         picture->setVisible(lamp == window_.lamp);
     }
     ui_->idc_1002->setEnabled(window_.modesEnabled);
@@ -204,29 +207,34 @@ void CMainDlg::onPortSelected(int index) {
     const std::string port = ui_->idc_1001->itemText(index).toStdString();
     ShowConnecting(window_);
     showWindowState();
+    // The device the selector showed for that name, not whatever bears it now.
+    const std::string device = DevicePathForPort(port, offeredPorts_, portSystem_);
     // A port that cannot be opened has shown its message; the amber lamp stays.
-    if (!OpenRouterPort(state_, port, *view_)) return;
+    if (!OpenRouterPort(session_, port, device, *frontend_)) return;
     // The windows repaint while the procedures wait for the router.
-    TurnEventLoopWhileWaiting(*state_.RouterPort);
+    TurnEventLoopWhileWaiting(*session_.RouterPort);
     applyConnectionResult(runConnectDialog());
     closeLostPort();
 }
 
 int CMainDlg::runConnectDialog() {
-    CConnectDlg connecting(state_, this);
+    CConnectDlg connecting(session_, this);
     return connecting.exec();
 }
 
 void CMainDlg::applyConnectionResult(int dialogResult) {
-    ApplyConnectionOutcome(window_, dialogResult == QDialog::Accepted, state_);
+    ApplyConnectionOutcome(window_, dialogResult == QDialog::Accepted, session_);
     showWindowState();
 }
 
 void CMainDlg::closeLostPort() {
-    if (!state_.RouterPort || !state_.RouterPort->lost()) return;
-    if (!state_.lineLossTold) TellLineLost(state_, *view_);
-    CloseRouterPort(state_);
-    ShowLineLost(window_, state_);
+    if (!session_.RouterPort || !session_.RouterPort->lost()) return;
+    if (!session_.lineLossTold) {
+        frontend_->tell({LineLostText(session_.PortName), std::string(kErrorCaption),
+                         MessageSeverity::Failure});
+    }
+    CloseRouterPort(session_);
+    ShowLineLost(window_, session_);
     showWindowState();
     {
         // Nothing is chosen now: choosing the port again opens it afresh.
@@ -237,21 +245,21 @@ void CMainDlg::closeLostPort() {
 }
 
 void CMainDlg::onMultiPcClicked() {
-    const bool run = StartMultiPcSwitch(window_, state_);
+    const bool run = StartMultiPcSwitch(window_, session_);
     showWindowState();
     if (!run) return;
     // The dialog shows the wait cursor itself while it talks to the router;
     // while the user edits it, the arrow shows.
-    FinishMultiPcSwitch(window_, state_, runMultiPcDialog());
+    FinishMultiPcSwitch(window_, session_, runMultiPcDialog());
     showWindowState();
     closeLostPort();
 }
 
 void CMainDlg::onSinglePcClicked() {
-    const bool run = StartSinglePcSwitch(window_, state_);
+    const bool run = StartSinglePcSwitch(window_, session_);
     showWindowState();
     if (!run) return;
-    FinishSinglePcSwitch(window_, state_, runSinglePcDialog());
+    FinishSinglePcSwitch(window_, session_, runSinglePcDialog());
     showWindowState();
     closeLostPort();
 }
@@ -268,7 +276,7 @@ void CMainDlg::onUpdateClicked() {
 
 void CMainDlg::onHelpClicked() {
     const QUrl document =
-        HelpDocumentUrl(state_.CommandCatalogue[CatalogueKey::HTML_HELP], QDir::current());
+        HelpDocumentUrl(settings_.catalogue[CatalogueKey::HTML_HELP], QDir::current());
     if (document.isEmpty()) return;
     // The failure may be told after the window has gone.
     QPointer<CMainDlg> window(this);
@@ -302,7 +310,7 @@ void CMainDlg::showAbout() {
 }
 
 void CMainDlg::reject() {
-    CloseRouterPort(state_);
+    CloseRouterPort(session_);
     QDialog::reject();
 }
 
@@ -311,35 +319,42 @@ void CMainDlg::reject() {
 
 namespace {
 
-SwitchOutcome outcomeOf(const std::optional<ModeSwitchResult>& result) {
-    if (result == ModeSwitchResult::Switched) return SwitchOutcome::Switched;
-    if (result == ModeSwitchResult::HalfConfigured) return SwitchOutcome::ModeUnknown;
+SwitchOutcome outcomeOf(const std::optional<Ending>& result) {
+    if (result == Ending::Done) return SwitchOutcome::Switched;
+    if (result == Ending::HalfConfigured) return SwitchOutcome::ModeUnknown;
     return SwitchOutcome::NotSwitched;
 }
 
 }  // namespace
 
 SwitchOutcome CMainDlg::runSinglePcDialog() {
-    CSinglePcDlg dialog(state_, this);
+    CSinglePcDlg dialog(session_, this);
     dialog.exec();
     return outcomeOf(dialog.switchResult());
 }
 
 SwitchOutcome CMainDlg::runMultiPcDialog() {
-    CMultiPcDlg dialog(state_, this);
+    CMultiPcDlg dialog(session_, this);
     dialog.exec();
     return outcomeOf(dialog.switchResult());
 }
 
 void CMainDlg::runPortsDialog() {
-    CPortsDlg dialog(state_, this);
+    CPortsDlg dialog(session_, this);
     dialog.exec();
 }
 
 void CMainDlg::runUpdateRouterSoftware() {
+    // The button is not usable while the procedure runs.
+    ui_->idc_1005->setEnabled(false);
+    const Outcome outcome = UpdateRouterSoftware(session_, *frontend_);
     // The upgrade program has the serial line now: the program ends with
     // status 0, without the cancel action.
-    if (UpdateRouterSoftware(state_, *view_) == UpdateOutcome::HandedOver) done(QDialog::Accepted);
+    if (outcome.ending == Ending::HandedOver) {
+        done(QDialog::Accepted);
+        return;
+    }
+    ui_->idc_1005->setEnabled(true);
 }
 
 }  // namespace cofralin

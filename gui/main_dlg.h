@@ -16,11 +16,12 @@
 // A run log that cannot be written is told once, in a message that does not
 // hold up the router work.
 //
-// Beneath the windows: one SessionState for the run holds the port, the
-// catalogue and the mode flags. Each dialog holds a QtRouterView (its
-// RouterView) and an Exchange over that port, and its handlers call the plain
-// C++ procedures of core/procedures/, which run one Operation each: log
-// in, send lines built beforehand (configuration_lines.h), read back, tell.
+// Beneath the windows: the Settings read once (the catalogue among them) and
+// one RouterSession that holds the port and the mode flags. Each dialog holds
+// a QtFrontend and its handlers call the plain C++ procedures of
+// core/procedures/ with the session, which run one Operation each: log in,
+// send lines built beforehand (configuration_lines.h), read back, and return
+// an Outcome the dialog turns into its controls.
 
 #include <QDialog>
 #include <QUrl>
@@ -29,9 +30,10 @@
 #include <string>
 
 #include "document_opener.h"
+#include "frontend.h"
 #include "main_window_state.h"
 #include "port_discovery.h"
-#include "session_state.h"
+#include "router_session.h"
 
 class QDir;
 
@@ -41,8 +43,7 @@ class CMainDlg;
 
 namespace cofralin {
 
-class QtRouterView;
-class RouterView;
+class QtFrontend;
 
 // The address the help entry of the catalogue names: a URL with a scheme as
 // it stands, anything else a file relative to `directory`; empty for an empty entry.
@@ -52,7 +53,8 @@ class CMainDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CMainDlg(SessionState& state, QWidget* parent = nullptr);
+    // The catalogue is loaded into `settings` by initialise().
+    explicit CMainDlg(Settings& settings, QWidget* parent = nullptr);
     ~CMainDlg() override;
 
     // The initialisation steps. False when the catalogue file was refused:
@@ -63,8 +65,10 @@ public:
     void applyConnectionResult(int dialogResult);
 
     const MainWindowState& windowState() const { return window_; }
-    // The view the main window's own procedures (the software update) use.
-    RouterView& view();
+    // The session of the window's router.
+    RouterSession& session() { return session_; }
+    // The front end of the main window's own procedure (the software update).
+    Frontend& frontend();
 
     // How "Ayuda" hands a document to the desktop; tests replace it.
     void setDocumentOpener(DocumentOpener opener);
@@ -101,9 +105,12 @@ private:
     // Says where the help document lies when no program could show it.
     void showHelpLocation(const QUrl& document);
 
-    SessionState& state_;
+    Settings& settings_;
+    RouterSession session_;
     std::unique_ptr<Ui::CMainDlg> ui_;
-    std::unique_ptr<QtRouterView> view_;
+    std::unique_ptr<QtFrontend> frontend_;
+    // What the port selector offers, with the device behind each name.
+    std::vector<SerialPort> offeredPorts_;
     MainWindowState window_;
     DocumentOpener openDocument_;
     SystemPaths portSystem_;

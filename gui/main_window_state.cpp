@@ -16,13 +16,13 @@ void markMulti(MainWindowState& window) {
 
 // "Gestionar Puertos" is usable exactly in the mode recorded after a switch,
 // whether or not it went through.
-void followRecordedMode(MainWindowState& window, const SessionState& state) {
-    window.portsEnabled = state.MultiPcActive == 1;
+void followRecordedMode(MainWindowState& window, const RouterSession& session) {
+    window.portsEnabled = session.MultiPcActive == 1;
 }
 
 // A switch given up half-way: no mode is known until the next connection.
-void forgetMode(MainWindowState& window, SessionState& state) {
-    SetRouterMode(state, RouterMode::Unknown);
+void forgetMode(MainWindowState& window, RouterSession& session) {
+    session.SetRouterMode(RouterMode::Unknown);
     window.singleChecked = false;
     window.multiChecked = false;
 }
@@ -43,12 +43,12 @@ int LampControl(Lamp lamp) {
 
 void ShowConnecting(MainWindowState& window) { window.lamp = Lamp::Connecting; }
 
-void ShowLineLost(MainWindowState& window, SessionState& state) {
+void ShowLineLost(MainWindowState& window, RouterSession& session) {
     window = MainWindowState{};
-    SetRouterMode(state, RouterMode::Unknown);
+    session.SetRouterMode(RouterMode::Unknown);
 }
 
-void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state) {
+void ApplyConnectionOutcome(MainWindowState& window, bool connected, const RouterSession& session) {
     if (!connected) {
         // The marks stay as an earlier connection left them.
         window.lamp = Lamp::NotConnected;
@@ -60,52 +60,52 @@ void ApplyConnectionOutcome(MainWindowState& window, bool connected, const Sessi
     window.lamp = Lamp::Connected;
     window.modesEnabled = true;
     window.updateEnabled = true;
-    if (state.MultiPcActive == 1) {
+    if (session.MultiPcActive == 1) {
         markMulti(window);
         window.portsEnabled = true;
     }
     // Single-PC leaves "Gestionar Puertos" as an earlier connection left it.
-    if (state.SinglePcActive == 1) markSingle(window);
+    if (session.SinglePcActive == 1) markSingle(window);
 }
 
-bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state) {
+bool StartMultiPcSwitch(MainWindowState& window, const RouterSession& session) {
     markMulti(window);
-    if (state.SinglePcActive != 1) return false;
+    if (session.SinglePcActive != 1) return false;
     window.portsEnabled = true;
     return true;
 }
 
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
+void FinishMultiPcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome) {
     if (outcome == SwitchOutcome::Switched) {
-        SetRouterMode(state, RouterMode::MultiPc);
+        session.SetRouterMode(RouterMode::MultiPc);
         markMulti(window);
     } else if (outcome == SwitchOutcome::ModeUnknown) {
-        forgetMode(window, state);
+        forgetMode(window, session);
     } else {
         // Not switched (given up at the password prompt, no port, no answer):
         // the mark goes back.
         markSingle(window);
     }
-    followRecordedMode(window, state);
+    followRecordedMode(window, session);
 }
 
-bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state) {
+bool StartSinglePcSwitch(MainWindowState& window, const RouterSession& session) {
     markSingle(window);
-    if (state.MultiPcActive != 1) return false;
+    if (session.MultiPcActive != 1) return false;
     window.portsEnabled = false;
     return true;
 }
 
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome) {
+void FinishSinglePcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome) {
     if (outcome == SwitchOutcome::Switched) {
-        SetRouterMode(state, RouterMode::SinglePc);
+        session.SetRouterMode(RouterMode::SinglePc);
         markSingle(window);
     } else if (outcome == SwitchOutcome::ModeUnknown) {
-        forgetMode(window, state);
+        forgetMode(window, session);
     } else {
         markMulti(window);
     }
-    followRecordedMode(window, state);
+    followRecordedMode(window, session);
 }
 
 }  // namespace cofralin

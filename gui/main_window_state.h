@@ -3,7 +3,7 @@
 // the radio marks. Plain C++, so the enabling rules are tested without a
 // window; CMainDlg only copies a state onto its controls.
 
-#include "session_state.h"
+#include "router_session.h"
 
 namespace cofralin {
 
@@ -36,11 +36,11 @@ void ShowConnecting(MainWindowState& window);
 
 // The port's device is gone and the port closed: the state after start, with
 // no mode known.
-void ShowLineLost(MainWindowState& window, SessionState& state);
+void ShowLineLost(MainWindowState& window, RouterSession& session);
 
 // After the connection dialog: `connected` is its result OK; the mode flags
 // are those it left.
-void ApplyConnectionOutcome(MainWindowState& window, bool connected, const SessionState& state);
+void ApplyConnectionOutcome(MainWindowState& window, bool connected, const RouterSession& session);
 
 // How a mode dialog left the router, as the main window records it.
 enum class SwitchOutcome {
@@ -57,9 +57,9 @@ enum class SwitchOutcome {
 // A switch that did not go through never changes the mode flags.
 // Start* sets "Gestionar Puertos" for the mode being tried; Finish* sets it
 // for the mode recorded afterwards (usable in multi-PC only).
-bool StartMultiPcSwitch(MainWindowState& window, const SessionState& state);
-void FinishMultiPcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome);
-bool StartSinglePcSwitch(MainWindowState& window, const SessionState& state);
-void FinishSinglePcSwitch(MainWindowState& window, SessionState& state, SwitchOutcome outcome);
+bool StartMultiPcSwitch(MainWindowState& window, const RouterSession& session);
+void FinishMultiPcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome);
+bool StartSinglePcSwitch(MainWindowState& window, const RouterSession& session);
+void FinishSinglePcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome);
 
 }  // namespace cofralin

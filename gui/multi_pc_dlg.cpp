@@ -1,85 +1,97 @@
 #include "multi_pc_dlg.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 
 #include "dialog_look.h"
+#include "dialog_texts.h"
 #include "ip_address_edit.h"
 #include "messages.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "ui_multi_pc_dlg.h"
 #include "value_checks.h"
 
 namespace cofralin {
 
 namespace {
+constexpr int kProgressEnd = 53;
+constexpr int kProgressId = 1011;
+constexpr int kStatusId = 1012;
+
 std::string toStd(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
-CMultiPcDlg::CMultiPcDlg(SessionState& state, QWidget* parent)
+CMultiPcDlg::CMultiPcDlg(RouterSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      state_(state),
+      session_(session),
       ui_(std::make_unique<Ui::CMultiPcDlg>()) {
     ui_->setupUi(this);
     UseDialogLook(*this);
-    view_ = std::make_unique<QtRouterView>(*this, multi_pc_ids::kStatus, multi_pc_ids::kProgress);
-    exchange_ = std::make_unique<Exchange>(state_, *view_, kMultiPcDisplay);
+    ok_ = ui_->idc_1;
+    lanAddress_ = ui_->idc_1013;
+    lanMask_ = ui_->idc_1014;
+    defaultStation_ = ui_->idc_1015;
+    mgmtAddress_ = ui_->idc_1016;
+    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
     ui_->idc_2->setVisible(false);
     ui_->idc_2->setEnabled(false);
 
-    connect(ui_->idc_1013, &IpAddressEdit::fieldChanged, this,
-            [this] { settings_.lanAddress = toStd(ui_->idc_1013->text()); });
-    connect(ui_->idc_1014, &IpAddressEdit::fieldChanged, this,
-            [this] { settings_.lanMask = toStd(ui_->idc_1014->text()); });
-    connect(ui_->idc_1015, &IpAddressEdit::fieldChanged, this,
-            [this] { settings_.defaultStation = toStd(ui_->idc_1015->text()); });
-    connect(ui_->idc_1, &QPushButton::clicked, this, &CMultiPcDlg::onOk);
+    connect(lanAddress_, &IpAddressEdit::fieldChanged, this,
+            [this] { input_.lanAddress = toStd(lanAddress_->text()); });
+    connect(lanMask_, &IpAddressEdit::fieldChanged, this,
+            [this] { input_.lanMask = toStd(lanMask_->text()); });
+    connect(defaultStation_, &IpAddressEdit::fieldChanged, this,
+            [this] { input_.defaultStation = toStd(defaultStation_->text()); });
+    connect(ok_, &QPushButton::clicked, this, &CMultiPcDlg::onOk);
 }
 
 CMultiPcDlg::~CMultiPcDlg() = default;
+
+IpAddressEdit& CMultiPcDlg::fieldOf(ValueField field) const {
+    if (field == ValueField::LanMask) return *lanMask_;
+    return field == ValueField::DefaultStation ? *defaultStation_ : *lanAddress_;
+}
 
 void CMultiPcDlg::showEvent(QShowEvent* event) {
     // The opening runs once, just before the dialog first appears.
     if (!event->spontaneous() && !opened_) {
         opened_ = true;
-        settings_ = MultiPcSettings{};
-        ui_->idc_1013->setText(QString::fromStdString(settings_.lanAddress));
-        ui_->idc_1014->setText(QString::fromStdString(settings_.lanMask));
-        ui_->idc_1015->setText(QString::fromStdString(settings_.defaultStation));
+        input_ = MultiPcInput{};
+        lanAddress_->setText(QString::fromStdString(input_.lanAddress));
+        lanMask_->setText(QString::fromStdString(input_.lanMask));
+        defaultStation_->setText(QString::fromStdString(input_.defaultStation));
+        frontend_->status(std::string(kMultiPcPromptText));
         // OK stays inert while the opening talks to the router, so that nothing
         // can end the dialog before it is up.
-        ui_->idc_1->setEnabled(false);
-        // The wait cursor only while the opening talks to the router.
-        view_->setBusy(true);
-        const std::string managementAddress = OpenMultiPcDialog(*exchange_);
-        view_->setBusy(false);
-        ui_->idc_1->setEnabled(true);
-        ui_->idc_1016->setText(QString::fromStdString(Windows1252ToUtf8(managementAddress)));
-        ui_->idc_1016->setEnabled(false);
-        ui_->idc_1011->setRange(0, kMultiPcProgressEnd);
+        ok_->setEnabled(false);
+        const Outcome opening = ReadMgmtAddress(session_, *frontend_);
+        ok_->setEnabled(true);
+        mgmtAddress_->setText(QString::fromStdString(
+            Windows1252ToUtf8(opening.read.vcLocalAddress.value_or(std::string()))));
+        mgmtAddress_->setEnabled(false);
+        ui_->idc_1011->setRange(0, kProgressEnd);
         ui_->idc_1011->setValue(0);
-        ui_->idc_1->setFocus(Qt::OtherFocusReason);
+        ok_->setFocus(Qt::OtherFocusReason);
     }
     QDialog::showEvent(event);
 }
 
 void CMultiPcDlg::onOk() {
-    if (!ui_->idc_1->isEnabled() || result_) return;
-    settings_.lanAddress = toStd(ui_->idc_1013->text());
-    settings_.lanMask = toStd(ui_->idc_1014->text());
-    settings_.defaultStation = toStd(ui_->idc_1015->text());
+    if (!ok_->isEnabled() || result_) return;
+    input_.lanAddress = toStd(lanAddress_->text());
+    input_.lanMask = toStd(lanMask_->text());
+    input_.defaultStation = toStd(defaultStation_->text());
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
-            CheckMultiPcValues(settings_.lanAddress, settings_.lanMask, settings_.defaultStation)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
-                           MessageSeverity::Failure);
-        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
-            MarkRefusedField(*field);
-        }
+            CheckMultiPcValues(input_.lanAddress, input_.lanMask, input_.defaultStation)) {
+        frontend_->tell({refused->message, std::string(kErrorCaption), MessageSeverity::Failure});
+        MarkRefusedField(fieldOf(refused->field));
         return;
     }
-    result_ = RunMultiPcSwitch(*exchange_, settings_);
+    ok_->setEnabled(false);
+    result_ = RunMultiPcSwitch(session_, *frontend_, input_).ending;
     accept();
 }
 

@@ -9,6 +9,9 @@
 #include <optional>
 
 #include "multi_pc.h"
+#include "value_checks.h"
+
+class QPushButton;
 
 namespace Ui {
 class CMultiPcDlg;
@@ -16,17 +19,18 @@ class CMultiPcDlg;
 
 namespace cofralin {
 
-class QtRouterView;
+class IpAddressEdit;
+class QtFrontend;
 
 class CMultiPcDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CMultiPcDlg(SessionState& state, QWidget* parent = nullptr);
+    explicit CMultiPcDlg(RouterSession& session, QWidget* parent = nullptr);
     ~CMultiPcDlg() override;
 
     // How the switch ended; nothing when OK was never pressed.
-    std::optional<ModeSwitchResult> switchResult() const { return result_; }
+    std::optional<Ending> switchResult() const { return result_; }
 
 public slots:
     void reject() override;
@@ -36,15 +40,20 @@ protected:
 
 private:
     void onOk();
+    IpAddressEdit& fieldOf(ValueField field) const;
 
-    SessionState& state_;
+    RouterSession& session_;
     std::unique_ptr<Ui::CMultiPcDlg> ui_;
-    std::unique_ptr<QtRouterView> view_;
-    std::unique_ptr<Exchange> exchange_;
+    QPushButton* ok_;
+    IpAddressEdit* lanAddress_;
+    IpAddressEdit* lanMask_;
+    IpAddressEdit* defaultStation_;
+    IpAddressEdit* mgmtAddress_;
+    std::unique_ptr<QtFrontend> frontend_;
     // The values as last changed in the address fields.
-    MultiPcSettings settings_;
+    MultiPcInput input_;
     bool opened_ = false;
-    std::optional<ModeSwitchResult> result_;
+    std::optional<Ending> result_;
 };
 
 }  // namespace cofralin

@@ -8,7 +8,7 @@
 
 #include "dialog_look.h"
 #include "messages.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "ui_password_dlg.h"
 
 namespace cofralin {
@@ -61,9 +61,8 @@ void CPasswordDlg::accept() {
 }
 
 void CPasswordDlg::refuseControlCharacters() {
-    QtRouterView(*this).showMessage(controlCharacterText().toStdString(),
-                                    std::string(kErrorCaption), MessageButtons::Ok,
-                                    MessageSeverity::Failure);
+    QtFrontend(*this).showMessage(controlCharacterText().toStdString(), std::string(kErrorCaption),
+                                  MessageButtons::Ok, MessageSeverity::Failure);
     ui_->idc_1017->setFocus(Qt::OtherFocusReason);
 }
 

@@ -14,7 +14,7 @@
 #include "dialog_look.h"
 #include "ip_address_edit.h"
 #include "messages.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "ui_ports_dlg.h"
 #include "value_checks.h"
 
@@ -24,6 +24,7 @@ namespace {
 
 // The lists' default tab stops: every 32 horizontal dialog units (1.5 px each).
 constexpr qreal kListTabStop = 32 * 1.5;
+constexpr int kStatusId = 1023;
 
 // Draws an entry with its tabs expanded at the lists' tab stops; the entry's
 // text keeps the tabs, which the delete needs to find the public port.
@@ -88,15 +89,18 @@ void WrappingPushButton::paintEvent(QPaintEvent*) {
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
 }
 
-CPortsDlg::CPortsDlg(SessionState& state, QWidget* parent)
+CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
+      session_(session),
       ui_(std::make_unique<Ui::CPortsDlg>()) {
     ui_->setupUi(this);
     UseDialogLook(*this);
-    view_ = std::make_unique<QtRouterView>(*this, ports_ids::kStatus);
-    exchange_ = std::make_unique<Exchange>(state, *view_, kPortsDisplay);
+    udpList_ = ui_->idc_1025;
+    tcpList_ = ui_->idc_1026;
+    deleteButton_ = ui_->idc_3;
+    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId);
 
     // The group boxes only frame their controls; they must not lie over them.
     ui_->idc_1028->lower();
@@ -108,20 +112,20 @@ CPortsDlg::CPortsDlg(SessionState& state, QWidget* parent)
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
         port->installEventFilter(this);
     }
-    for (QListWidget* entries : {ui_->idc_1025, ui_->idc_1026}) {
+    for (QListWidget* entries : {udpList_, tcpList_}) {
         entries->setItemDelegate(new TabStopDelegate(entries));
         connect(entries, &QListWidget::itemSelectionChanged, this,
-                [this] { ui_->idc_3->setEnabled(true); });
+                [this] { deleteButton_->setEnabled(true); });
     }
     connect(ui_->idc_1020, &IpAddressEdit::fieldChanged, this,
             [this] { texts_.PrivateAddressText = toRouterBytes(ui_->idc_1020->text()); });
     connect(ui_->idc_1021, &QRadioButton::clicked, this,
-            [this] { onTrafficTypeClicked(ui_->idc_1025, ui_->idc_1026); });
+            [this] { onTrafficTypeClicked(udpList_, tcpList_); });
     connect(ui_->idc_1022, &QRadioButton::clicked, this,
-            [this] { onTrafficTypeClicked(ui_->idc_1026, ui_->idc_1025); });
+            [this] { onTrafficTypeClicked(tcpList_, udpList_); });
     connect(ui_->idc_1, &QPushButton::clicked, this, &CPortsDlg::accept);
     connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ui_->idc_3, &QPushButton::clicked, this, &CPortsDlg::onDeleteClicked);
+    connect(deleteButton_, &QPushButton::clicked, this, &CPortsDlg::onDeleteClicked);
     ui_->idc_2->setFocus();
 }
 
@@ -130,15 +134,15 @@ CPortsDlg::~CPortsDlg() = default;
 void CPortsDlg::initialise() {
     texts_ = PortMappingTexts{};
     ui_->idc_1020->setText(fromUtf8(std::string(kNoPrivateAddress)));
-    RefreshMappings(*exchange_, *this);
+    RefreshMappings(session_, *frontend_, this);
 }
 
 int CPortsDlg::exec() {
     // The wait cursor while the opening reads the tables; the dialog itself
     // is used with the arrow.
-    view_->setBusy(true);
+    frontend_->busy(true);
     initialise();
-    view_->setBusy(false);
+    frontend_->busy(false);
     return QDialog::exec();
 }
 
@@ -159,7 +163,7 @@ void CPortsDlg::onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden) {
     shown->show();
     clearSelection(shown);
     hidden->hide();
-    ui_->idc_3->setEnabled(false);
+    deleteButton_->setEnabled(false);
     for (QWidget* input : std::initializer_list<QWidget*>{
              ui_->idc_1018, ui_->idc_1019, ui_->idc_1020, ui_->idc_1027, ui_->idc_1028,
              ui_->idc_1029, ui_->idc_1030, ui_->idc_1031}) {
@@ -168,63 +172,66 @@ void CPortsDlg::onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden) {
 }
 
 void CPortsDlg::startNewEntry() {
-    ui_->idc_3->setEnabled(false);
+    deleteButton_->setEnabled(false);
     ui_->idc_1->setEnabled(true);
-    clearSelection(ui_->idc_1025);
-    clearSelection(ui_->idc_1026);
+    clearSelection(udpList_);
+    clearSelection(tcpList_);
+}
+
+TrafficType CPortsDlg::checkedTrafficType() const {
+    if (ui_->idc_1022->isChecked()) return TrafficType::Tcp;
+    return ui_->idc_1021->isChecked() ? TrafficType::Udp : TrafficType::None;
+}
+
+QWidget& CPortsDlg::fieldOf(ValueField field) const {
+    if (field == ValueField::PublicPort) return *ui_->idc_1018;
+    if (field == ValueField::PrivatePort) return *ui_->idc_1019;
+    return *ui_->idc_1020;
 }
 
 void CPortsDlg::accept() {
     // A refused value is corrected in place; nothing is asked or sent.
     if (const std::optional<RefusedValue> refused = CheckMappingValues(
             texts_.PublicPortText, texts_.PrivatePortText, texts_.PrivateAddressText)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
-                           MessageSeverity::Failure);
-        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
-            MarkRefusedField(*field);
-        }
+        frontend_->tell({refused->message, std::string(kErrorCaption), MessageSeverity::Failure});
+        MarkRefusedField(fieldOf(refused->field));
         return;
     }
-    AddMapping(*exchange_, *this, texts_);
+    AddMapping(session_, *frontend_, checkedTrafficType(), texts_, this);
 }
 
-void CPortsDlg::onDeleteClicked() { DeleteMapping(*exchange_, *this); }
-
-QListWidget* CPortsDlg::list(int id) const {
-    if (id == ports_ids::kUdpList) return ui_->idc_1025;
-    if (id == ports_ids::kTcpList) return ui_->idc_1026;
-    return nullptr;
+void CPortsDlg::onDeleteClicked() {
+    const TrafficType type = checkedTrafficType();
+    if (type == TrafficType::None) return;
+    const QList<QListWidgetItem*> selected =
+        (type == TrafficType::Tcp ? tcpList_ : udpList_)->selectedItems();
+    // Deselecting an entry also reports a selection change; with nothing
+    // selected there is nothing to delete.
+    if (selected.isEmpty()) return;
+    const std::string entry = selected.front()->data(Qt::UserRole).toByteArray().toStdString();
+    DeleteMapping(session_, *frontend_, type, MappingPortText(entry), this);
 }
 
-void CPortsDlg::clearList(int id) {
-    if (QListWidget* entries = list(id)) {
+void CPortsDlg::mappingsCleared() {
+    for (QListWidget* entries : {udpList_, tcpList_}) {
         const QSignalBlocker quiet(entries);
         entries->clear();
     }
+    deleteButton_->setEnabled(false);
 }
 
-void CPortsDlg::addListEntry(int id, const std::string& entry) {
-    QListWidget* entries = list(id);
-    if (!entries) return;
-    // Shown decoded, kept as the router's bytes for the delete.
-    auto* item = new QListWidgetItem(fromUtf8(Windows1252ToUtf8(entry)));
-    item->setData(Qt::UserRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-    const QSignalBlocker quiet(entries);
-    entries->addItem(item);
-}
-
-std::optional<std::string> CPortsDlg::selectedListEntry(int id) {
-    QListWidget* entries = list(id);
-    if (!entries) return std::nullopt;
-    const QList<QListWidgetItem*> selected = entries->selectedItems();
-    if (selected.isEmpty()) return std::nullopt;
-    return selected.front()->data(Qt::UserRole).toByteArray().toStdString();
-}
-
-bool CPortsDlg::radioChecked(int id) {
-    if (id == ports_ids::kUdp) return ui_->idc_1021->isChecked();
-    if (id == ports_ids::kTcp) return ui_->idc_1022->isChecked();
-    return false;
+void CPortsDlg::mappingsListed(const MappingTables& tables) {
+    for (const auto& [entries, table] :
+         {std::pair{udpList_, &tables.udp}, std::pair{tcpList_, &tables.tcp}}) {
+        const QSignalBlocker quiet(entries);
+        for (const std::string& entry : *table) {
+            // Shown decoded, kept as the router's bytes for the delete.
+            auto* item = new QListWidgetItem(fromUtf8(Windows1252ToUtf8(entry)));
+            item->setData(Qt::UserRole,
+                          QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+            entries->addItem(item);
+        }
+    }
 }
 
 }  // namespace cofralin

@@ -14,9 +14,8 @@
 #include <optional>
 #include <string>
 
-#include "exchange.h"
 #include "port_mappings.h"
-#include "session_state.h"
+#include "value_checks.h"
 
 class QListWidget;
 
@@ -26,7 +25,8 @@ class CPortsDlg;
 
 namespace cofralin {
 
-class QtRouterView;
+class IpAddressEdit;
+class QtFrontend;
 
 // A push button whose caption wraps at its blanks, as the two action buttons
 // of the dialog are too narrow for one line.
@@ -40,11 +40,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class CPortsDlg final : public QDialog, private PortLists {
+class CPortsDlg final : public QDialog, private MappingEvents {
     Q_OBJECT
 
 public:
-    explicit CPortsDlg(SessionState& state, QWidget* parent = nullptr);
+    explicit CPortsDlg(RouterSession& session, QWidget* parent = nullptr);
     ~CPortsDlg() override;
 
     // The opening: resets the typed texts and the address field, then reads
@@ -61,20 +61,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // PortLists.
-    void clearList(int id) override;
-    void addListEntry(int id, const std::string& entry) override;
-    std::optional<std::string> selectedListEntry(int id) override;
-    bool radioChecked(int id) override;
+    // MappingEvents: the lists follow the tables the procedures read.
+    void mappingsCleared() override;
+    void mappingsListed(const MappingTables& tables) override;
 
     void onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden);
     void startNewEntry();
     void onDeleteClicked();
-    QListWidget* list(int id) const;
+    // The traffic type whose radio button is checked; TCP wins over UDP.
+    TrafficType checkedTrafficType() const;
+    QWidget& fieldOf(ValueField field) const;
 
+    RouterSession& session_;
     std::unique_ptr<Ui::CPortsDlg> ui_;
-    std::unique_ptr<QtRouterView> view_;
-    std::unique_ptr<Exchange> exchange_;
+    QListWidget* udpList_;
+    QListWidget* tcpList_;
+    QPushButton* deleteButton_;
+    std::unique_ptr<QtFrontend> frontend_;
     PortMappingTexts texts_;
 };
 

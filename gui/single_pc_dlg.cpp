@@ -1,75 +1,92 @@
 #include "single_pc_dlg.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "dialog_look.h"
+#include "dialog_texts.h"
 #include "ip_address_edit.h"
 #include "messages.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "ui_single_pc_dlg.h"
 #include "value_checks.h"
 
 namespace cofralin {
 
 namespace {
+constexpr int kProgressEnd = 40;
+constexpr int kProgressId = 1015;
+constexpr int kStatusId = 1016;
+
 std::string toStd(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
-CSinglePcDlg::CSinglePcDlg(SessionState& state, QWidget* parent)
+CSinglePcDlg::CSinglePcDlg(RouterSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      state_(state),
+      session_(session),
       ui_(std::make_unique<Ui::CSinglePcDlg>()) {
     ui_->setupUi(this);
     UseDialogLook(*this);
-    view_ = std::make_unique<QtRouterView>(*this, single_pc_ids::kStatus, single_pc_ids::kProgress);
-    exchange_ = std::make_unique<Exchange>(state_, *view_, kSinglePcDisplay);
+    ok_ = ui_->idc_1;
+    cancel_ = ui_->idc_2;
+    mgmtAddress_ = ui_->idc_1013;
+    mgmtMask_ = ui_->idc_1014;
+    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
 
-    ui_->idc_1015->setRange(0, kSinglePcProgressEnd);
+    ui_->idc_1015->setRange(0, kProgressEnd);
     ui_->idc_1015->setValue(0);
-    ui_->idc_1013->setText(QString::fromStdString(settings_.mgmtAddress));
-    ui_->idc_1014->setText(QString::fromStdString(settings_.mgmtMask));
-    ui_->idc_2->setVisible(false);
-    ui_->idc_2->setEnabled(false);
-    StartSinglePcDialog(*exchange_);
-    ui_->idc_1->setFocus(Qt::OtherFocusReason);
+    mgmtAddress_->setText(QString::fromStdString(input_.mgmtAddress));
+    mgmtMask_->setText(QString::fromStdString(input_.mgmtMask));
+    cancel_->setVisible(false);
+    cancel_->setEnabled(false);
+    session_.StartAfresh();
+    frontend_->status(std::string(kSinglePcPromptText));
+    ok_->setFocus(Qt::OtherFocusReason);
 
-    connect(ui_->idc_1013, &IpAddressEdit::fieldChanged, this,
-            [this] { settings_.mgmtAddress = toStd(ui_->idc_1013->text()); });
-    connect(ui_->idc_1014, &IpAddressEdit::fieldChanged, this,
-            [this] { settings_.mgmtMask = toStd(ui_->idc_1014->text()); });
-    connect(ui_->idc_1, &QPushButton::clicked, this, &CSinglePcDlg::onOk);
-    connect(ui_->idc_2, &QPushButton::clicked, this, &CSinglePcDlg::reject);
+    connect(mgmtAddress_, &IpAddressEdit::fieldChanged, this,
+            [this] { input_.mgmtAddress = toStd(mgmtAddress_->text()); });
+    connect(mgmtMask_, &IpAddressEdit::fieldChanged, this,
+            [this] { input_.mgmtMask = toStd(mgmtMask_->text()); });
+    connect(ok_, &QPushButton::clicked, this, &CSinglePcDlg::onOk);
+    connect(cancel_, &QPushButton::clicked, this, &CSinglePcDlg::reject);
 }
 
 CSinglePcDlg::~CSinglePcDlg() = default;
 
 void CSinglePcDlg::onOk() {
     // A second press while the switch runs finds the button disabled.
-    if (!ui_->idc_1->isEnabled() || result_) return;
-    settings_.mgmtAddress = toStd(ui_->idc_1013->text());
-    settings_.mgmtMask = toStd(ui_->idc_1014->text());
+    if (!ok_->isEnabled() || result_) return;
+    input_.mgmtAddress = toStd(mgmtAddress_->text());
+    input_.mgmtMask = toStd(mgmtMask_->text());
     // A refused value is corrected in place: nothing is sent and OK stays usable.
     if (const std::optional<RefusedValue> refused =
-            CheckSinglePcValues(settings_.mgmtAddress, settings_.mgmtMask)) {
-        view_->showMessage(refused->message, std::string(kErrorCaption), MessageButtons::Ok,
-                           MessageSeverity::Failure);
-        if (QWidget* field = QtRouterView::findControl(*this, refused->control)) {
-            MarkRefusedField(*field);
-        }
+            CheckSinglePcValues(input_.mgmtAddress, input_.mgmtMask)) {
+        frontend_->tell({refused->message, std::string(kErrorCaption), MessageSeverity::Failure});
+        MarkRefusedField(refused->field == ValueField::MgmtMask ? *mgmtMask_ : *mgmtAddress_);
         return;
     }
-    result_ = RunSinglePcSwitch(*exchange_, settings_);
-    if (*result_ == ModeSwitchResult::Switched || *result_ == ModeSwitchResult::PortClosed) {
+    ok_->setEnabled(false);
+    result_ = RunSinglePcSwitch(session_, *frontend_, input_).ending;
+    if (*result_ == Ending::Done || *result_ == Ending::PortClosed) {
         accept();
     } else {
-        ui_->idc_2->setFocus(Qt::OtherFocusReason);
+        showFailed();
+        cancel_->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void CSinglePcDlg::showFailed() {
+    // The reason stays in its message; the status names the failure and the way out.
+    frontend_->status(WithPressNote(kSinglePcFailedText, false));
+    cancel_->setVisible(true);
+    cancel_->setEnabled(true);
+    ok_->setVisible(false);
 }
 
 void CSinglePcDlg::reject() {
     // Until the failed state shows Cancel, only OK ends the dialog.
-    if (!ui_->idc_2->isEnabled()) return;
+    if (!cancel_->isEnabled()) return;
     QDialog::reject();
 }
 

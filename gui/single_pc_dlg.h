@@ -11,37 +11,45 @@
 
 #include "single_pc.h"
 
+class QPushButton;
+
 namespace Ui {
 class CSinglePcDlg;
 }
 
 namespace cofralin {
 
-class QtRouterView;
+class IpAddressEdit;
+class QtFrontend;
 
 class CSinglePcDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CSinglePcDlg(SessionState& state, QWidget* parent = nullptr);
+    explicit CSinglePcDlg(RouterSession& session, QWidget* parent = nullptr);
     ~CSinglePcDlg() override;
 
     // How the switch ended; nothing when OK was never pressed.
-    std::optional<ModeSwitchResult> switchResult() const { return result_; }
+    std::optional<Ending> switchResult() const { return result_; }
 
 public slots:
     void reject() override;
 
 private:
     void onOk();
+    // Cancel shown and usable, OK hidden, the reason told above.
+    void showFailed();
 
-    SessionState& state_;
+    RouterSession& session_;
     std::unique_ptr<Ui::CSinglePcDlg> ui_;
-    std::unique_ptr<QtRouterView> view_;
-    std::unique_ptr<Exchange> exchange_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+    IpAddressEdit* mgmtAddress_;
+    IpAddressEdit* mgmtMask_;
+    std::unique_ptr<QtFrontend> frontend_;
     // The values as last changed in the address fields.
-    SinglePcSettings settings_;
-    std::optional<ModeSwitchResult> result_;
+    SinglePcInput input_;
+    std::optional<Ending> result_;
 };
 
 }  // namespace cofralin

@@ -27,29 +27,56 @@ constexpr std::array kConnectionCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
                                          CatalogueKey::EXIT_CLI,
                                          CatalogueKey::SHOW_DHCP_SERVER_SETTING};
 
+// The connection dialog's exchange: a progress bar, nothing shown.
+constexpr ExchangeDisplay kConnectDisplay{true, false, false};
+
 // What a connection reads before it leaves the command line.
-enum class Phase { Done, NoAnswer, WrongPassword, LineLost };
+enum class Phase { Done, NoAnswer, WrongPassword, LineLost, Stopped };
+
+// How a phase that did not end well ends the procedure.
+Ending endingOf(Phase phase) {
+    switch (phase) {
+        case Phase::Done:
+            return Ending::Done;
+        case Phase::NoAnswer:
+            return Ending::NoAnswer;
+        case Phase::WrongPassword:
+            return Ending::LoginFailed;
+        case Phase::LineLost:
+            return Ending::LineLost;
+        case Phase::Stopped:
+            return Ending::Stopped;
+    }
+    return Ending::NoAnswer;
+}
+
+// The phase a wait cut short by the line or a stop ends with.
+std::optional<Phase> interruption(const Exchange& exchange) {
+    if (exchange.LineLost()) return Phase::LineLost;
+    if (exchange.Stopped()) return Phase::Stopped;
+    return std::nullopt;
+}
 
 // Nudges until a drained reply is exactly the prompt, answering "Quick Setup?"
 // and the password requests; the tests of each pass look at the reply of the
 // pass before.
 Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
-    SessionState& state = exchange.state();
+    RouterSession& session = exchange.session();
     int silentPasses = 0;
     Exchange::Deadline deadline = exchange.startWait();
     bool sawPrompt = false;
-    while (silentPasses < kSilentPassLimit && state.KeepTrying == 1) {
+    while (silentPasses < kSilentPassLimit && session.KeepTrying == 1) {
         if (deadline.passed()) break;  // talking, but never the bare prompt
         exchange.SendLine(kNudge);
         // Its write may be what finds the device gone: no password prompt then.
-        if (exchange.LineLost()) return Phase::LineLost;
+        if (const auto stop = interruption(exchange)) return *stop;
         if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
         if (AsksForPassword(exchange)) {
             AnswerPasswordRequest(exchange, passwords, deadline);
             exchange.ClearReply();
         }
         const std::size_t length = exchange.DrainReply();
-        if (exchange.LineLost()) return Phase::LineLost;
+        if (const auto stop = interruption(exchange)) return *stop;
         exchange.ShowReply();
         ++silentPasses;
         if (length > 1) silentPasses = 0;
@@ -58,8 +85,8 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
             break;
         }
     }
-    if (silentPasses != 0 || (!sawPrompt && state.KeepTrying == 1)) return Phase::NoAnswer;
-    return state.KeepTrying == 1 ? Phase::Done : Phase::WrongPassword;
+    if (silentPasses != 0 || (!sawPrompt && session.KeepTrying == 1)) return Phase::NoAnswer;
+    return session.KeepTrying == 1 ? Phase::Done : Phase::WrongPassword;
 }
 
 // Lists the internet circuit and creates it when it is not in the table. The
@@ -69,10 +96,11 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
 // labels or "not in table") has come. `created` tells whether the circuit was
 // created.
 Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
-    SessionState& state = exchange.state();
+    RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
-    PasswordChooser relogin(passwords.sentAny() ? passwords.last() : state.DefaultPassword);
+    PasswordChooser relogin(passwords.sentAny() ? passwords.last()
+                                                : session.settings().DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
     exchange.ClearReply();
     ListingWatch watch(kVcListingMarks);
@@ -80,14 +108,14 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
         if (deadline.passed()) return Phase::NoAnswer;
         exchange.SendLine(kNudge);
         exchange.DrainReply();
-        if (exchange.LineLost()) return Phase::LineLost;
+        if (const auto stop = interruption(exchange)) return *stop;
         watch.see(exchange.LatestReply());
         if (exchange.ReplyContains(kVcMissingText)) {
             created = true;
-            for (const std::string& line : CircuitCreationLines(state.CommandCatalogue)) {
+            for (const std::string& line : CircuitCreationLines(session.catalogue())) {
                 exchange.SendLine(line);
             }
-            SetRouterMode(state, RouterMode::SinglePc);
+            session.SetRouterMode(RouterMode::SinglePc);
         } else if (created && AsksForPassword(exchange)) {
             const std::optional<std::string> line = relogin.next(exchange, deadline);
             if (!line) return Phase::WrongPassword;
@@ -99,53 +127,44 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
 }
 
 // Reads the DHCP server setting: enabled is single-PC mode, disabled multi-PC.
-bool detectMode(Exchange& exchange) {
-    SessionState& state = exchange.state();
+Phase detectMode(Exchange& exchange) {
+    RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
-    return exchange.AwaitListing(AwaitOrder::NudgeFirst, kDhcpListingMarks, [&] {
-        if (exchange.ReplyContains(kDhcpEnabledWord)) {
-            SetRouterMode(state, RouterMode::SinglePc);
-        }
-        if (exchange.ReplyContains(kDhcpDisabledWord)) {
-            SetRouterMode(state, RouterMode::MultiPc);
-        }
+    const bool listed = exchange.AwaitListing(AwaitOrder::NudgeFirst, kDhcpListingMarks, [&] {
+        if (exchange.ReplyContains(kDhcpEnabledWord)) session.SetRouterMode(RouterMode::SinglePc);
+        if (exchange.ReplyContains(kDhcpDisabledWord)) session.SetRouterMode(RouterMode::MultiPc);
     });
+    if (listed) return Phase::Done;
+    return interruption(exchange).value_or(Phase::NoAnswer);
 }
 
-ConnectionOutcome finish(Exchange& exchange, ConnectionOutcome outcome) {
-    RouterView& view = exchange.view();
-    SessionState& state = exchange.state();
-    if (outcome == ConnectionOutcome::Connected) {
-        view.setStatusText(std::string(kConnectedText));
-        view.enableControl(connect_ids::kOk, true);
-        return outcome;
-    }
-    SetRouterMode(state, RouterMode::Unknown);
-    switch (outcome) {
-        case ConnectionOutcome::NoAnswer:
-            view.setStatusText(std::string(kNoAnswerText));
+// The outcome in words; a failure leaves no mode.
+Outcome finish(Exchange& exchange, Ending ending) {
+    RouterSession& session = exchange.session();
+    Outcome outcome;
+    outcome.ending = ending;
+    outcome.sent = exchange.SentLines();
+    switch (ending) {
+        case Ending::Done:
+            outcome.message = kConnectedText;
+            outcome.read.mode = session.mode();
+            return outcome;
+        case Ending::LoginFailed:
+            outcome.message = kWrongPasswordText;
             break;
-        case ConnectionOutcome::WrongPassword:
-            view.setStatusText(std::string(kWrongPasswordText));
+        case Ending::LineLost:
+            outcome.message = LineLostText(session.PortName);
+            session.lineLossTold = true;
+            break;
+        case Ending::Stopped:
+            outcome.message = kStoppedText;
             break;
         default:
-            view.setStatusText(LineLostStatusText(state.PortName));
-            state.lineLossTold = true;
+            outcome.message = kRouterSilentText;
             break;
     }
-    view.enableControl(connect_ids::kCancel, true);
+    session.SetRouterMode(RouterMode::Unknown);
     return outcome;
-}
-
-ConnectionOutcome failure(Phase phase) {
-    switch (phase) {
-        case Phase::NoAnswer:
-            return ConnectionOutcome::NoAnswer;
-        case Phase::WrongPassword:
-            return ConnectionOutcome::WrongPassword;
-        default:
-            return ConnectionOutcome::LineLost;
-    }
 }
 
 }  // namespace
@@ -163,37 +182,35 @@ ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue) {
     return lines;
 }
 
-ConnectionOutcome RunConnectionProcedure(Exchange& exchange) {
-    const Operation run(exchange, RunStart{});
-    exchange.view().setProgress(0);
+void PrepareConnection(RouterSession& session) {
+    session.StartAfresh();
+    session.SetRouterMode(RouterMode::Unknown);
+}
+
+Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
+    PrepareConnection(session);
+    Operation run(session, frontend, kConnectDisplay, RunStart{});
+    Exchange& exchange = run.exchange();
+    frontend.progress(0);
     if (const std::optional<CatalogueKey> missing =
-            FirstEmptyTemplate(exchange.state().CommandCatalogue, kConnectionCommands)) {
-        SetRouterMode(exchange.state(), RouterMode::Unknown);
-        exchange.view().setStatusText(MissingCommandText(*missing) +
-                                      "\nPulse CANCEL para continuar.");
-        exchange.view().enableControl(connect_ids::kCancel, true);
-        return ConnectionOutcome::MissingCommand;
+            FirstEmptyTemplate(session.catalogue(), kConnectionCommands)) {
+        Outcome outcome;
+        outcome.ending = Ending::MissingCommand;
+        outcome.message = MissingCommandText(*missing);
+        return outcome;
     }
     // Cleared for every connection, so that each one detects the mode afresh.
     bool vcCreated = false;
 
-    PasswordChooser passwords(exchange.state().DefaultPassword);
-    if (const Phase login = logInPhase(exchange, passwords); login != Phase::Done) {
-        return finish(exchange, failure(login));
-    }
-    if (const Phase circuit = circuitPhase(exchange, passwords, vcCreated);
-        circuit != Phase::Done) {
-        return finish(exchange, failure(circuit));
-    }
-    if (!vcCreated && !detectMode(exchange)) {
-        return finish(exchange, exchange.LineLost() ? ConnectionOutcome::LineLost
-                                                    : ConnectionOutcome::NoAnswer);
-    }
+    PasswordChooser passwords(session.settings().DefaultPassword);
+    Phase phase = logInPhase(exchange, passwords);
+    if (phase == Phase::Done) phase = circuitPhase(exchange, passwords, vcCreated);
+    if (phase == Phase::Done && !vcCreated) phase = detectMode(exchange);
+    if (phase != Phase::Done) return finish(exchange, endingOf(phase));
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
     // Its write is the last chance to find the device gone.
-    if (exchange.LineLost()) return finish(exchange, ConnectionOutcome::LineLost);
-    return finish(exchange, ConnectionOutcome::Connected);
+    return finish(exchange, exchange.LineLost() ? Ending::LineLost : Ending::Done);
 }
 
 }  // namespace cofralin

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "configuration_lines.h"
-#include "exchange.h"
-#include "login.h"
+#include "frontend.h"
+#include "outcome.h"
 
 namespace cofralin {
 
@@ -23,34 +23,20 @@ inline constexpr std::string_view kCreationLanSubnet = "192.0.2.0/26";
 inline constexpr std::string_view kCreationPoolStart = "192.000.002.010";
 inline constexpr std::string_view kCreationDefaultRouter = "192.000.002.001";
 
-// Controls of the connection dialog that the procedure drives.
-namespace connect_ids {
-inline constexpr int kOk = 1;
-inline constexpr int kCancel = 2;
-inline constexpr int kProgress = 1006;
-inline constexpr int kStatus = 1007;
-}  // namespace connect_ids
+// What a connection starts from: KeepTrying 1, the line counter 0, no mode
+// known. The procedure starts so; the connection dialog shows so at once.
+void PrepareConnection(RouterSession& session);
 
-inline constexpr std::string_view kConnectedText =
-    "Conexión establecida.\nPulse OK para continuar.";
-inline constexpr std::string_view kNoAnswerText =
-    "El Router no responde.\nPulse CANCEL para continuar.";
-inline constexpr std::string_view kWrongPasswordText =
-    "La password no es correcta.\nPulse CANCEL para continuar.";
-enum class ConnectionOutcome { Connected, NoAnswer, WrongPassword, LineLost, MissingCommand };
-
-// The whole connection procedure on an open port, with the connection dialog's
-// copy of the exchange (progress bar, no display of lines or replies). It
-// leaves the outcome text in the status and enables the one button to press.
-// A command template it may send that is empty stops it before anything is
-// sent, the status naming the key.
-ConnectionOutcome RunConnectionProcedure(Exchange& exchange);
+// The whole connection procedure on an open port. It tells the progress (one
+// step a line sent) and nothing else on its way; the outcome's message is
+// the outcome in words: connected, no answer, the password refused, the line
+// lost or a command template missing (Done, NoAnswer, LoginFailed, LineLost,
+// Stopped, MissingCommand). The mode found is in the session's flags and in
+// the outcome; a failure leaves no mode.
+Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend);
 
 // What the connection procedure sends to create the internet circuit in
 // single-PC form: the circuit, its LAN and DHCP server, save and exit.
 ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue);
-
-// The connection dialog's copy of the exchange.
-inline constexpr ExchangeDisplay kConnectDisplay{true, false, false};
 
 }  // namespace cofralin

@@ -3,7 +3,6 @@
 #include <climits>
 #include <utility>
 
-#include "login.h"
 #include "operation.h"
 
 namespace cofralin {
@@ -11,7 +10,6 @@ namespace cofralin {
 namespace {
 
 constexpr std::string_view kValueEnds = " \r\n";
-constexpr std::string_view kNothingChanged = "\nNo se ha cambiado la configuración.";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -119,35 +117,10 @@ std::optional<std::string> HostInSubnet(std::string_view address, std::string_vi
     return std::string(address.substr(0, dot)) + "." + std::to_string(network + offset);
 }
 
-std::string MissingLabelText(std::string_view label) {
-    return "La respuesta del Router no contiene \"" + std::string(label) + "\"." +
-           std::string(kNothingChanged);
-}
-
-std::string UnusableValueText(std::string_view what, std::string_view value) {
-    return std::string(what) + " (" + Windows1252ToUtf8(value) + ") no es válida." +
-           std::string(kNothingChanged);
-}
-
-std::optional<ModeSwitchResult> LoginStop(LoginOutcome login) {
-    if (login == LoginOutcome::Abandoned) return ModeSwitchResult::Abandoned;
-    // A lost line stops the switch as silence does; the user was told which.
-    if (login == LoginOutcome::NoAnswer || login == LoginOutcome::LineLost) {
-        return ModeSwitchResult::NoAnswer;
-    }
-    return std::nullopt;
-}
-
-ModeSwitchResult StopIncomplete(Operation& run, std::string_view why) {
+Ending StopIncomplete(Operation& run, std::string_view why) {
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     run.ShowError(why);
-    return ModeSwitchResult::ListingIncomplete;
-}
-
-void SendConfiguration(Operation& run, const std::vector<std::string>& lines) {
-    if (lines.empty()) return;
-    run.SetGiveUpNote(std::string(kHalfConfiguredText));
-    run.SendLines(lines);
+    return Ending::ListingIncomplete;
 }
 
 }  // namespace cofralin

@@ -4,7 +4,9 @@
 //
 // How it works: a switch logs in, reads the addresses it needs from a listing
 // of this run, derives the new settings from them, sends the configuration
-// back to back, waits for the bare prompt and leaves the command line. Values
+// back to back, waits for the bare prompt, reads the router back and leaves
+// the command line. Only Ending::Done means the router is now in the new
+// mode; HalfConfigured means its mode is no longer known. Values
 // are taken only from this run's listing: a listing without a needed label, or
 // with a value the derivations cannot use, stops the switch before any
 // configuration line is sent, so nothing half-configured is left behind.
@@ -15,32 +17,11 @@
 #include <vector>
 
 #include "listing_marks.h"
+#include "outcome.h"
 
 namespace cofralin {
 
 class Operation;
-enum class LoginOutcome;
-
-// How a mode switch ended. Only Switched means the router is now in the new
-// mode; HalfConfigured means its mode is no longer known. The main window
-// records the mode from this and nothing else.
-enum class ModeSwitchResult {
-    Switched,           // the whole configuration went out, was saved and read back
-    PortClosed,         // no port open: nothing was sent
-    Abandoned,          // the password prompt was cancelled (KeepTrying is 0)
-    NoAnswer,           // a wait gave up, or the line was lost, before any configuration line
-    ListingIncomplete,  // a listed value was missing or unusable: no configuration sent
-    InvalidSettings,    // the typed values give no usable address: nothing sent
-    NotAccepted,        // the read-back shows a setting the router did not take
-    HalfConfigured,     // a wait gave up after configuration lines went out
-    MissingCommand,     // a command template it needs is empty: nothing sent
-};
-
-// What the user is told when a switch gave up half-way.
-inline constexpr std::string_view kHalfConfiguredText =
-    "El Router puede haber quedado configurado a medias: conecte de nuevo.";
-// The last line of the message that names the settings the router did not take.
-inline constexpr std::string_view kSwitchNotDoneText = "El cambio de modo no se ha completado.";
 
 // Distances from a label's first character to its value in the listings.
 inline constexpr std::size_t kVcAddressDistance = 43;
@@ -94,20 +75,8 @@ inline std::optional<std::string> VcRemoteAddress(std::string_view dhcpRouter,
     return HostInSubnet(dhcpRouter, dhcpMask, 2);
 }
 
-// Messages of a switch that stopped before configuring anything.
-std::string MissingLabelText(std::string_view label);
-std::string UnusableValueText(std::string_view what, std::string_view value);
-
-// How a switch stops at a log-in that did not open the command line; nothing
-// when it did.
-std::optional<ModeSwitchResult> LoginStop(LoginOutcome login);
-
 // The listing did not give what the configuration needs: leaves the command
 // line without having changed anything and tells why.
-ModeSwitchResult StopIncomplete(Operation& run, std::string_view why);
-
-// Sends configuration lines back to back. From the first one on, a wait that
-// gives up tells the user that the router may be half-configured.
-void SendConfiguration(Operation& run, const std::vector<std::string>& lines);
+Ending StopIncomplete(Operation& run, std::string_view why);
 
 }  // namespace cofralin

@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "login.h"
 #include "operation.h"
 #include "read_back.h"
 
@@ -12,7 +11,8 @@ namespace cofralin {
 
 namespace {
 
-using namespace multi_pc_ids;
+// The multi-PC dialog's exchange: a progress bar, nothing shown.
+constexpr ExchangeDisplay kMultiPcDisplay{true, false, false};
 
 // The command templates the opening sends.
 constexpr std::array kOpeningCommands{CatalogueKey::SHOW_VC_INTERNET, CatalogueKey::EXIT_CLI};
@@ -34,25 +34,24 @@ constexpr std::array kMultiPcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
                                       CatalogueKey::EXIT_CLI};
 constexpr std::array kDefaultStationCommand{CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS};
 
-// The circuit's local address in this run's listing, empty when none was
-// read. Logs out when the listing ended at the bare prompt.
-std::string readManagementAddress(Operation& run) {
-    if (!run.RequirePort() || !run.RequireTemplates(kOpeningCommands) ||
-        run.LogIn(false) != LoginOutcome::LoggedIn) {
-        return {};
-    }
-    std::string address;
+// Reads the circuit's local address of this run's listing into the reading.
+// Logs out when the listing ended at the bare prompt.
+Ending readMgmtAddress(Operation& run) {
+    if (!run.RequirePort()) return run.GaveUp();
+    if (!run.RequireTemplates(kOpeningCommands)) return Ending::MissingCommand;
+    if (const auto stop = LoginEnding(run.LogIn(false))) return *stop;
     const auto take = [&](const std::string& reply) {
         if (std::optional<std::string> cut =
                 CutAfterLabel(reply, kLocalAddressLabel, kVcAddressDistance)) {
-            address = std::move(*cut);
+            run.read().vcLocalAddress = std::move(*cut);
         }
     };
-    if (run.ReadListing({CatalogueKey::SHOW_VC_INTERNET}, kVcListingMarks, take) &&
-        run.AwaitPrompt(AwaitOrder::DrainFirst)) {
-        run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    if (!run.ReadListing({CatalogueKey::SHOW_VC_INTERNET}, kVcListingMarks, take) ||
+        !run.AwaitPrompt(AwaitOrder::DrainFirst)) {
+        return run.GaveUp();
     }
-    return address;
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return Ending::Done;
 }
 
 // The DHCP server's labels as this run's listing gave them; a later reply with
@@ -99,20 +98,21 @@ std::optional<std::string> deriveValues(const DhcpListing& listing, MultiPcValue
 }
 
 // The switch from the log-in to the exit, on an open port.
-ModeSwitchResult switchToMultiPc(Operation& run, const MultiPcSettings& settings) {
-    if (const auto stop = LoginStop(run.LogIn(true))) return *stop;
+Ending switchToMultiPc(Operation& run, const MultiPcInput& input) {
+    if (const auto stop = LoginEnding(run.LogIn(true))) return *stop;
     DhcpListing listing;
-    if (!readDhcpServer(run, listing)) return ModeSwitchResult::NoAnswer;
+    if (!readDhcpServer(run, listing)) return run.GaveUp();
+    run.read().dhcpRouter = listing.router;
+    run.read().dhcpMask = listing.mask;
+    run.read().dhcpStart = listing.start;
     MultiPcValues values;
     if (const std::optional<std::string> why = deriveValues(listing, values)) {
         return StopIncomplete(run, *why);
     }
     const auto showEachReply = [&run] { run.ShowReply(); };
-    for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), settings, values)) {
-        SendConfiguration(run, batch);
-        if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) {
-            return ModeSwitchResult::HalfConfigured;
-        }
+    for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), input, values)) {
+        run.SendConfiguration(batch);
+        if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) return run.GaveUp();
     }
     return ReadBackAndLeave(
         run,
@@ -132,7 +132,7 @@ std::string FilterManagementSubnet(const CommandCatalogue& catalogue) {
 }
 
 std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
-                                             const MultiPcSettings& settings,
+                                             const MultiPcInput& input,
                                              const MultiPcValues& values) {
     const auto line =
         [&](CatalogueKey key,
@@ -142,14 +142,14 @@ std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
         line(CatalogueKey::DISABLE_IP_NETWORK_LAN),
         line(CatalogueKey::DELETE_IP_NETWORK_LAN),
         line(CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-             {{kAddressToken, settings.lanAddress}, {kMaskToken, settings.lanMask}}),
+             {{kAddressToken, input.lanAddress}, {kMaskToken, input.lanMask}}),
         line(CatalogueKey::DISABLE_VC_INTERNET),
         line(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
              {{kAddressToken, values.vcRemoteAddress}, {kMaskToken, values.dhcpMask}}),
         line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{kAddressToken, values.dhcpStart}})};
-    if (settings.defaultStation != kNoDefaultStation) {
+    if (input.defaultStation != kNoDefaultStation) {
         network.push_back(line(CatalogueKey::SET_VC_INTERNET_NAT_DEFAULT_ADDRESS,
-                               {{kAddressToken, settings.defaultStation}}));
+                               {{kAddressToken, input.defaultStation}}));
     }
     // The filter is captured as a router text file: its lines end in CR alone
     // and the byte 4 closes the file.
@@ -171,31 +171,21 @@ std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
     return {std::move(network), std::move(filter), std::move(attach)};
 }
 
-std::string OpenMultiPcDialog(Exchange& exchange) {
-    exchange.view().setStatusText(std::string(kMultiPcPromptText));
-    std::string managementAddress;
-    {
-        Operation run(exchange, RunStart{.keepTrying = true, .busy = false});
-        managementAddress = readManagementAddress(run);
-    }
-    // OK starts afresh whatever happened here.
-    SessionState& state = exchange.state();
-    state.KeepTrying = 1;
-    state.SentLineCount = 0;
-    exchange.view().setProgress(0);
-    return managementAddress;
+Outcome ReadMgmtAddress(RouterSession& session, Frontend& frontend) {
+    Operation run(session, frontend, kMultiPcDisplay, RunStart{.keepTrying = true});
+    return run.Finish(readMgmtAddress(run));
 }
 
-ModeSwitchResult RunMultiPcSwitch(Exchange& exchange, const MultiPcSettings& settings) {
-    Operation run(exchange, RunStart{});
-    run.view().enableControl(kOk, false);
-    if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
+Outcome RunMultiPcSwitch(RouterSession& session, Frontend& frontend, const MultiPcInput& input) {
+    Operation run(session, frontend, kMultiPcDisplay,
+                  RunStart{.keepTrying = true, .countFromZero = true});
+    if (!run.RequirePort()) return run.Finish(run.GaveUp());
     if (!run.RequireTemplates(kMultiPcCommands) ||
-        (settings.defaultStation != kNoDefaultStation &&
+        (input.defaultStation != kNoDefaultStation &&
          !run.RequireTemplates(kDefaultStationCommand))) {
-        return ModeSwitchResult::MissingCommand;
+        return run.Finish(Ending::MissingCommand);
     }
-    return switchToMultiPc(run, settings);
+    return run.Finish(switchToMultiPc(run, input));
 }
 
 }  // namespace cofralin

@@ -18,37 +18,22 @@
 
 #include "command_catalogue.h"
 #include "configuration_lines.h"
-#include "exchange.h"
+#include "frontend.h"
 #include "mode_switch.h"
 
 namespace cofralin {
 
-namespace multi_pc_ids {
-inline constexpr int kOk = 1;
-inline constexpr int kProgress = 1011;
-inline constexpr int kStatus = 1012;
-inline constexpr int kLanAddress = 1013;
-inline constexpr int kLanMask = 1014;
-inline constexpr int kDefaultStation = 1015;
-}  // namespace multi_pc_ids
-
-inline constexpr int kMultiPcProgressEnd = 53;
 inline constexpr std::string_view kDefaultLanAddress = "172.26.0.1";
 inline constexpr std::string_view kDefaultLanMask = "255.255.255.240";
 // The default station that means "none".
 inline constexpr std::string_view kNoDefaultStation = "0.0.0.0";
-inline constexpr std::string_view kMultiPcPromptText =
-    "Elija los valores adecuados.\nPulse OK para modo multipuesto.";
 
 // The management subnet filter rule 1 accepts when the catalogue names none
 // (a documentation range: a real deployment sets FILTER_MANAGEMENT_SUBNET).
 inline constexpr std::string_view kDefaultFilterManagementSubnet = "198.51.100.16/28";
 
-// The multi-PC dialog's copy of the exchange: a progress bar, nothing shown.
-inline constexpr ExchangeDisplay kMultiPcDisplay{true, false, false};
-
 // The values the user chose, dotted decimal.
-struct MultiPcSettings {
+struct MultiPcInput {
     std::string lanAddress{kDefaultLanAddress};
     std::string lanMask{kDefaultLanMask};
     std::string defaultStation{kNoDefaultStation};
@@ -71,18 +56,20 @@ struct MultiPcValues {
 // translation on, the DHCP server off and the save. Each batch is followed by
 // a wait for the bare prompt.
 std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
-                                             const MultiPcSettings& settings,
+                                             const MultiPcInput& input,
                                              const MultiPcValues& values);
 
-// The opening: shows the prompt, logs in, reads the circuit's local address and
-// logs out, then resets KeepTrying and the line counter for OK. A closed port,
-// a cancelled password prompt or a router that does not answer leave the
-// address empty (the first and last with a message). Result: the management
-// address as read, empty when none was.
-std::string OpenMultiPcDialog(Exchange& exchange);
+// What the multi-PC dialog shows when it opens: logs in, reads the
+// circuit's local address and logs out. The address is the outcome's
+// vcLocalAddress, unset when none was read; a closed port, a password not
+// given or a router that does not answer leave it unset (the first and last
+// with a message).
+Outcome ReadMgmtAddress(RouterSession& session, Frontend& frontend);
 
-// The OK sequence. It disables OK and shows the wait cursor while it runs; a
-// stop shows its message (a cancelled password prompt shows none).
-ModeSwitchResult RunMultiPcSwitch(Exchange& exchange, const MultiPcSettings& settings);
+// The switch, from the log-in to the exit. It starts afresh (KeepTrying 1,
+// the line counter 0), tells the progress and why it stopped (a password not
+// given tells nothing); Done only when the router was read back in
+// multi-PC form.
+Outcome RunMultiPcSwitch(RouterSession& session, Frontend& frontend, const MultiPcInput& input);
 
 }  // namespace cofralin

@@ -2,31 +2,58 @@
 
 namespace cofralin {
 
-Operation::Operation(Exchange& exchange, RunStart start) : exchange_(exchange), busy_(start.busy) {
-    SessionState& state = exchange_.state();
-    if (start.keepTrying) state.KeepTrying = 1;
-    if (start.countFromZero) state.SentLineCount = 0;
+std::optional<Ending> LoginEnding(LoginOutcome login) {
+    switch (login) {
+        case LoginOutcome::LoggedIn:
+            return std::nullopt;
+        case LoginOutcome::Abandoned:
+            return Ending::LoginFailed;
+        case LoginOutcome::NoAnswer:
+            return Ending::NoAnswer;
+        case LoginOutcome::LineLost:
+            return Ending::LineLost;
+        case LoginOutcome::Stopped:
+            return Ending::Stopped;
+    }
+    return Ending::NoAnswer;
+}
+
+Operation::Operation(RouterSession& session, Frontend& frontend, ExchangeDisplay display,
+                     RunStart start)
+    : exchange_(session, frontend, display), busy_(start.busy) {
+    if (start.keepTrying) session.KeepTrying = 1;
+    if (start.countFromZero) session.SentLineCount = 0;
     exchange_.ClearReply();
-    if (busy_) view().setBusy(true);
+    if (busy_) frontend.busy(true);
 }
 
 Operation::~Operation() {
-    if (busy_) view().setBusy(false);
+    if (busy_) frontend().busy(false);
 }
 
 bool Operation::RequirePort() {
     if (exchange_.LineLost()) {
-        TellLineLost(state(), view());
+        portLost_ = true;
+        session().lineLossTold = true;
+        ShowError(LineLostText(session().PortName));
         return false;
     }
-    if (state().portOpen()) return true;
+    if (session().portOpen()) return true;
+    portClosed_ = true;
     ShowError(kPortClosedText);
+    return false;
+}
+
+bool Operation::RequireTemplates(std::span<const CatalogueKey> keys) {
+    const std::optional<CatalogueKey> missing = FirstEmptyTemplate(catalogue(), keys);
+    if (!missing) return true;
+    ShowError(MissingCommandText(*missing) + "\n" + std::string(kNothingSentText));
     return false;
 }
 
 LoginOutcome Operation::LogIn(bool showReplies) {
     const LoginOutcome outcome = EnsureLogin(exchange_, showReplies);
-    if (outcome == LoginOutcome::NoAnswer || outcome == LoginOutcome::LineLost) tellGaveUp();
+    if (outcome != LoginOutcome::LoggedIn && outcome != LoginOutcome::Abandoned) tellGaveUp();
     return outcome;
 }
 
@@ -48,37 +75,61 @@ bool Operation::ReadListing(std::initializer_list<CatalogueKey> keys,
                             const std::function<void(const std::string& reply)>& take) {
     for (const CatalogueKey key : keys) SendCatalogueLine(key, LineEnding::BlankCrLf);
     return AwaitListing(AwaitOrder::DrainFirst, marks,
-                        [&] { take(exchange_.state().ReplyBuffer); });
-}
-
-bool RequireTemplates(RouterView& view, const CommandCatalogue& catalogue,
-                      std::span<const CatalogueKey> keys) {
-    const std::optional<CatalogueKey> missing = FirstEmptyTemplate(catalogue, keys);
-    if (!missing) return true;
-    ShowError(view, MissingCommandText(*missing) + "\nNo se ha enviado nada al Router.");
-    return false;
-}
-
-void Operation::tellGaveUp() {
-    const bool lost = exchange_.LineLost();
-    if (lost) state().lineLossTold = true;
-    std::string text = lost ? LineLostText(state().PortName) : std::string(kRouterSilentText);
-    if (!giveUpNote_.empty()) text += "\n" + giveUpNote_;
-    ShowError(text);
+                        [&] { take(exchange_.session().ReplyBuffer); });
 }
 
 void Operation::SendLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) exchange_.SendLine(line);
 }
 
-void ShowError(RouterView& view, std::string_view text) {
-    view.showMessage(std::string(text), std::string(kErrorCaption), MessageButtons::Ok,
-                     MessageSeverity::Failure);
+void Operation::SendConfiguration(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    configurationSent_ = true;
+    SendLines(lines);
 }
 
-void TellLineLost(SessionState& state, RouterView& view) {
-    state.lineLossTold = true;
-    ShowError(view, LineLostText(state.PortName));
+void Operation::Tell(const Message& message) {
+    if (!told_.empty()) told_ += "\n";
+    told_ += message.text;
+    frontend().tell(message);
+}
+
+void Operation::ShowError(std::string_view text) {
+    Tell({std::string(text), std::string(kErrorCaption), MessageSeverity::Failure});
+}
+
+bool Operation::Confirm(const Message& question, Answers answers) {
+    return frontend().confirm(question, answers);
+}
+
+Ending Operation::GaveUp() const {
+    if (configurationSent_) return Ending::HalfConfigured;
+    if (portClosed_) return Ending::PortClosed;
+    if (portLost_ || exchange_.LineLost()) return Ending::LineLost;
+    return exchange_.Stopped() ? Ending::Stopped : Ending::NoAnswer;
+}
+
+Outcome Operation::Finish(Ending ending) {
+    Outcome outcome;
+    outcome.ending = ending;
+    outcome.message = told_;
+    outcome.read = read_;
+    outcome.sent = exchange_.SentLines();
+    return outcome;
+}
+
+void Operation::tellGaveUp() {
+    std::string text;
+    if (exchange_.LineLost()) {
+        session().lineLossTold = true;
+        text = LineLostText(session().PortName);
+    } else if (exchange_.Stopped()) {
+        text = std::string(kStoppedText);
+    } else {
+        text = std::string(kRouterSilentText);
+    }
+    if (configurationSent_) text += "\n" + std::string(kHalfConfiguredText);
+    ShowError(text);
 }
 
 }  // namespace cofralin

@@ -1,36 +1,39 @@
 #pragma once
-// One run of a router procedure: the exchange and the view it talks through,
-// with what every procedure sets up, asks and tells.
+// One run of a router procedure: its exchange with the router and the front
+// end it tells and asks, with what every procedure sets up, asks and tells.
 //
-// The whole flow: a dialog's handler calls a procedure with the dialog's
-// Exchange (the line, the session state and the dialog's RouterView); the
-// procedure opens an Operation, checks its templates and the port, logs in,
-// sends lines built by pure functions from its settings and what it read,
-// waits for the bare prompt, reads the router back where it changed the
-// configuration, and returns an outcome the dialog turns into its controls.
+// The whole flow: a front end calls a procedure with a RouterSession, its
+// Frontend and the values the user gave; the procedure opens an Operation,
+// checks its templates and the port, logs in, sends lines built by pure
+// functions from those values and what it read, waits for the bare prompt,
+// reads the router back where it changed the configuration, and returns an
+// Outcome that the front end turns into its controls or its output.
 //
-// How it works: a procedure opens an Operation over its dialog's exchange and
-// runs on it. Construction sets the run's start state (KeepTrying to 1 and the
-// line counter to 0 where the procedure starts afresh, always an empty reply)
-// and shows the wait cursor; destruction brings the arrow back, on every way
-// out. In between the procedure tests the port, logs in, sends its lines,
-// waits for the bare prompt and reads the latest reply. Each step that fails
-// has told the user why before it returns, so the procedure only stops. A
-// step that finds the port's device gone tells "Se perdió la conexión con el
-// puerto %s." instead of the router's silence:
+// How it works: construction sets the run's start state (KeepTrying to 1 and
+// the line counter to 0 where the procedure starts afresh, always an empty
+// reply) and tells the front end that work begins; destruction that it ends,
+// on every way out. In between the procedure tests the port, logs in, sends
+// its lines, waits for the bare prompt and reads the latest reply. Each step
+// that fails has told the user why before it returns, so the procedure only
+// stops, with the ending GaveUp() names. A wait that finds the port's device
+// gone tells "Se perdió la conexión con el puerto %s.", one that was asked to
+// stop says so, and once configuration lines have gone out each adds that the
+// router may be half-configured:
 //
-//   RequirePort   false, with "No pudo abrirse el puerto de comunicaciones", without a port
-//   LogIn         EnsureLogin; a router that does not answer has been told
-//   AwaitPrompt   the exchange's wait; false when it gave up, the user told
-//   AwaitListing  the same for a listing: a prompt counts only after the listing
-//   ReadListing   listing commands sent, then AwaitListing, each reply handed over
+//   RequirePort       false, with "No pudo abrirse el puerto de comunicaciones", without a port
 //   RequireTemplates  false, naming the first empty command template the run needs
-//   SendLines     lines built beforehand, back to back
-//   Reply         the latest drained reply, as a copy
-//   ShowError     a message box captioned "Error"
+//   LogIn             EnsureLogin; a router that does not answer has been told
+//   AwaitPrompt       the exchange's wait; false when it gave up, the user told
+//   AwaitListing      the same for a listing: a prompt counts only after the listing
+//   ReadListing       listing commands sent, then AwaitListing, each reply handed over
+//   SendLines         lines built beforehand, back to back
+//   SendConfiguration the same, from which on a give-up is half-configured
+//   Tell / ShowError  a message for the user, kept for the outcome
+//   Finish            the outcome: the ending, what was told, read and sent
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,6 +41,7 @@
 
 #include "exchange.h"
 #include "login.h"
+#include "outcome.h"
 
 namespace cofralin {
 
@@ -45,35 +49,34 @@ namespace cofralin {
 struct RunStart {
     bool keepTrying = false;     // KeepTrying becomes 1
     bool countFromZero = false;  // SentLineCount becomes 0
-    bool busy = true;            // the wait cursor for the whole run
+    bool busy = true;            // the front end is told that work goes on
 };
 
-// A message box captioned "Error" with only OK.
-void ShowError(RouterView& view, std::string_view text);
-
-// Tells that the device of the open port is gone, and records that it was told.
-void TellLineLost(SessionState& state, RouterView& view);
-
-// True when every template in `keys` holds a command; otherwise the first
-// empty one has been named in a message, before anything was sent.
-bool RequireTemplates(RouterView& view, const CommandCatalogue& catalogue,
-                      std::span<const CatalogueKey> keys);
+// How a run that stopped at the log-in ends; nothing when it logged in.
+std::optional<Ending> LoginEnding(LoginOutcome login);
 
 class Operation {
 public:
-    Operation(Exchange& exchange, RunStart start);
+    Operation(RouterSession& session, Frontend& frontend, ExchangeDisplay display, RunStart start);
     ~Operation();
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
     Exchange& exchange() { return exchange_; }
-    SessionState& state() { return exchange_.state(); }
-    RouterView& view() { return exchange_.view(); }
-    const CommandCatalogue& catalogue() { return exchange_.state().CommandCatalogue; }
+    RouterSession& session() { return exchange_.session(); }
+    Frontend& frontend() { return exchange_.frontend(); }
+    const CommandCatalogue& catalogue() { return exchange_.session().catalogue(); }
+    // What the run has read so far; the procedure fills it.
+    RouterReading& read() { return read_; }
 
-    // True when a port is open; otherwise the user has been told.
+    // True when a port is open; otherwise the user has been told (a closed
+    // port, or one whose device is gone) and GaveUp() tells which.
     bool RequirePort();
-    // The log-in check; NoAnswer has been told, Abandoned tells nothing.
+    // True when every template in `keys` holds a command; otherwise the user
+    // has been told which one is missing, and nothing has been sent.
+    bool RequireTemplates(std::span<const CatalogueKey> keys);
+    // The log-in check; a router that does not answer, a lost line and a
+    // stop have been told, a password not given tells nothing.
     LoginOutcome LogIn(bool showReplies);
     // The wait for the bare prompt; false when it gave up, the user told.
     bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
@@ -86,16 +89,12 @@ public:
     bool ReadListing(std::initializer_list<CatalogueKey> keys,
                      std::span<const std::string_view> marks,
                      const std::function<void(const std::string& reply)>& take);
-    // True when every template in `keys` holds a command; otherwise the user
-    // has been told which one is missing, and nothing has been sent.
-    bool RequireTemplates(std::span<const CatalogueKey> keys) {
-        return cofralin::RequireTemplates(view(), catalogue(), keys);
-    }
-    // A line added, from now on in this run, to what a wait that gives up tells.
-    void SetGiveUpNote(std::string note) { giveUpNote_ = std::move(note); }
 
     void SendLine(std::string_view text) { exchange_.SendLine(text); }
     void SendLines(const std::vector<std::string>& lines);
+    // Configuration lines: from the first one on, a wait that gives up tells
+    // the user that the router may be half-configured.
+    void SendConfiguration(const std::vector<std::string>& lines);
     void SendCatalogueLine(
         CatalogueKey key, LineEnding ending,
         std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {}) {
@@ -105,15 +104,30 @@ public:
     bool ReplyContains(std::string_view text) const { return exchange_.ReplyContains(text); }
     std::string Reply() const { return exchange_.LatestReply(); }
 
-    void ShowError(std::string_view text) { cofralin::ShowError(view(), text); }
+    // A message for the user, kept for the outcome.
+    void Tell(const Message& message);
+    // A failure captioned "Error".
+    void ShowError(std::string_view text);
+    // A question before a change; true for Yes or OK.
+    bool Confirm(const Message& question, Answers answers);
+
+    // How the run ends after a step that gave up: half-configured once
+    // configuration lines went out, else the lost line, the stop or silence.
+    Ending GaveUp() const;
+    // The outcome with `ending`, what was told, read and sent.
+    Outcome Finish(Ending ending);
 
 private:
-    // The router fell silent, or the line was lost: says which.
+    // The router fell silent, the line was lost or a stop was asked: says which.
     void tellGaveUp();
 
-    Exchange& exchange_;
+    Exchange exchange_;
     bool busy_;
-    std::string giveUpNote_;
+    bool configurationSent_ = false;
+    bool portLost_ = false;
+    bool portClosed_ = false;
+    RouterReading read_;
+    std::string told_;
 };
 
 }  // namespace cofralin

@@ -13,10 +13,9 @@ namespace cofralin {
 
 namespace {
 
-constexpr std::string_view kAddCaption = "Añadir Puertos";
-constexpr std::string_view kDeleteCaption = "Eliminar Puertos";
-constexpr std::string_view kNoAddressText = "No se indicó la dirección privada";
-constexpr std::string_view kNoPublicPortText = "No se indicó el puerto público";
+// The port-mapping dialog's exchange: no bar, nothing shown by SendLine or
+// DrainReply; the procedures show the replies themselves.
+constexpr ExchangeDisplay kPortsDisplay{false, false, false};
 
 constexpr unsigned long kHighestPort = 65535;
 
@@ -84,32 +83,25 @@ void parseSection(std::string_view collected, std::ptrdiff_t start, std::ptrdiff
 
 // The start every operation shares: the port tested, the templates it sends,
 // then the log-in. Done when the router's command line is open.
-PortsOutcome openCommandLine(Operation& run, std::span<const CatalogueKey> commands) {
-    if (!run.RequirePort()) return PortsOutcome::PortClosed;
-    if (!run.RequireTemplates(commands)) return PortsOutcome::MissingCommand;
-    const LoginOutcome login = run.LogIn(true);
-    if (login == LoginOutcome::LoggedIn) return PortsOutcome::Done;
-    return login == LoginOutcome::Abandoned ? PortsOutcome::Abandoned : PortsOutcome::NoAnswer;
+Ending openCommandLine(Operation& run, std::span<const CatalogueKey> commands) {
+    if (!run.RequirePort()) return run.GaveUp();
+    if (!run.RequireTemplates(commands)) return Ending::MissingCommand;
+    return LoginEnding(run.LogIn(true)).value_or(Ending::Done);
 }
 
-// The wait that ends an add or a delete: drain first, show every reply.
+// The wait that ends an add or a delete: drain first, show every reply. A
+// give-up is told as the router's silence, but the change may be half made.
 bool awaitPromptAfterCommands(Operation& run) {
     return run.AwaitPrompt(AwaitOrder::DrainFirst, [&run] { run.ShowReply(); });
 }
 
-TrafficType checkedTrafficType(PortLists& lists) {
-    if (lists.radioChecked(ports_ids::kTcp)) return TrafficType::Tcp;
-    if (lists.radioChecked(ports_ids::kUdp)) return TrafficType::Udp;
-    return TrafficType::None;
-}
+std::string_view protocolName(TrafficType type) { return type == TrafficType::Tcp ? "TCP" : "UDP"; }
 
-bool confirmed(RouterView& view, std::string_view verb, TrafficType type, std::string_view portText,
-               std::string_view caption) {
-    const std::string question = "Se dispone a " + std::string(verb) + " el puerto " +
-                                 (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
-                                 Windows1252ToUtf8(portText) + "\n¿Está seguro?";
-    return view.showMessage(question, std::string(caption), MessageButtons::YesNo,
-                            MessageSeverity::Notice) == MessageAnswer::Yes;
+bool confirmed(Frontend& frontend, std::string_view verb, TrafficType type,
+               std::string_view portText, std::string_view caption) {
+    return frontend.confirm({MappingQuestionText(verb, protocolName(type), portText),
+                             std::string(caption), MessageSeverity::Notice},
+                            Answers::YesNo);
 }
 
 // A port number's value, whatever zeros lead it; nothing unless it is 1 to 65535.
@@ -148,15 +140,16 @@ std::string_view withoutLeadingBlank(std::string_view text) {
     return text;
 }
 
-// Empties both lists and fills them from the circuit's listing; `seen`, when
-// given, receives the tables listed.
-PortsOutcome refresh(Operation& run, PortLists& lists, MappingTables* seen = nullptr) {
-    run.state().KeepTrying = 1;
-    lists.clearList(ports_ids::kUdpList);
-    lists.clearList(ports_ids::kTcpList);
-    run.view().enableControl(ports_ids::kDelete, false);
-    if (const PortsOutcome opened = openCommandLine(run, kRefreshCommands);
-        opened != PortsOutcome::Done) {
+const std::vector<std::string>& tableOf(const MappingTables& tables, TrafficType type) {
+    return type == TrafficType::Tcp ? tables.tcp : tables.udp;
+}
+
+// Reads both tables from the circuit's listing into the run's reading.
+Ending refresh(Operation& run, MappingEvents* events) {
+    run.session().KeepTrying = 1;
+    run.read().mappings.reset();
+    if (events) events->mappingsCleared();
+    if (const Ending opened = openCommandLine(run, kRefreshCommands); opened != Ending::Done) {
         return opened;
     }
     run.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -167,42 +160,69 @@ PortsOutcome refresh(Operation& run, PortLists& lists, MappingTables* seen = nul
         run.ShowReply();
         collected += run.Reply();
     });
-    if (!listed) return PortsOutcome::NoAnswer;
+    if (!listed) return run.GaveUp();
     // Its answer stays on the line for the next drain.
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
 
-    const MappingTables tables = ParseMappingTables(collected);
-    for (const std::string& entry : tables.udp) lists.addListEntry(ports_ids::kUdpList, entry);
-    for (const std::string& entry : tables.tcp) lists.addListEntry(ports_ids::kTcpList, entry);
-    if (seen) *seen = tables;
-    return PortsOutcome::Done;
-}
-
-const std::vector<std::string>& tableOf(const MappingTables& tables, TrafficType type) {
-    return type == TrafficType::Tcp ? tables.tcp : tables.udp;
+    run.read().mappings = ParseMappingTables(collected);
+    if (events) events->mappingsListed(*run.read().mappings);
+    return Ending::Done;
 }
 
 // Says which change the refreshed lists do not show.
-PortsOutcome notAccepted(Operation& run, std::string_view verb, TrafficType type,
-                         std::string_view portText) {
-    run.ShowError("El Router no aceptó " + std::string(verb) + " el puerto " +
-                  (type == TrafficType::Tcp ? "TCP" : "UDP") + " público " +
-                  Windows1252ToUtf8(portText) + ".");
-    return PortsOutcome::NotAccepted;
+Ending notAccepted(Operation& run, std::string_view verb, TrafficType type,
+                   std::string_view portText) {
+    run.ShowError(MappingNotTakenText(verb, protocolName(type), portText));
+    return Ending::NotAccepted;
 }
 
 // The add once confirmed, up to its exit.
-PortsOutcome addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& texts) {
-    if (const PortsOutcome opened = openCommandLine(run, addCommands(type));
-        opened != PortsOutcome::Done) {
+Ending addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& texts) {
+    if (const Ending opened = openCommandLine(run, addCommands(type)); opened != Ending::Done) {
         return opened;
     }
     run.SendLines(AddMappingLines(run.catalogue(), type, texts));
     // The command line is left only after the bare prompt was seen: a router
     // that asks for its password after the exit never shows that prompt again.
-    if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
+    if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    return PortsOutcome::Done;
+    return Ending::Done;
+}
+
+// The add from its checks to the check of the refreshed tables.
+Ending addMapping(Operation& run, TrafficType type, const PortMappingTexts& texts,
+                  MappingEvents* events) {
+    Ending added = addConfirmed(run, type, texts);
+    // Without a port or a command, and once it gave up, a refresh would only
+    // tell the same again.
+    if (added == Ending::NoAnswer || added == Ending::LineLost || added == Ending::Stopped ||
+        added == Ending::HalfConfigured || added == Ending::PortClosed ||
+        added == Ending::MissingCommand) {
+        return added;
+    }
+    const Ending refreshed = refresh(run, events);
+    if (added != Ending::Done) return added;
+    if (refreshed != Ending::Done) return refreshed == Ending::LoginFailed ? added : refreshed;
+    if (!ListsMapping(tableOf(*run.read().mappings, type), texts)) {
+        return notAccepted(run, "añadir", type, texts.PublicPortText);
+    }
+    return Ending::Done;
+}
+
+// The delete once confirmed, up to the check of the refreshed tables.
+Ending deleteMapping(Operation& run, TrafficType type, std::string_view portText,
+                     MappingEvents* events) {
+    if (const Ending opened = openCommandLine(run, kDeleteCommands); opened != Ending::Done) {
+        return opened;
+    }
+    run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
+    if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
+    const Ending refreshed = refresh(run, events);
+    if (refreshed == Ending::Done &&
+        ListsPublicPort(tableOf(*run.read().mappings, type), portText)) {
+        return notAccepted(run, "eliminar", type, withoutLeadingBlank(portText));
+    }
+    return refreshed == Ending::LoginFailed ? Ending::Done : refreshed;
 }
 
 }  // namespace
@@ -292,72 +312,38 @@ ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, Traffic
             CatalogueLine(catalogue, CatalogueKey::SAVE_ALL, blank)};
 }
 
-PortsOutcome RefreshMappings(Exchange& exchange, PortLists& lists) {
-    Operation run(exchange, RunStart{.keepTrying = true, .busy = false});
-    return refresh(run, lists);
+Outcome RefreshMappings(RouterSession& session, Frontend& frontend, MappingEvents* events) {
+    Operation run(session, frontend, kPortsDisplay, RunStart{.keepTrying = true, .busy = false});
+    return run.Finish(refresh(run, events));
 }
 
-PortsOutcome AddMapping(Exchange& exchange, PortLists& lists, const PortMappingTexts& texts) {
+Outcome AddMapping(RouterSession& session, Frontend& frontend, TrafficType type,
+                   const PortMappingTexts& texts, MappingEvents* events) {
     const bool noAddress = texts.PrivateAddressText == kNoPrivateAddress;
     if (texts.PublicPortText.empty() || noAddress) {
-        if (noAddress) ShowError(exchange.view(), kNoAddressText);
-        if (texts.PublicPortText.empty()) ShowError(exchange.view(), kNoPublicPortText);
-        return PortsOutcome::MissingInput;
+        Operation run(session, frontend, kPortsDisplay, RunStart{.busy = false});
+        if (noAddress) run.ShowError(kNoPrivateAddressText);
+        if (texts.PublicPortText.empty()) run.ShowError(kNoPublicPortText);
+        return run.Finish(Ending::InvalidValue);
     }
-    const TrafficType type = checkedTrafficType(lists);
-    if (type == TrafficType::None) return PortsOutcome::NoSelection;
-    if (!confirmed(exchange.view(), "añadir", type, texts.PublicPortText, kAddCaption)) {
-        return PortsOutcome::NotConfirmed;
+    if (type == TrafficType::None) return EndedWith(Ending::InvalidValue);
+    if (!confirmed(frontend, "añadir", type, texts.PublicPortText, kAddMappingCaption)) {
+        return EndedWith(Ending::NotConfirmed);
     }
-
     // Yes was answered: log in afresh, as the delete does, even after a
-    // cancelled password prompt earlier in the dialog.
-    Operation run(exchange, RunStart{.keepTrying = true});
-    const PortsOutcome outcome = addConfirmed(run, type, texts);
-    // Without a port or a command the refresh would only tell the same again.
-    if (outcome == PortsOutcome::NoAnswer || outcome == PortsOutcome::PortClosed ||
-        outcome == PortsOutcome::MissingCommand) {
-        return outcome;
-    }
-    MappingTables listed;
-    const PortsOutcome refreshed = refresh(run, lists, &listed);
-    if (outcome != PortsOutcome::Done || refreshed != PortsOutcome::Done) {
-        return outcome == PortsOutcome::Done && refreshed == PortsOutcome::NoAnswer ? refreshed
-                                                                                    : outcome;
-    }
-    if (!ListsMapping(tableOf(listed, type), texts)) {
-        return notAccepted(run, "añadir", type, texts.PublicPortText);
-    }
-    return PortsOutcome::Done;
+    // password not given earlier in the dialog.
+    Operation run(session, frontend, kPortsDisplay, RunStart{.keepTrying = true});
+    return run.Finish(addMapping(run, type, texts, events));
 }
 
-PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists) {
-    const TrafficType type = checkedTrafficType(lists);
-    if (type == TrafficType::None) return PortsOutcome::NoSelection;
-    const std::optional<std::string> selected = lists.selectedListEntry(
-        type == TrafficType::Tcp ? ports_ids::kTcpList : ports_ids::kUdpList);
-    // Deselecting an entry also reports a selection change; with nothing
-    // selected there is nothing to delete.
-    if (!selected) return PortsOutcome::NoSelection;
-    const std::string portText = MappingPortText(*selected);
-    if (!confirmed(exchange.view(), "eliminar", type, portText, kDeleteCaption)) {
-        return PortsOutcome::NotConfirmed;
+Outcome DeleteMapping(RouterSession& session, Frontend& frontend, TrafficType type,
+                      std::string_view portText, MappingEvents* events) {
+    if (type == TrafficType::None) return EndedWith(Ending::InvalidValue);
+    if (!confirmed(frontend, "eliminar", type, portText, kDeleteMappingCaption)) {
+        return EndedWith(Ending::NotConfirmed);
     }
-
-    Operation run(exchange, RunStart{.keepTrying = true});
-    if (const PortsOutcome opened = openCommandLine(run, kDeleteCommands);
-        opened != PortsOutcome::Done) {
-        return opened;
-    }
-    run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
-    if (!awaitPromptAfterCommands(run)) return PortsOutcome::NoAnswer;
-    MappingTables listed;
-    const PortsOutcome refreshed = refresh(run, lists, &listed);
-    if (refreshed == PortsOutcome::NoAnswer) return refreshed;
-    if (refreshed == PortsOutcome::Done && ListsPublicPort(tableOf(listed, type), portText)) {
-        return notAccepted(run, "eliminar", type, withoutLeadingBlank(portText));
-    }
-    return PortsOutcome::Done;
+    Operation run(session, frontend, kPortsDisplay, RunStart{.keepTrying = true});
+    return run.Finish(deleteMapping(run, type, portText, events));
 }
 
 }  // namespace cofralin

@@ -16,7 +16,7 @@
 //   ParseMappingTables   the two tables of a collected listing (pure)
 //   TreatMappingLine     one listing line as a list entry, or nothing
 //   MappingPortText      the public port of a list entry, as the delete sends it
-//   RefreshMappings      empties both lists and fills them from the router
+//   RefreshMappings      reads both tables from the router
 //   AddMapping           confirms, sends the mapping with its save, refreshes
 //   DeleteMapping        confirms, sends the delete with its save, refreshes
 
@@ -26,45 +26,24 @@
 #include <vector>
 
 #include "configuration_lines.h"
-#include "exchange.h"
+#include "frontend.h"
 #include "listing_marks.h"
-#include "session_state.h"
+#include "outcome.h"
 
 namespace cofralin {
-
-// Controls of the port-mapping dialog that the procedures drive.
-namespace ports_ids {
-inline constexpr int kDelete = 3;
-inline constexpr int kPublicPort = 1018;
-inline constexpr int kPrivatePort = 1019;
-inline constexpr int kPrivateAddress = 1020;
-inline constexpr int kUdp = 1021;
-inline constexpr int kTcp = 1022;
-inline constexpr int kStatus = 1023;
-inline constexpr int kUdpList = 1025;
-inline constexpr int kTcpList = 1026;
-}  // namespace ports_ids
 
 // The private address field before the user gives one.
 inline constexpr std::string_view kNoPrivateAddress = "0.0.0.0";
 
-// The port-mapping dialog's copy of the exchange: no bar, nothing shown by
-// SendLine or DrainReply; the procedures call ShowReply themselves.
-inline constexpr ExchangeDisplay kPortsDisplay{false, false, false};
-
-// The two lists and the two traffic-type radio buttons of the port-mapping
-// dialog, as the procedures use them; everything else goes through the
-// dialog's router view. List entries are router bytes, kept exactly as the
-// router's line gave them.
-class PortLists {
+// What the procedures tell of the tables they read, in step with their
+// messages, for a front end that shows them as lists.
+class MappingEvents {
 public:
-    virtual ~PortLists() = default;
-
-    virtual void clearList(int id) = 0;
-    virtual void addListEntry(int id, const std::string& entry) = 0;
-    // The selected entry of a list, or nothing when none is selected.
-    virtual std::optional<std::string> selectedListEntry(int id) = 0;
-    virtual bool radioChecked(int id) = 0;
+    virtual ~MappingEvents() = default;
+    // The tables are about to be read again: what was shown no longer holds.
+    virtual void mappingsCleared() = 0;
+    // The tables as the router listed them.
+    virtual void mappingsListed(const MappingTables& tables) = 0;
 };
 
 // What the user typed for a new mapping, as router bytes. The opening of the
@@ -73,11 +52,6 @@ struct PortMappingTexts {
     std::string PublicPortText;
     std::string PrivatePortText;
     std::string PrivateAddressText{kNoPrivateAddress};
-};
-
-struct MappingTables {
-    std::vector<std::string> udp;  // in the router's order; the list sorts them
-    std::vector<std::string> tcp;
 };
 
 // One line of the listing as a list entry: nothing unless it holds only digits,
@@ -101,7 +75,7 @@ bool ListsMapping(const std::vector<std::string>& entries, const PortMappingText
 // True when one of `entries` has the public port `portText`, compared as a number.
 bool ListsPublicPort(const std::vector<std::string>& entries, std::string_view portText);
 
-// The traffic type that is set; UDP has no say when TCP is set.
+// The traffic type of a mapping; None when the user chose none.
 enum class TrafficType { None, Udp, Tcp };
 
 // The lines of an add of the mapping in `texts` for `type`, ended by a save.
@@ -113,29 +87,23 @@ ConfigurationLines AddMappingLines(const CommandCatalogue& catalogue, TrafficTyp
 ConfigurationLines DeleteMappingLines(const CommandCatalogue& catalogue, TrafficType type,
                                       std::string_view portText);
 
-enum class PortsOutcome {
-    Done,            // the router answered with the bare prompt at the end
-    NotConfirmed,    // the user answered No; nothing was sent
-    MissingInput,    // no address or no public port; nothing was sent
-    NoSelection,     // no traffic type set or no entry selected; nothing was sent
-    PortClosed,      // no port open; told the user
-    Abandoned,       // the password prompt was cancelled
-    NoAnswer,        // a wait gave up or the line was lost; told, nothing more was sent
-    NotAccepted,     // the refreshed list does not show the change; told the user
-    MissingCommand,  // a command template it needs is empty; told, nothing sent
-};
+// Reads both tables from the circuit's listing (the outcome's mappings).
+Outcome RefreshMappings(RouterSession& session, Frontend& frontend,
+                        MappingEvents* events = nullptr);
 
-// Empties both lists and fills them from the circuit's listing.
-PortsOutcome RefreshMappings(Exchange& exchange, PortLists& lists);
+// Adds the mapping in `texts` for `type` after the user confirmed it, then
+// reads the tables again and checks that they show it (NotAccepted, told,
+// when they do not). An empty private port stands for the public port in
+// this add only. A missing address or public port is told and nothing is
+// sent (InvalidValue), as is a missing traffic type (told nothing). A Yes
+// logs in afresh (KeepTrying becomes 1).
+Outcome AddMapping(RouterSession& session, Frontend& frontend, TrafficType type,
+                   const PortMappingTexts& texts, MappingEvents* events = nullptr);
 
-// Adds the mapping typed into `texts` for the traffic type that is set. An
-// empty private port stands for the public port in this add only; `texts`
-// keeps what the user typed. A Yes logs in afresh (KeepTrying becomes 1). The
-// outcome is the add's own; the refresh that follows a Yes has run whenever
-// a port was open and nothing gave up.
-PortsOutcome AddMapping(Exchange& exchange, PortLists& lists, const PortMappingTexts& texts);
-
-// Deletes the mapping selected in the list of the traffic type that is set.
-PortsOutcome DeleteMapping(Exchange& exchange, PortLists& lists);
+// Deletes the mapping of `type` whose public port the delete names as
+// `portText` (MappingPortText of a list entry), after the user confirmed it,
+// then reads the tables again and checks that they no longer show it.
+Outcome DeleteMapping(RouterSession& session, Frontend& frontend, TrafficType type,
+                      std::string_view portText, MappingEvents* events = nullptr);
 
 }  // namespace cofralin

@@ -33,11 +33,6 @@ std::optional<std::pair<std::uint32_t, int>> subnetOf(std::string_view text) {
     return std::pair{*address, prefix};
 }
 
-// "El Router no aceptó <what> (<value>)."
-std::string notTaken(std::string_view what, std::string_view value) {
-    return "El Router no aceptó " + std::string(what) + " (" + Windows1252ToUtf8(value) + ").";
-}
-
 }  // namespace
 
 bool SameSubnet(std::string_view a, std::string_view b) {
@@ -60,7 +55,7 @@ std::vector<std::string> SettingsNotTaken(const SentSettings& sent,
                              std::string_view label, std::size_t distance, std::string_view what) {
         if (!value) return;
         const std::optional<std::string> shown = CutAfterLabel(listing, label, distance);
-        if (!shown || !SameAddress(*shown, *value)) lines.push_back(notTaken(what, *value));
+        if (!shown || !SameAddress(*shown, *value)) lines.push_back(NotTakenText(what, *value));
     };
     compare(sent.dhcpStart, listed.dhcpServer, kDhcpStartLabel, kDhcpAddressDistance,
             "la dirección inicial del servidor DHCP");
@@ -68,15 +63,15 @@ std::vector<std::string> SettingsNotTaken(const SentSettings& sent,
             "la puerta de enlace del servidor DHCP");
     const std::optional<std::string> remote = CutRemoteSubnet(listed.circuit);
     if (!remote || !SameSubnet(*remote, sent.vcRemoteSubnet)) {
-        lines.push_back(notTaken("la dirección remota del circuito", sent.vcRemoteSubnet));
+        lines.push_back(NotTakenText("la dirección remota del circuito", sent.vcRemoteSubnet));
     }
     compare(sent.vcLocalAddress, listed.circuit, kLocalAddressLabel, kVcAddressDistance,
             "la dirección local del circuito");
     return lines;
 }
 
-ModeSwitchResult ReadBackAndLeave(Operation& run, const SentSettings& sent,
-                                  const std::function<void()>& eachReply) {
+Ending ReadBackAndLeave(Operation& run, const SentSettings& sent,
+                        const std::function<void()>& eachReply) {
     ReadBackListings listings;
     const auto collect = [&](std::string& into) {
         return [&into, &eachReply](const std::string& reply) {
@@ -88,16 +83,16 @@ ModeSwitchResult ReadBackAndLeave(Operation& run, const SentSettings& sent,
                          collect(listings.dhcpServer)) ||
         !run.ReadListing({CatalogueKey::SHOW_VC_INTERNET}, kVcListingMarks,
                          collect(listings.circuit))) {
-        return ModeSwitchResult::HalfConfigured;
+        return run.GaveUp();
     }
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     const std::vector<std::string> refused = SettingsNotTaken(sent, listings);
-    if (refused.empty()) return ModeSwitchResult::Switched;
+    if (refused.empty()) return Ending::Done;
     std::string text;
     for (const std::string& line : refused) text += line + "\n";
     text += kSwitchNotDoneText;
     run.ShowError(text);
-    return ModeSwitchResult::NotAccepted;
+    return Ending::NotAccepted;
 }
 
 }  // namespace cofralin

@@ -47,11 +47,11 @@ bool SameSubnet(std::string_view a, std::string_view b);
 std::vector<std::string> SettingsNotTaken(const SentSettings& sent, const ReadBackListings& listed);
 
 // After the save's bare prompt: lists the DHCP server and the circuit
-// (`eachReply` runs on every reply), then leaves the command line. Switched
+// (`eachReply` runs on every reply), then leaves the command line. Done
 // when every setting was taken; NotAccepted, with a message naming each
 // setting that was not; HalfConfigured when a listing never came (the user
 // told), with nothing more sent.
-ModeSwitchResult ReadBackAndLeave(Operation& run, const SentSettings& sent,
-                                  const std::function<void()>& eachReply = {});
+Ending ReadBackAndLeave(Operation& run, const SentSettings& sent,
+                        const std::function<void()>& eachReply = {});
 
 }  // namespace cofralin

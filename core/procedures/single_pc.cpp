@@ -4,7 +4,6 @@
 #include <optional>
 #include <utility>
 
-#include "login.h"
 #include "operation.h"
 #include "read_back.h"
 
@@ -12,7 +11,8 @@ namespace cofralin {
 
 namespace {
 
-using namespace single_pc_ids;
+// The single-PC dialog's exchange: it shows each line sent and each reply.
+constexpr ExchangeDisplay kSinglePcDisplay{true, true, true};
 
 // Every command template the switch sends, the read-back's included.
 constexpr std::array kSinglePcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
@@ -36,14 +36,6 @@ constexpr std::array kSinglePcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
                                        CatalogueKey::SAVE_ALL,
                                        CatalogueKey::SHOW_DHCP_SERVER_SETTING,
                                        CatalogueKey::EXIT_CLI};
-
-// The failed state: the reason stays in the status until "Cancel" is pressed.
-void showFailed(RouterView& view) {
-    view.setStatusText(std::string(kSinglePcFailedText));
-    view.showControl(kCancel, true);
-    view.enableControl(kCancel, true);
-    view.showControl(kOk, false);
-}
 
 // The circuit's labels as this run's listing gave them; a later reply with a
 // label overrides an earlier one.
@@ -86,40 +78,41 @@ std::optional<std::string> deriveValues(const CircuitListing& listing, SinglePcV
 }
 
 // The switch from the typed values to the exit, on an open port.
-ModeSwitchResult switchToSinglePc(Operation& run, const SinglePcSettings& settings) {
+Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
     // Typed values that give no usable gateway are refused before any contact.
     SinglePcValues values;
-    if (const std::optional<std::string> gateway =
-            MgmtGateway(settings.mgmtAddress, settings.mgmtMask)) {
+    if (const std::optional<std::string> gateway = MgmtGateway(input.mgmtAddress, input.mgmtMask)) {
         values.mgmtGateway = *gateway;
     } else {
         run.ShowError(
             UnusableValueText("La puerta de enlace de gestión calculada a partir de "
                               "la dirección y la máscara",
-                              settings.mgmtAddress + "/" + settings.mgmtMask));
-        return ModeSwitchResult::InvalidSettings;
+                              input.mgmtAddress + "/" + input.mgmtMask));
+        return Ending::InvalidValue;
     }
-    if (const auto stop = LoginStop(run.LogIn(false))) return *stop;
+    if (const auto stop = LoginEnding(run.LogIn(false))) return *stop;
 
     CircuitListing listing;
-    if (!readCircuit(run, listing)) return ModeSwitchResult::NoAnswer;
+    if (!readCircuit(run, listing)) return run.GaveUp();
+    run.read().vcRemoteSubnet = listing.remoteSubnet;
+    run.read().vcLocalAddress = listing.localAddress;
     if (const std::optional<std::string> why = deriveValues(listing, values)) {
         return StopIncomplete(run, *why);
     }
-    SendConfiguration(run, SinglePcLines(run.catalogue(), settings, values));
-    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return ModeSwitchResult::HalfConfigured;
+    run.SendConfiguration(SinglePcLines(run.catalogue(), input, values));
+    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return run.GaveUp();
     return ReadBackAndLeave(
         run, SentSettings{.dhcpServerOn = true,
-                          .vcLocalAddress = settings.mgmtAddress,
-                          .vcRemoteSubnet = values.mgmtGateway + "/" + settings.mgmtMask,
+                          .vcLocalAddress = input.mgmtAddress,
+                          .vcRemoteSubnet = values.mgmtGateway + "/" + input.mgmtMask,
                           .dhcpRouter = RemoteRouter(values.remoteFirstHost),
                           .dhcpStart = values.vcLocalAddress});
 }
 
 }  // namespace
 
-ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue,
-                                 const SinglePcSettings& settings, const SinglePcValues& values) {
+ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue, const SinglePcInput& input,
+                                 const SinglePcValues& values) {
     const auto blank = LineEnding::BlankCrLf;
     const auto line =
         [&](CatalogueKey key,
@@ -135,9 +128,8 @@ ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue,
         lines.end(),
         {line(CatalogueKey::DISABLE_VC_INTERNET),
          line(CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
-              {{kAddressToken, values.mgmtGateway}, {kMaskToken, settings.mgmtMask}}),
-         line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
-              {{kAddressToken, settings.mgmtAddress}}),
+              {{kAddressToken, values.mgmtGateway}, {kMaskToken, input.mgmtMask}}),
+         line(CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS, {{kAddressToken, input.mgmtAddress}}),
          line(CatalogueKey::SET_VC_INTERNET_NAT_OPTION_DISABLE),
          ComposeLine("delete filter filtro", blank),
          line(CatalogueKey::SET_VC_INTERNET_DEFAULT_ROUTE_OPTION_ENABLE),
@@ -146,24 +138,12 @@ ConfigurationLines SinglePcLines(const CommandCatalogue& catalogue,
     return lines;
 }
 
-void StartSinglePcDialog(Exchange& exchange) {
-    SessionState& state = exchange.state();
-    state.SentLineCount = 0;
-    state.KeepTrying = 1;
-    exchange.view().setStatusText(std::string(kSinglePcPromptText));
-}
-
-ModeSwitchResult RunSinglePcSwitch(Exchange& exchange, const SinglePcSettings& settings) {
-    Operation run(exchange, RunStart{});
-    run.view().enableControl(kOk, false);
-    if (!run.RequirePort()) return ModeSwitchResult::PortClosed;
-    if (!run.RequireTemplates(kSinglePcCommands)) {
-        showFailed(run.view());
-        return ModeSwitchResult::MissingCommand;
-    }
-    const ModeSwitchResult result = switchToSinglePc(run, settings);
-    if (result != ModeSwitchResult::Switched) showFailed(run.view());
-    return result;
+Outcome RunSinglePcSwitch(RouterSession& session, Frontend& frontend, const SinglePcInput& input) {
+    Operation run(session, frontend, kSinglePcDisplay,
+                  RunStart{.keepTrying = true, .countFromZero = true});
+    if (!run.RequirePort()) return run.Finish(run.GaveUp());
+    if (!run.RequireTemplates(kSinglePcCommands)) return run.Finish(Ending::MissingCommand);
+    return run.Finish(switchToSinglePc(run, input));
 }
 
 }  // namespace cofralin

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "exchange.h"
-#include "login.h"
 #include "operation.h"
 
 namespace cofralin {
 
 namespace {
 
-// The main window's copy of the exchange: no status text, no progress bar.
+// The main window's exchange: no status text, no progress bar.
 constexpr ExchangeDisplay kMainWindowDisplay{false, false, false};
 
 constexpr std::size_t kVersionOffset = 42;
@@ -61,71 +59,59 @@ std::string_view nextPart(std::string_view& version) {
     return part;
 }
 
-// The outcome text with the shipped version in the first "%s" and the
-// router's in the second.
-std::string outcomeText(std::string_view format, std::string_view shipped,
-                        std::string_view router) {
-    std::string text(format);
-    std::size_t at = text.find("%s");
-    if (at == std::string::npos) return text;
-    const std::string first = Windows1252ToUtf8(shipped);
-    text.replace(at, 2, first);
-    at = text.find("%s", at + first.size());
-    if (at != std::string::npos) text.replace(at, 2, Windows1252ToUtf8(router));
-    return text;
-}
-
 // Tells the outcome of the comparison; true when the user accepts the upgrade.
-bool offerUpgrade(RouterView& view, const std::string& shippedVersion,
+bool offerUpgrade(Operation& run, const std::string& shippedVersion,
                   const std::string& routerVersion) {
     const std::string caption(kUpdateCaption);
     if (routerVersion.empty()) {
-        view.showMessage(std::string(kVersionUnreadText), caption, MessageButtons::Ok,
-                         MessageSeverity::Notice);
+        run.Tell({std::string(kVersionUnreadText), caption, MessageSeverity::Notice});
         return false;
     }
     const int order = CompareVersions(shippedVersion, routerVersion);
     if (order > 0) {
-        return view.showMessage(outcomeText(kShippedNewerText, shippedVersion, routerVersion),
-                                caption, MessageButtons::OkCancel,
-                                MessageSeverity::Notice) == MessageAnswer::Ok;
+        const Message offer{VersionText(kShippedNewerText, shippedVersion, routerVersion), caption,
+                            MessageSeverity::Notice};
+        return run.Confirm(offer, Answers::OkCancel);
     }
-    view.showMessage(
-        outcomeText(order < 0 ? kRouterNewerText : kSameVersionText, shippedVersion, routerVersion),
-        caption, MessageButtons::Ok, MessageSeverity::Notice);
+    run.Tell({VersionText(order < 0 ? kRouterNewerText : kSameVersionText, shippedVersion,
+                          routerVersion),
+              caption, MessageSeverity::Notice});
     return false;
 }
 
-UpdateOutcome runUpdate(Operation& run, const ProgramSearch& search) {
+Ending runUpdate(Operation& run, const ProgramSearch& search) {
     constexpr std::array kUpdateCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
                                          CatalogueKey::SHOW_SYSTEM, CatalogueKey::EXIT_CLI};
-    if (!run.RequirePort() || !run.RequireTemplates(kUpdateCommands) ||
-        run.LogIn(false) != LoginOutcome::LoggedIn) {
-        return UpdateOutcome::Returned;
-    }
+    if (!run.RequirePort()) return run.GaveUp();
+    if (!run.RequireTemplates(kUpdateCommands)) return Ending::MissingCommand;
+    if (const auto stop = LoginEnding(run.LogIn(false))) return *stop;
     run.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     run.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
     // The whole listing of this run, however the drains cut it.
     std::string listing;
     if (!run.AwaitListing(AwaitOrder::DrainFirst, kSystemListingMarks,
                           [&] { listing += run.Reply(); })) {
-        return UpdateOutcome::Returned;
+        return run.GaveUp();
     }
 
     const std::string& shippedVersion = run.catalogue()[CatalogueKey::VERSION];
-    if (offerUpgrade(run.view(), shippedVersion, CutRouterVersion(listing))) {
-        const HandoverResult handover = HandOverToUpgradeProgram(run.state(), run.view(), search);
-        if (handover.started) return UpdateOutcome::HandedOver;
+    const std::string routerVersion = CutRouterVersion(listing);
+    if (!routerVersion.empty()) run.read().routerVersion = routerVersion;
+    Ending ending = routerVersion.empty() ? Ending::ListingIncomplete : Ending::Done;
+    if (offerUpgrade(run, shippedVersion, routerVersion)) {
+        const HandoverResult handover =
+            HandOverToUpgradeProgram(run.session(), run.frontend(), search);
+        if (handover.started) return Ending::HandedOver;
         run.ShowError(handover.errorText);
+        ending = Ending::MissingCommand;
         // The router still sits at its command line; leave it if the port came back.
-        if (!run.state().portOpen()) return UpdateOutcome::Returned;
+        if (!run.session().portOpen()) return ending;
     }
 
     // EXIT_CLI only after the bare prompt; its answer is not read.
-    if (run.AwaitPrompt(AwaitOrder::DrainFirst)) {
-        run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
-    }
-    return UpdateOutcome::Returned;
+    if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return run.GaveUp();
+    run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return ending;
 }
 
 }  // namespace
@@ -151,17 +137,10 @@ int CompareVersions(std::string_view a, std::string_view b) {
     return a.empty() ? -1 : 1;
 }
 
-UpdateOutcome UpdateRouterSoftware(SessionState& state, RouterView& view,
-                                   const ProgramSearch& search) {
-    view.enableControl(kUpdateButtonId, false);
-    Exchange exchange(state, view, kMainWindowDisplay);
-    const UpdateOutcome outcome = [&] {
-        Operation run(exchange, RunStart{.keepTrying = true});
-        return runUpdate(run, search);
-    }();
-    // A started upgrade program ends the program: the button stays as it is.
-    if (outcome == UpdateOutcome::Returned) view.enableControl(kUpdateButtonId, true);
-    return outcome;
+Outcome UpdateRouterSoftware(RouterSession& session, Frontend& frontend,
+                             const ProgramSearch& search) {
+    Operation run(session, frontend, kMainWindowDisplay, RunStart{.keepTrying = true});
+    return run.Finish(runUpdate(run, search));
 }
 
 }  // namespace cofralin

@@ -124,11 +124,11 @@ ProgramLookup FindUpgradeProgram(std::string_view program, const ProgramSearch& 
     return lookup;
 }
 
-HandoverResult HandOverToUpgradeProgram(SessionState& state, RouterView& view,
+HandoverResult HandOverToUpgradeProgram(RouterSession& session, Frontend& frontend,
                                         const ProgramSearch& search) {
     HandoverResult result;
     const UpgradeCommand command = SplitUpgradeCommand(
-        ComposeUpgradeCommand(state.CommandCatalogue[CatalogueKey::DOS_COMMAND], state.PortName));
+        ComposeUpgradeCommand(session.catalogue()[CatalogueKey::DOS_COMMAND], session.PortName));
 
     // Looked up before the port is released, so a missing program costs nothing.
     const ProgramLookup lookup = FindUpgradeProgram(command.program, search);
@@ -145,7 +145,8 @@ HandoverResult HandOverToUpgradeProgram(SessionState& state, RouterView& view,
     argv.push_back(nullptr);
 
     // The program opens the device itself, so this side must let go first.
-    CloseRouterPort(state);
+    const std::string device = session.PortDevice;
+    CloseRouterPort(session);
     pid_t child = -1;
     const int error =
         ::posix_spawnp(&child, lookup.path.c_str(), nullptr, nullptr, argv.data(), environ);
@@ -157,7 +158,7 @@ HandoverResult HandOverToUpgradeProgram(SessionState& state, RouterView& view,
 
     result.errorText = "No pudo iniciarse el programa de actualización " +
                        inQuotes(command.program) + " (error " + std::to_string(error) + ").";
-    OpenRouterPort(state, state.PortName, view);
+    OpenRouterPort(session, session.PortName, device, frontend);
     return result;
 }
 

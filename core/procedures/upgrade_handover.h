@@ -23,8 +23,8 @@
 #include <string_view>
 #include <vector>
 
-#include "router_view.h"
-#include "session_state.h"
+#include "frontend.h"
+#include "router_session.h"
 
 namespace cofralin {
 
@@ -66,11 +66,12 @@ struct HandoverResult {
     std::string errorText;  // for the user, when it was not started
 };
 
-// Starts the upgrade program of the catalogue for the port in use. The port is
-// released before the start; when the start fails it is opened again (through
-// OpenRouterPort, which tells the user if that fails too). The catalogue is
-// left unchanged, so a later attempt composes the line afresh.
-HandoverResult HandOverToUpgradeProgram(SessionState& state, RouterView& view,
+// Starts the upgrade program of the catalogue for the session's port. The
+// port is released before the start; when the start fails the same device is
+// opened again (through OpenRouterPort, which tells the user if that fails
+// too). The catalogue is left unchanged, so a later attempt composes the
+// line afresh.
+HandoverResult HandOverToUpgradeProgram(RouterSession& session, Frontend& frontend,
                                         const ProgramSearch& search);
 
 }  // namespace cofralin

@@ -91,11 +91,11 @@ bool IsPortNumber(std::string_view text) {
 std::optional<RefusedValue> CheckSinglePcValues(std::string_view mgmtAddress,
                                                 std::string_view mgmtMask) {
     if (!isUsableMask(mgmtMask)) {
-        return RefusedValue{single_pc_ids::kMask,
+        return RefusedValue{ValueField::MgmtMask,
                             "La máscara IP de gestión" + quoted(mgmtMask) + std::string(kMaskHint)};
     }
     if (!IsHostOfSubnet(mgmtAddress, mgmtMask)) {
-        return RefusedValue{single_pc_ids::kAddress,
+        return RefusedValue{ValueField::MgmtAddress,
                             notHostText("La dirección IP de gestión", mgmtAddress, mgmtMask)};
     }
     return std::nullopt;
@@ -105,11 +105,11 @@ std::optional<RefusedValue> CheckMultiPcValues(std::string_view lanAddress,
                                                std::string_view lanMask,
                                                std::string_view defaultStation) {
     if (!isUsableMask(lanMask)) {
-        return RefusedValue{multi_pc_ids::kLanMask, "La máscara IP de la red local" +
-                                                        quoted(lanMask) + std::string(kMaskHint)};
+        return RefusedValue{ValueField::LanMask, "La máscara IP de la red local" + quoted(lanMask) +
+                                                     std::string(kMaskHint)};
     }
     if (!IsHostOfSubnet(lanAddress, lanMask)) {
-        return RefusedValue{multi_pc_ids::kLanAddress,
+        return RefusedValue{ValueField::LanAddress,
                             notHostText("La dirección IP de la red local", lanAddress, lanMask)};
     }
     if (defaultStation == kNoDefaultStation) return std::nullopt;
@@ -117,7 +117,7 @@ std::optional<RefusedValue> CheckMultiPcValues(std::string_view lanAddress,
     const std::uint32_t maskBits = *ParseIpv4(lanMask);
     if (!station || (*station & maskBits) != (*ParseIpv4(lanAddress) & maskBits) ||
         !IsHostOfSubnet(defaultStation, lanMask)) {
-        return RefusedValue{multi_pc_ids::kDefaultStation,
+        return RefusedValue{ValueField::DefaultStation,
                             "La estación por defecto" + quoted(defaultStation) +
                                 " no es una dirección de equipo de la red local " +
                                 Windows1252ToUtf8(lanAddress) + "/" + Windows1252ToUtf8(lanMask) +
@@ -131,15 +131,15 @@ std::optional<RefusedValue> CheckMappingValues(std::string_view publicPort,
                                                std::string_view privateAddress) {
     constexpr std::string_view kPortHint = " no es válido: indique un número de 1 a 65535.";
     if (!publicPort.empty() && !IsPortNumber(publicPort)) {
-        return RefusedValue{ports_ids::kPublicPort,
+        return RefusedValue{ValueField::PublicPort,
                             "El puerto público" + quoted(publicPort) + std::string(kPortHint)};
     }
     if (!privatePort.empty() && !IsPortNumber(privatePort)) {
-        return RefusedValue{ports_ids::kPrivatePort,
+        return RefusedValue{ValueField::PrivatePort,
                             "El puerto privado" + quoted(privatePort) + std::string(kPortHint)};
     }
     if (privateAddress != kNoPrivateAddress && !IsHostAddress(privateAddress)) {
-        return RefusedValue{ports_ids::kPrivateAddress,
+        return RefusedValue{ValueField::PrivateAddress,
                             "La dirección privada" + quoted(privateAddress) +
                                 " no es una dirección de equipo: indique la del equipo de la red "
                                 "local que recibe el puerto."};

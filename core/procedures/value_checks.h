@@ -1,6 +1,6 @@
 #pragma once
 // Checks of the values the user types, made before anything is sent to the
-// router, so that a refused value can be corrected in the dialog itself.
+// router, so that a refused value can be corrected where it was typed.
 // Addresses and masks are dotted decimal as the address fields give them;
 // ports are the digits of the port edits.
 //
@@ -10,7 +10,7 @@
 //   IsHostOfSubnet       neither the network nor the broadcast address
 //   IsHostAddress        an address one machine can have
 //   IsPortNumber         1 to 65535
-//   Check*Values         the first value a dialog refuses, with its message
+//   Check*Values         the first value refused, with its message
 
 #include <cstdint>
 #include <optional>
@@ -43,18 +43,29 @@ bool IsHostAddress(std::string_view address);
 // Only digits, at most five of them, worth 1 to 65535.
 bool IsPortNumber(std::string_view text);
 
-// A value a dialog refuses: the identifier of the control that holds it and
-// a Spanish message that names the field and says why.
+// The values a user gives.
+enum class ValueField {
+    MgmtAddress,
+    MgmtMask,
+    LanAddress,
+    LanMask,
+    DefaultStation,
+    PublicPort,
+    PrivatePort,
+    PrivateAddress,
+};
+
+// A value refused: which one, and a Spanish message that names it and says why.
 struct RefusedValue {
-    int control;
+    ValueField field;
     std::string message;
 };
 
-// The single-PC dialog: the management mask, then the management address.
+// The single-PC switch: the management mask, then the management address.
 std::optional<RefusedValue> CheckSinglePcValues(std::string_view mgmtAddress,
                                                 std::string_view mgmtMask);
 
-// The multi-PC dialog: the LAN mask, the LAN address, then a default station
+// The multi-PC switch: the LAN mask, the LAN address, then a default station
 // other than "0.0.0.0", which must be a host of the LAN.
 std::optional<RefusedValue> CheckMultiPcValues(std::string_view lanAddress,
                                                std::string_view lanMask,

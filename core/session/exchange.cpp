@@ -37,47 +37,49 @@ Exchange::Deadline::~Deadline() { exchange_.innermostWait_ = outer_; }
 
 bool Exchange::Deadline::passed() const { return std::chrono::steady_clock::now() >= end_; }
 
-Exchange::Exchange(SessionState& state, RouterView& view, ExchangeDisplay display)
-    : state_(state), view_(view), display_(display) {}
+Exchange::Exchange(RouterSession& session, Frontend& frontend, ExchangeDisplay display)
+    : session_(session), frontend_(frontend), display_(display) {}
 
-void Exchange::SendLine(std::string_view text) { send(text, text); }
+void Exchange::SendLine(std::string_view text) { send(text, text, text != kNudge); }
 
 void Exchange::SendPassword(std::string_view password) {
     std::string_view typed = password;
     if (typed.ends_with("\r\n")) typed.remove_suffix(2);
-    send(password, std::string(typed.size(), '*'));
+    send(password, std::string(typed.size(), '*'), false);
 }
 
-bool Exchange::LineLost() const { return state_.RouterPort && state_.RouterPort->lost(); }
+bool Exchange::LineLost() const { return session_.RouterPort && session_.RouterPort->lost(); }
 
-void Exchange::send(std::string_view text, std::string_view shown) {
-    if (LineLost()) return;
-    if (display_.showsSentLines) view_.setStatusText(Windows1252ToUtf8(shown));
-    if (state_.RouterPort) state_.RouterPort->write(text);
-    if (display_.hasProgressBar) view_.setProgress(state_.SentLineCount);
-    ++state_.SentLineCount;
+void Exchange::send(std::string_view text, std::string_view shown, bool keep) {
+    if (Interrupted()) return;
+    if (display_.showsSentLines) frontend_.status(Windows1252ToUtf8(shown));
+    if (session_.RouterPort) session_.RouterPort->write(text);
+    if (keep) sent_.emplace_back(text);
+    if (display_.hasProgressBar) frontend_.progress(session_.SentLineCount);
+    ++session_.SentLineCount;
 }
 
 void Exchange::SendCatalogueLine(
     CatalogueKey key, LineEnding ending,
     std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions) {
-    SendLine(ComposeLine(state_.CommandCatalogue[key], ending, substitutions));
+    SendLine(ComposeLine(session_.catalogue()[key], ending, substitutions));
 }
 
 std::size_t Exchange::DrainReply() {
     using Clock = std::chrono::steady_clock;
-    std::string& reply = state_.ReplyBuffer;
+    std::string& reply = session_.ReplyBuffer;
     reply.clear();
-    if (SerialLine* line = state_.RouterPort.get()) {
+    const Settings& settings = session_.settings();
+    if (SerialLine* line = session_.RouterPort.get(); line && !Stopped()) {
         // A router that never falls quiet ends the drain at the byte limit or
         // at the end of the wait it belongs to (its own wait limit when it
         // stands alone), whichever comes first.
         const auto start = Clock::now();
-        const auto end = innermostWait_ ? innermostWait_->end() : start + state_.PromptWaitLimit;
+        const auto end = innermostWait_ ? innermostWait_->end() : start + settings.PromptWaitLimit;
         auto quietEnd = start + kQuietTime;
         std::array<char, kReadChunk> chunk{};
-        for (std::size_t taken = 0; taken < state_.DrainLimit;) {
-            const std::size_t most = std::min(chunk.size(), state_.DrainLimit - taken);
+        for (std::size_t taken = 0; taken < settings.DrainLimit;) {
+            const std::size_t most = std::min(chunk.size(), settings.DrainLimit - taken);
             const std::size_t count =
                 line->readSome(std::span<char>(chunk.data(), most), std::min(quietEnd, end));
             if (count == 0) break;
@@ -86,22 +88,22 @@ std::size_t Exchange::DrainReply() {
                          std::back_inserter(reply), [](char byte) { return byte != '\0'; });
             // The quiet time counts from the read that took the last byte.
             const auto now = Clock::now();
-            if (now >= end) break;
+            if (now >= end || Stopped()) break;
             quietEnd = now + kQuietTime;
         }
     }
-    if (display_.showsReplies) view_.setStatusText(Windows1252ToUtf8(reply));
-    if (state_.LoggingEnabled == 1) LogReply(state_, reply);
+    if (display_.showsReplies) frontend_.status(Windows1252ToUtf8(reply));
+    if (session_.runLog.enabled()) LogReply(session_, reply);
     return reply.size();
 }
 
 bool Exchange::ReplyContains(std::string_view text) const {
-    return state_.ReplyBuffer.find(text) != std::string::npos;
+    return session_.ReplyBuffer.find(text) != std::string::npos;
 }
 
-bool Exchange::ReplyIsPrompt() const { return state_.ReplyBuffer == kCliPrompt; }
+bool Exchange::ReplyIsPrompt() const { return session_.ReplyBuffer == kCliPrompt; }
 
-void Exchange::ShowReply() { view_.setStatusText(Windows1252ToUtf8(state_.ReplyBuffer)); }
+void Exchange::ShowReply() { frontend_.status(Windows1252ToUtf8(session_.ReplyBuffer)); }
 
 bool Exchange::AwaitPrompt(AwaitOrder order, const std::function<void()>& check) {
     return await(order, check, {});
@@ -111,7 +113,7 @@ bool Exchange::AwaitListing(AwaitOrder order, std::span<const std::string_view> 
                             const std::function<void()>& check) {
     ListingWatch watch(marks);
     const auto look = [&] {
-        watch.see(state_.ReplyBuffer);
+        watch.see(session_.ReplyBuffer);
         if (check) check();
     };
     return await(order, look, [&] { return watch.listed(); });
@@ -119,19 +121,19 @@ bool Exchange::AwaitListing(AwaitOrder order, std::span<const std::string_view> 
 
 bool Exchange::await(AwaitOrder order, const std::function<void()>& check,
                      const std::function<bool()>& ready) {
-    state_.ReplyBuffer.clear();
+    session_.ReplyBuffer.clear();
     const Deadline deadline = startWait();
     do {
-        if (deadline.passed() || LineLost()) return false;
+        if (deadline.passed() || Interrupted()) return false;
         if (order == AwaitOrder::NudgeFirst) {
             SendLine(kNudge);
             DrainReply();
-            if (LineLost()) return false;
+            if (Interrupted()) return false;
             if (check) check();
             ShowReply();
         } else {
             DrainReply();
-            if (LineLost()) return false;
+            if (Interrupted()) return false;
             if (check) check();
             SendLine(kNudge);
         }

@@ -9,8 +9,9 @@
 // start with its drains inside it, and every drain stops at the session's
 // drain limit, so a router that chatters or falls silent never freezes the
 // program; the caller learns that the wait gave up and stops before sending
-// anything more. A line whose device is gone ends every wait at once, and
-// nothing more is sent on it.
+// anything more. A line whose device is gone, and a stop asked of the
+// session, end every wait at once (a drain within one quiet time), and
+// nothing more is sent.
 
 #include <chrono>
 #include <cstddef>
@@ -20,11 +21,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "command_catalogue.h"
+#include "frontend.h"
 #include "line_composition.h"
-#include "router_view.h"
-#include "session_state.h"
+#include "router_session.h"
 #include "windows_1252.h"
 
 namespace cofralin {
@@ -32,11 +34,11 @@ namespace cofralin {
 inline constexpr std::string_view kCliPrompt = "\r\nZarn-DSL>";
 inline constexpr std::string_view kNudge = "\r";
 
-// Which of its controls a dialog's copy of the exchange uses.
+// What a procedure's exchange tells its front end on its own.
 struct ExchangeDisplay {
-    bool hasProgressBar = false;
-    bool showsSentLines = false;  // SendLine shows the text before writing it
-    bool showsReplies = false;    // DrainReply shows the reply before logging it
+    bool hasProgressBar = false;  // SendLine tells the count of lines sent
+    bool showsSentLines = false;  // SendLine tells the text before writing it
+    bool showsReplies = false;    // DrainReply tells the reply before logging it
 };
 
 enum class AwaitOrder { NudgeFirst, DrainFirst };
@@ -58,10 +60,10 @@ private:
 
 class Exchange {
 public:
-    Exchange(SessionState& state, RouterView& view, ExchangeDisplay display);
+    Exchange(RouterSession& session, Frontend& frontend, ExchangeDisplay display);
 
-    SessionState& state() { return state_; }
-    RouterView& view() { return view_; }
+    RouterSession& session() { return session_; }
+    Frontend& frontend() { return frontend_; }
     const ExchangeDisplay& display() const { return display_; }
 
     void SendLine(std::string_view text);
@@ -77,12 +79,12 @@ public:
     bool ReplyIsPrompt() const;
     void ShowReply();
     // The reply of the latest drain, as a copy; ClearReply empties it.
-    std::string LatestReply() const { return state_.ReplyBuffer; }
-    void ClearReply() { state_.ReplyBuffer.clear(); }
+    std::string LatestReply() const { return session_.ReplyBuffer; }
+    void ClearReply() { session_.ReplyBuffer.clear(); }
 
     // Repeats nudge and drain until the reply is exactly the prompt. `check`
-    // runs on every fresh reply. Result: false when the wait gave up or the
-    // line was lost (LineLost tells which).
+    // runs on every fresh reply. Result: false when the wait gave up, the
+    // line was lost or a stop was asked (LineLost and Stopped tell which).
     bool AwaitPrompt(AwaitOrder order, const std::function<void()>& check = {});
     // The wait for a listing just asked for: a bare prompt ends it only once
     // one of `marks` has shown in the replies drained since it began (a mark
@@ -91,8 +93,15 @@ public:
     bool AwaitListing(AwaitOrder order, std::span<const std::string_view> marks,
                       const std::function<void()>& check = {});
 
+    // Every line sent so far, as sent, but the nudges and the passwords.
+    const std::vector<std::string>& SentLines() const { return sent_; }
+
     // True once the line has told that its device is gone; nothing is sent then.
     bool LineLost() const;
+    // True once the session was asked to stop; nothing is sent then.
+    bool Stopped() const { return session_.StopRequested(); }
+    // Either: every wait ends at once.
+    bool Interrupted() const { return LineLost() || Stopped(); }
 
     // The deadline of a wait that the caller runs by hand. While it lives, the
     // drains of this exchange end by it too (the innermost one, when waits nest).
@@ -113,17 +122,18 @@ public:
         const Deadline* outer_;
         std::chrono::steady_clock::time_point end_;
     };
-    Deadline startWait() { return Deadline(*this, state_.PromptWaitLimit); }
+    Deadline startWait() { return Deadline(*this, session_.settings().PromptWaitLimit); }
 
 private:
-    void send(std::string_view text, std::string_view shown);
+    void send(std::string_view text, std::string_view shown, bool keep);
     bool await(AwaitOrder order, const std::function<void()>& check,
                const std::function<bool()>& ready);
 
-    SessionState& state_;
-    RouterView& view_;
+    RouterSession& session_;
+    Frontend& frontend_;
     ExchangeDisplay display_;
     const Deadline* innermostWait_ = nullptr;
+    std::vector<std::string> sent_;
 };
 
 }  // namespace cofralin

@@ -20,10 +20,10 @@ std::optional<std::string> PasswordChooser::next(Exchange& exchange, Exchange::D
         return last_;
     }
     const auto start = Clock::now();
-    RunPasswordPrompt(exchange.state(), exchange.view());
+    RunPasswordPrompt(exchange.session(), exchange.frontend());
     deadline.extend(Clock::now() - start);
-    if (exchange.state().KeepTrying != 1) return std::nullopt;
-    last_ = exchange.state().UserPassword;
+    if (exchange.session().KeepTrying != 1) return std::nullopt;
+    last_ = exchange.session().UserPassword;
     return last_;
 }
 
@@ -38,33 +38,30 @@ void AnswerPasswordRequest(Exchange& exchange, PasswordChooser& passwords,
     }
 }
 
-void RunPasswordPrompt(SessionState& state, RouterView& view) {
-    if (const std::optional<std::string> typed = view.askPassword()) {
-        state.UserPassword = Utf8ToWindows1252(*typed) + "\r\n";
+void RunPasswordPrompt(RouterSession& session, Frontend& frontend) {
+    if (const std::optional<std::string> typed = frontend.askPassword()) {
+        session.UserPassword = Utf8ToWindows1252(*typed) + "\r\n";
     } else {
-        state.KeepTrying = 0;
+        session.KeepTrying = 0;
     }
 }
 
-std::string LineLostText(std::string_view portName) {
-    return ReplaceAll(kLineLostFormat, "%s", portName);
-}
-
-std::string LineLostStatusText(std::string_view portName) {
-    return LineLostText(portName) + "\nPulse CANCEL para continuar.";
-}
-
 LoginOutcome EnsureLogin(Exchange& exchange, bool showReplies) {
-    SessionState& state = exchange.state();
+    RouterSession& session = exchange.session();
     exchange.ClearReply();
-    PasswordChooser passwords(state.DefaultPassword);
+    PasswordChooser passwords(session.settings().DefaultPassword);
     Exchange::Deadline deadline = exchange.startWait();
-    for (;;) {
+    const auto interruption = [&]() -> std::optional<LoginOutcome> {
         if (exchange.LineLost()) return LoginOutcome::LineLost;
-        if (state.KeepTrying != 1) return LoginOutcome::Abandoned;
+        if (exchange.Stopped()) return LoginOutcome::Stopped;
+        return std::nullopt;
+    };
+    for (;;) {
+        if (const auto stop = interruption()) return *stop;
+        if (session.KeepTrying != 1) return LoginOutcome::Abandoned;
         if (deadline.passed()) return LoginOutcome::NoAnswer;
         exchange.DrainReply();
-        if (exchange.LineLost()) return LoginOutcome::LineLost;
+        if (const auto stop = interruption()) return *stop;
         if (AsksForPassword(exchange)) {
             AnswerPasswordRequest(exchange, passwords, deadline);
             exchange.ClearReply();

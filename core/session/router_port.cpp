@@ -2,38 +2,37 @@
 
 #include <memory>
 
-#include "port_discovery.h"
+#include "messages.h"
 #include "serial_line.h"
 
 namespace cofralin {
 
-bool OpenRouterPort(SessionState& state, std::string_view portName, RouterView& view) {
-    state.PortName = std::string(portName.substr(0, 19));
-    CloseRouterPort(state);
+bool OpenRouterPort(RouterSession& session, std::string_view portName, const std::string& device,
+                    Frontend& frontend) {
+    session.PortName = std::string(portName.substr(0, 19));
+    CloseRouterPort(session);
 
-    // The device the selector showed for that name, not whatever bears it now.
-    const std::string device = DevicePathForPort(state.PortName, state.OfferedPorts);
     auto line = std::make_unique<TermiosSerialLine>();
     const TermiosSerialLine::OpenResult result = line->open(device);
     if (!result.opened) {
-        view.showMessage(std::string(kPortClosedText) + " " + state.PortName,
-                         std::string(kErrorCaption), MessageButtons::Ok, MessageSeverity::Failure);
+        frontend.tell({std::string(kPortClosedText) + " " + session.PortName,
+                       std::string(kErrorCaption), MessageSeverity::Failure});
         return false;
     }
     if (result.settingsError) {
-        view.showMessage(
-            "SetCommState failed with error " + std::to_string(*result.settingsError) + ".\n",
-            std::string(kApplicationTitle), MessageButtons::Ok, MessageSeverity::Notice);
+        frontend.tell(
+            {"SetCommState failed with error " + std::to_string(*result.settingsError) + ".\n",
+             std::string(kApplicationTitle), MessageSeverity::Notice});
     }
-    state.RouterPort = std::move(line);
-    state.PortDevice = device;
+    session.RouterPort = std::move(line);
+    session.PortDevice = device;
     return true;
 }
 
-void CloseRouterPort(SessionState& state) {
-    state.RouterPort.reset();
-    state.PortDevice.clear();
-    state.lineLossTold = false;
+void CloseRouterPort(RouterSession& session) {
+    session.RouterPort.reset();
+    session.PortDevice.clear();
+    session.lineLossTold = false;
 }
 
 }  // namespace cofralin

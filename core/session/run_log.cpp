@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "session_state.h"
+#include "router_session.h"
 
 namespace cofralin {
 
@@ -89,14 +89,18 @@ std::string MaskSecrets(std::string_view text, std::initializer_list<std::string
     return masked;
 }
 
-void LogReply(SessionState& state, std::string_view reply) {
-    std::string_view typed = state.UserPassword;
+void RunLog::Append(std::string_view reply, std::initializer_list<std::string_view> secrets) {
+    if (!enabled()) return;
+    const std::optional<std::string> failure = AppendToRunLog(path_, MaskSecrets(reply, secrets));
+    if (!failure || failureTold_) return;
+    failureTold_ = true;
+    if (onFailure) onFailure(RunLogFailureMessage(path_, *failure));
+}
+
+void LogReply(RouterSession& session, std::string_view reply) {
+    std::string_view typed = session.UserPassword;
     if (typed.ends_with(kLineEnding)) typed.remove_suffix(kLineEnding.size());
-    const std::string masked = MaskSecrets(reply, {state.DefaultPassword, typed});
-    const std::optional<std::string> failure = AppendToRunLog(state.RunLogPath, masked);
-    if (!failure || state.runLogFailureTold) return;
-    state.runLogFailureTold = true;
-    if (state.runLogFailed) state.runLogFailed(RunLogFailureMessage(state.RunLogPath, *failure));
+    session.runLog.Append(reply, {session.settings().DefaultPassword, typed});
 }
 
 std::string RunLogFailureMessage(const std::filesystem::path& path, std::string_view reason) {

@@ -20,8 +20,9 @@
 #include "connect_dlg.h"
 #include "event_turns.h"
 #include "gui_test_support.h"
+#include "login.h"
 #include "password_dlg.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 
 namespace cofralin {
 namespace {
@@ -94,8 +95,9 @@ TEST(PasswordPromptTest, EmptyAtEachShowingMaskedAndAnsweredByOkOrCancel) {
 
 TEST(PasswordPromptTest, ThroughTheViewSetsUserPasswordOrGivesUp) {
     QDialog window;
-    QtRouterView view(window);
-    SessionState state;
+    QtFrontend view(window);
+    Settings settings;
+    RouterSession state(settings);
     state.KeepTrying = 1;
     state.UserPassword = "vieja\r\n";
 
@@ -144,30 +146,19 @@ protected:
 
 TEST_F(ViewTest, StatusIsPlainTextAndTheBarHoldsAtItsEnds) {
     status->setTextFormat(Qt::RichText);
-    QtRouterView view(window, 1007, 1006);
-    view.setStatusText("<b>Zarn</b> caf\xC3\xA9\r\nZarn-DSL>");
+    QtFrontend view(window, 1007, 1006);
+    view.status("<b>Zarn</b> caf\xC3\xA9\r\nZarn-DSL>");
     EXPECT_EQ(status->textFormat(), Qt::PlainText);
     EXPECT_EQ(status->text(), QStringLiteral("<b>Zarn</b> café\r\nZarn-DSL>"));
 
-    view.setProgress(4);
+    view.progress(4);
     EXPECT_EQ(progress->value(), 4);
-    view.setProgress(15);
+    view.progress(15);
     EXPECT_EQ(progress->value(), 9);
 }
 
-TEST_F(ViewTest, ControlsByIdentifier) {
-    QtRouterView view(window);
-    view.enableControl(1, false);
-    EXPECT_FALSE(button->isEnabled());
-    view.showControl(1014, false);
-    EXPECT_FALSE(edit->isVisible());
-    // Unknown identifiers are ignored.
-    view.enableControl(4242, false);
-    view.showControl(4242, false);
-}
-
 TEST_F(ViewTest, MessageBoxesInSpanish) {
-    QtRouterView view(window);
+    QtFrontend view(window);
     QStringList buttons;
     QString caption;
     const auto answering7 = whenModal([&](QWidget* modal) {
@@ -229,16 +220,16 @@ TEST_F(ViewTest, MessageBoxesInSpanish) {
 }
 
 TEST_F(ViewTest, BusySetsAndRestoresTheWaitCursor) {
-    QtRouterView view(window);
+    QtFrontend view(window);
     ASSERT_EQ(QApplication::overrideCursor(), nullptr);
-    view.setBusy(true);
+    view.busy(true);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    view.setBusy(true);
-    view.setBusy(false);
+    view.busy(true);
+    view.busy(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // An arrow asked for without a wait cursor leaves nothing behind.
-    view.setBusy(false);
+    view.busy(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -270,9 +261,8 @@ std::function<std::string(std::string_view)> routerWithPassword(std::string dhcp
 class ConnectDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR).status,
+        ASSERT_EQ(LoadCommandCatalogue(settings.catalogue, COFRALIN_SOURCE_DIR).status,
                   CatalogueLoadResult::Status::Loaded);
-        state.DefaultPassword = "pelnotra";
     }
 
     ScriptedRouterLine* plugRouter(std::function<std::string(std::string_view)> respond) {
@@ -283,7 +273,8 @@ protected:
         return raw;
     }
 
-    SessionState state;
+    Settings settings;
+    RouterSession state{settings};
 };
 
 TEST_F(ConnectDialogTest, ButtonsWaitForTheOutcomeAndEscapeWaitsForCancel) {
@@ -307,7 +298,7 @@ TEST_F(ConnectDialogTest, ButtonsWaitForTheOutcomeAndEscapeWaitsForCancel) {
     EXPECT_FALSE(dialog.outcome().has_value());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.outcome().has_value(); }, 10000));
-    EXPECT_EQ(dialog.outcome(), ConnectionOutcome::NoAnswer);
+    EXPECT_EQ(dialog.outcome()->ending, Ending::NoAnswer);
     EXPECT_FALSE(buttonOf(&dialog, 1)->isEnabled());
     EXPECT_TRUE(buttonOf(&dialog, 2)->isEnabled());
     EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("idc_1007"))->text(),
@@ -353,7 +344,7 @@ TEST_F(ConnectDialogTest, PasswordPromptDuringTheProcedureRunsItOnlyOnce) {
 
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_TRUE(escapeIgnored);  // after a success only OK ends the dialog
-    EXPECT_EQ(dialog.outcome(), ConnectionOutcome::Connected);
+    EXPECT_EQ(dialog.outcome()->ending, Ending::Done);
     EXPECT_EQ(prompts, 1);
     EXPECT_EQ(countOf(router->written, "pelnotra"), 1u);
     EXPECT_EQ(countOf(router->written, "clave\r\n"), 1u);

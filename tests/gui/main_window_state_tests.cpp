@@ -16,13 +16,18 @@
 namespace cofralin {
 namespace {
 
-SessionState flags(int single, int multi, int keepTrying = 1) {
-    SessionState state;
-    state.SinglePcActive = single;
-    state.MultiPcActive = multi;
-    state.KeepTrying = keepTrying;
-    return state;
-}
+// A session with the mode flags and KeepTrying as given.
+struct Flags : RouterSession {
+    Flags(int single, int multi, int keepTrying = 1) : RouterSession(settings()) {
+        SinglePcActive = single;
+        MultiPcActive = multi;
+        KeepTrying = keepTrying;
+    }
+    static const Settings& settings() {
+        static const Settings shared;
+        return shared;
+    }
+};
 
 TEST(MainWindowStateTest, StartsNotConnectedWithEverythingOff) {
     const MainWindowState start;
@@ -36,33 +41,33 @@ TEST(MainWindowStateTest, StartsNotConnectedWithEverythingOff) {
 
 TEST(MainWindowStateTest, ConnectionOutcomes) {
     MainWindowState multi;
-    ApplyConnectionOutcome(multi, true, flags(0, 1));
+    ApplyConnectionOutcome(multi, true, Flags(0, 1));
     EXPECT_EQ(multi, (MainWindowState{Lamp::Connected, true, true, true, false, true}));
 
     MainWindowState single;
-    ApplyConnectionOutcome(single, true, flags(1, 0));
+    ApplyConnectionOutcome(single, true, Flags(1, 0));
     EXPECT_EQ(single, (MainWindowState{Lamp::Connected, true, false, true, true, false}));
 
     // Connected without knowing the mode: no mark, 1004 untouched.
     MainWindowState unknown;
-    ApplyConnectionOutcome(unknown, true, flags(0, 0));
+    ApplyConnectionOutcome(unknown, true, Flags(0, 0));
     EXPECT_EQ(unknown, (MainWindowState{Lamp::Connected, true, false, true, false, false}));
 
     // Single-PC after multi-PC: the mark moves but 1004 stays enabled.
-    ApplyConnectionOutcome(multi, true, flags(1, 0));
+    ApplyConnectionOutcome(multi, true, Flags(1, 0));
     EXPECT_EQ(multi, (MainWindowState{Lamp::Connected, true, true, true, true, false}));
 }
 
 TEST(MainWindowStateTest, FailureAfterSuccessDisablesButKeepsTheMarks) {
     MainWindowState window;
-    ApplyConnectionOutcome(window, true, flags(0, 1));
-    ApplyConnectionOutcome(window, false, flags(0, 0));
+    ApplyConnectionOutcome(window, true, Flags(0, 1));
+    ApplyConnectionOutcome(window, false, Flags(0, 0));
     EXPECT_EQ(window, (MainWindowState{Lamp::NotConnected, false, false, false, false, true}));
 }
 
 TEST(MainWindowStateTest, ConnectingChangesOnlyTheLamp) {
     MainWindowState window;
-    ApplyConnectionOutcome(window, true, flags(1, 0));
+    ApplyConnectionOutcome(window, true, Flags(1, 0));
     MainWindowState expected = window;
     expected.lamp = Lamp::Connecting;
     ShowConnecting(window);
@@ -72,14 +77,14 @@ TEST(MainWindowStateTest, ConnectingChangesOnlyTheLamp) {
 TEST(MainWindowStateTest, MultiPcSwitch) {
     // Neither mode known: the click only moves the mark.
     MainWindowState window;
-    ApplyConnectionOutcome(window, true, flags(0, 0));
-    SessionState none = flags(0, 0);
+    ApplyConnectionOutcome(window, true, Flags(0, 0));
+    Flags none(0, 0);
     EXPECT_FALSE(StartMultiPcSwitch(window, none));
     EXPECT_TRUE(window.multiChecked && !window.singleChecked);
     EXPECT_FALSE(window.portsEnabled);
 
     // From single-PC, the switch going through.
-    SessionState state = flags(1, 0);
+    Flags state(1, 0);
     ApplyConnectionOutcome(window, true, state);
     ASSERT_TRUE(StartMultiPcSwitch(window, state));
     EXPECT_TRUE(window.portsEnabled);
@@ -90,7 +95,7 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
 
     // From single-PC, not switched (e.g. given up at the password prompt):
     // mark back, flags kept, 1004 off again as single-PC is still recorded.
-    SessionState givenUp = flags(1, 0, 0);
+    Flags givenUp(1, 0, 0);
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
     ASSERT_TRUE(StartMultiPcSwitch(back, givenUp));
@@ -104,12 +109,12 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
 TEST(MainWindowStateTest, SinglePcSwitch) {
     // Clicking the mode already active runs nothing.
     MainWindowState window;
-    SessionState single = flags(1, 0);
+    Flags single(1, 0);
     ApplyConnectionOutcome(window, true, single);
     EXPECT_FALSE(StartSinglePcSwitch(window, single));
     EXPECT_TRUE(window.singleChecked);
 
-    SessionState state = flags(0, 1);
+    Flags state(0, 1);
     MainWindowState multi;
     ApplyConnectionOutcome(multi, true, state);
     ASSERT_TRUE(StartSinglePcSwitch(multi, state));
@@ -119,7 +124,7 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     EXPECT_EQ(state.MultiPcActive, 0);
     EXPECT_TRUE(multi.singleChecked && !multi.multiChecked);
 
-    SessionState givenUp = flags(0, 1, 0);
+    Flags givenUp(0, 1, 0);
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
     ASSERT_TRUE(StartSinglePcSwitch(back, givenUp));
@@ -134,7 +139,7 @@ TEST(MainWindowStateTest, SwitchGivenUpHalfWayRecordsNoMode) {
     // the mode buttons still usable; the next connection finds the mode.
     for (const bool toMulti : {true, false}) {
         SCOPED_TRACE(toMulti ? "to multi-PC" : "to single-PC");
-        SessionState state = toMulti ? flags(1, 0) : flags(0, 1);
+        Flags state(toMulti ? 1 : 0, toMulti ? 0 : 1);
         MainWindowState window;
         ApplyConnectionOutcome(window, true, state);
         if (toMulti) {
@@ -149,7 +154,7 @@ TEST(MainWindowStateTest, SwitchGivenUpHalfWayRecordsNoMode) {
         EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, false, true, false, false}));
         // A click then only moves the mark.
         EXPECT_FALSE(StartMultiPcSwitch(window, state));
-        ApplyConnectionOutcome(window, true, flags(0, 1));
+        ApplyConnectionOutcome(window, true, Flags(0, 1));
         EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, true, true, false, true}));
     }
 }

@@ -28,12 +28,12 @@ using testing::WorkingFolder;
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<CMainDlg>(state);
+        window = std::make_unique<CMainDlg>(settings);
         ASSERT_TRUE(window->initialise());
         window->show();
     }
 
-    QWidget* control(int id) { return QtRouterView::findControl(*window, id); }
+    QWidget* control(int id) { return QtFrontend::findControl(*window, id); }
     bool enabled(int id) { return control(id)->isEnabled(); }
     bool checked(int id) { return buttonOf(window.get(), id)->isChecked(); }
     bool lampShown(int id) { return control(id)->isVisible(); }
@@ -53,13 +53,13 @@ protected:
     }
 
     void connectWith(int single, int multi, int result) {
-        state.SinglePcActive = single;
-        state.MultiPcActive = multi;
+        window->session().SinglePcActive = single;
+        window->session().MultiPcActive = multi;
         window->applyConnectionResult(result);
     }
 
     WorkingFolder folder;
-    SessionState state;
+    Settings settings;
     std::unique_ptr<CMainDlg> window;
 };
 
@@ -72,8 +72,8 @@ TEST_F(MainWindowTest, StartsNotConnected) {
     EXPECT_FALSE(checked(1003));
     EXPECT_EQ(ports()->currentIndex(), -1);
     EXPECT_EQ(ports()->count(), 0);  // no port of this machine can be opened
-    EXPECT_EQ(state.DefaultPassword, "pelnotra");
-    EXPECT_EQ(state.CommandCatalogue[CatalogueKey::HTML_HELP], "ayuda.html");
+    EXPECT_EQ(settings.DefaultPassword, "pelnotra");
+    EXPECT_EQ(settings.catalogue[CatalogueKey::HTML_HELP], "ayuda.html");
     EXPECT_EQ(buttonOf(window.get(), 1004)->text(), QStringLiteral("Gestionar Puertos"));
     EXPECT_EQ(buttonOf(window.get(), 1005)->text(), QStringLiteral("Actualizar Software"));
     EXPECT_EQ(buttonOf(window.get(), 1006)->text(), QStringLiteral("Ayuda"));
@@ -137,15 +137,14 @@ TEST_F(MainWindowTest, FailedOpenKeepsTheAmberLampAndTheButtons) {
     EXPECT_EQ(litLamp(), 1010);
     for (const int id : {1002, 1003, 1004, 1005}) EXPECT_TRUE(enabled(id)) << id;
     EXPECT_TRUE(checked(1003));
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
 }
 
 TEST_F(MainWindowTest, ARunLogThatCannotBeWrittenIsToldOnceWithoutWaiting) {
-    state.LoggingEnabled = 1;
-    state.RunLogPath = "Router.log";
+    window->session().runLog.setPath("Router.log");
     ASSERT_EQ(::mkfifo("Router.log", 0600), 0);
-    LogReply(state, "uno");
-    LogReply(state, "dos");
+    LogReply(window->session(), "uno");
+    LogReply(window->session(), "dos");
     const QList<QMessageBox*> boxes =
         window->findChildren<QMessageBox*>(QStringLiteral("runLogFailure"));
     ASSERT_EQ(boxes.size(), 1);
@@ -210,7 +209,7 @@ TEST_F(MainWindowTest, OpeningTheSelectorReadsThePortsAgainAndKeepsTheChoice) {
     EXPECT_EQ(info->text(), usb0);
     // Reading the ports chose none: nothing was opened.
     EXPECT_EQ(litLamp(), 1011);
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
 }
 
 TEST_F(MainWindowTest, ATypedPortNameStartsNoConnection) {
@@ -232,7 +231,7 @@ TEST_F(MainWindowTest, ATypedPortNameStartsNoConnection) {
     QTest::keyClick(ports(), Qt::Key_Return);
     EXPECT_EQ(shown, QString());
     EXPECT_EQ(window->windowState().lamp, Lamp::NotConnected);
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
 }
 
 TEST_F(MainWindowTest, AboutBoxFromTheContextMenu) {
@@ -286,7 +285,7 @@ TEST_F(MainWindowTest, HelpOpensTheCatalogueEntryFromTheCurrentFolder) {
     EXPECT_TRUE(box->text().endsWith(QStringLiteral("\n") + document)) << box->text().toStdString();
     box->accept();
 
-    state.CommandCatalogue[CatalogueKey::HTML_HELP].clear();
+    settings.catalogue[CatalogueKey::HTML_HELP].clear();
     buttonOf(window.get(), 1006)->click();
     EXPECT_EQ(opened.size(), 1u);
 }
@@ -297,13 +296,13 @@ TEST_F(MainWindowTest, RadioClickWithoutAKnownModeOnlyMovesTheMark) {
     EXPECT_TRUE(checked(1003));
     EXPECT_FALSE(checked(1002));
     EXPECT_FALSE(enabled(1004));
-    EXPECT_EQ(state.MultiPcActive, 0);
-    EXPECT_EQ(state.SinglePcActive, 0);
+    EXPECT_EQ(window->session().MultiPcActive, 0);
+    EXPECT_EQ(window->session().SinglePcActive, 0);
 
     buttonOf(window.get(), 1002)->click();
     EXPECT_TRUE(checked(1002));
     EXPECT_FALSE(checked(1003));
-    EXPECT_EQ(state.SinglePcActive, 0);
+    EXPECT_EQ(window->session().SinglePcActive, 0);
 }
 
 TEST_F(MainWindowTest, ClickOnTheActiveModeDoesNothing) {
@@ -311,7 +310,7 @@ TEST_F(MainWindowTest, ClickOnTheActiveModeDoesNothing) {
     const MainWindowState before = window->windowState();
     buttonOf(window.get(), 1003)->click();
     EXPECT_EQ(window->windowState(), before);
-    EXPECT_EQ(state.MultiPcActive, 1);
+    EXPECT_EQ(window->session().MultiPcActive, 1);
 }
 
 TEST_F(MainWindowTest, SwitchToMultiPcLeavesPortsWithTheRecordedModeAndRestoresTheCursor) {
@@ -333,36 +332,36 @@ TEST_F(MainWindowTest, SwitchToMultiPcLeavesPortsWithTheRecordedModeAndRestoresT
         },
         5000);
     buttonOf(window.get(), 1003)->click();
-    EXPECT_EQ(enabled(1004), state.MultiPcActive == 1);
-    EXPECT_EQ(checked(1003), state.MultiPcActive == 1);
+    EXPECT_EQ(enabled(1004), window->session().MultiPcActive == 1);
+    EXPECT_EQ(checked(1003), window->session().MultiPcActive == 1);
     EXPECT_TRUE(checked(1002) != checked(1003));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MainWindowTest, SalirAndEscapeReleaseThePort) {
-    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
-    ASSERT_TRUE(state.portOpen());
+    window->session().RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    ASSERT_TRUE(window->session().portOpen());
     buttonOf(window.get(), 2)->click();
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
 
     window->show();
-    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    window->session().RouterPort = std::make_unique<testing::ScriptedRouterLine>();
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
     EXPECT_FALSE(window->isVisible());
 
     window->show();
-    state.RouterPort = std::make_unique<testing::ScriptedRouterLine>();
+    window->session().RouterPort = std::make_unique<testing::ScriptedRouterLine>();
     window->close();
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window->session().portOpen());
 }
 
 TEST(MainWindowStartTest, MissingCatalogueEndsBeforeTheWindowShows) {
     WorkingFolder empty(false);
-    SessionState state;
-    CMainDlg window(state);
+    Settings settings;
+    CMainDlg window(settings);
     QString text;
     QString caption;
     const auto answering4 = whenModal([&](QWidget* modal) {
@@ -392,8 +391,8 @@ TEST(MainWindowStartTest, AnEmptyCommandIsNamedAtStartAndTheWindowStillOpens) {
     file.write(text);
     file.close();
 
-    SessionState state;
-    CMainDlg window(state);
+    Settings settings;
+    CMainDlg window(settings);
     QStringList texts;
     const auto answering = whenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -407,7 +406,7 @@ TEST(MainWindowStartTest, AnEmptyCommandIsNamedAtStartAndTheWindowStillOpens) {
     EXPECT_TRUE(
         texts[0].startsWith(QStringLiteral("Cofralin|Falta una orden en CONFIG.TXT: SAVE_ALL.\n")))
         << texts[0].toStdString();
-    EXPECT_TRUE(state.CommandCatalogue[CatalogueKey::SAVE_ALL].empty());
+    EXPECT_TRUE(settings.catalogue[CatalogueKey::SAVE_ALL].empty());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct Connection {
 
 // Chooses the selector's first entry and presses the one button the connection
 // dialog enables; what the main window shows afterwards.
-Connection chooseFirstPort(CMainDlg& window, const SessionState& state) {
+Connection chooseFirstPort(CMainDlg& window) {
     auto* ports = window.findChild<QComboBox*>(QStringLiteral("idc_1001"));
     EXPECT_EQ(ports->count(), 1);
     EXPECT_EQ(ports->itemText(0), QStringLiteral("COM1:"));
@@ -58,13 +58,13 @@ Connection chooseFirstPort(CMainDlg& window, const SessionState& state) {
     emit ports->activated(0);
 
     for (const int id : {1008, 1010, 1011}) {
-        if (QtRouterView::findControl(window, id)->isVisible()) seen.lamp = id;
+        if (QtFrontend::findControl(window, id)->isVisible()) seen.lamp = id;
     }
     seen.singleChecked = buttonOf(&window, 1002)->isChecked();
     seen.multiChecked = buttonOf(&window, 1003)->isChecked();
     seen.portsEnabled = buttonOf(&window, 1004)->isEnabled();
     seen.updateEnabled = buttonOf(&window, 1005)->isEnabled();
-    seen.portOpen = state.portOpen();
+    seen.portOpen = window.session().portOpen();
     seen.chosenIndex = ports->currentIndex();
     return seen;
 }
@@ -75,14 +75,14 @@ Connection connectTo(SimulatorOptions options) {
     EXPECT_TRUE(router.start()) << router.error();
     ::setenv("COFRALIN_COM1", router.slavePath().c_str(), 1);
 
-    SessionState state;
-    CMainDlg window(state);
+    Settings settings;
+    CMainDlg window(settings);
     EXPECT_TRUE(window.initialise());
     window.show();
-    const Connection seen = chooseFirstPort(window, state);
+    const Connection seen = chooseFirstPort(window);
     EXPECT_TRUE(seen.portOpen);
     window.reject();
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(window.session().portOpen());
     ::setenv("COFRALIN_COM1", "/nonexistent/com1", 1);
     return seen;
 }
@@ -127,12 +127,12 @@ TEST(SimulatorConnectionTest, AHangUpClosesThePortAndAChoiceWorksAgainOnceTheRou
     Q73Simulator gone(options);
     ASSERT_TRUE(gone.start()) << gone.error();
     ::setenv("COFRALIN_COM1", gone.slavePath().c_str(), 1);
-    SessionState state;
-    CMainDlg window(state);
+    Settings settings;
+    CMainDlg window(settings);
     ASSERT_TRUE(window.initialise());
     window.show();
 
-    const Connection lost = chooseFirstPort(window, state);
+    const Connection lost = chooseFirstPort(window);
     EXPECT_EQ(
         lost.status,
         QStringLiteral("Se perdió la conexión con el puerto COM1:.\nPulse CANCEL para continuar."));
@@ -150,7 +150,7 @@ TEST(SimulatorConnectionTest, AHangUpClosesThePortAndAChoiceWorksAgainOnceTheRou
     auto* ports = window.findChild<QComboBox*>(QStringLiteral("idc_1001"));
     ports->showPopup();
     ports->hidePopup();
-    const Connection again = chooseFirstPort(window, state);
+    const Connection again = chooseFirstPort(window);
     EXPECT_EQ(again.lamp, 1008);
     EXPECT_TRUE(again.portOpen);
     window.reject();

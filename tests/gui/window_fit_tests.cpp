@@ -22,6 +22,7 @@
 #include "connect_dlg.h"
 #include "connection.h"
 #include "dialog_look.h"
+#include "dialog_texts.h"
 #include "gui_test_support.h"
 #include "login.h"
 #include "main_dlg.h"
@@ -29,7 +30,7 @@
 #include "multi_pc_dlg.h"
 #include "password_dlg.h"
 #include "ports_dlg.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "single_pc.h"
 #include "single_pc_dlg.h"
 #include "software_update.h"
@@ -199,7 +200,7 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 void setStatus(QWidget& window, int id, std::string_view text) {
-    auto* label = qobject_cast<QLabel*>(QtRouterView::findControl(window, id));
+    auto* label = qobject_cast<QLabel*>(QtFrontend::findControl(window, id));
     ASSERT_NE(label, nullptr) << id;
     label->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
@@ -207,10 +208,10 @@ void setStatus(QWidget& window, int id, std::string_view text) {
 struct WindowCase {
     const char* name;
     // Makes the window as the user sees it, with each text it shows in turn.
-    std::function<std::unique_ptr<QWidget>(SessionState&)> make;
+    std::function<std::unique_ptr<QWidget>(Settings&, RouterSession&)> make;
     // The texts its status shows in turn, each checked on its own.
     int statusId = 0;
-    std::vector<std::string_view> statusTexts = {};
+    std::vector<std::string> statusTexts = {};
 };
 
 void PrintTo(const WindowCase& window, std::ostream* out) { *out << window.name; }
@@ -219,15 +220,16 @@ class WindowFitTest : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(WindowFitTest, EveryTextFitsAndNoControlCrossesAnother) {
     const WorkingFolder folder;
-    SessionState state;
-    std::unique_ptr<QWidget> window = GetParam().make(state);
+    Settings settings;
+    RouterSession session(settings);
+    std::unique_ptr<QWidget> window = GetParam().make(settings, session);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "the window can be resized";
     EXPECT_EQ(window->font(), DialogFont()) << "the window has another font";
 
-    const std::vector<std::string_view> texts =
-        GetParam().statusTexts.empty() ? std::vector<std::string_view>{""} : GetParam().statusTexts;
-    for (std::string_view text : texts) {
+    const std::vector<std::string> texts =
+        GetParam().statusTexts.empty() ? std::vector<std::string>{""} : GetParam().statusTexts;
+    for (const std::string& text : texts) {
         if (GetParam().statusId != 0) setStatus(*window, GetParam().statusId, text);
         const std::vector<std::string> faults = faultsOf(*window);
         EXPECT_TRUE(faults.empty()) << GetParam().name << joined(faults);
@@ -235,23 +237,32 @@ TEST_P(WindowFitTest, EveryTextFitsAndNoControlCrossesAnother) {
 }
 
 template <typename Dialog>
-std::unique_ptr<QWidget> make(SessionState& state) {
-    return std::make_unique<Dialog>(state);
+std::unique_ptr<QWidget> make(Settings&, RouterSession& session) {
+    return std::make_unique<Dialog>(session);
+}
+
+std::unique_ptr<QWidget> makeMainWindow(Settings& settings, RouterSession&) {
+    return std::make_unique<CMainDlg>(settings);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowFitTest,
     ::testing::Values(
-        WindowCase{"MainWindow", make<CMainDlg>},
-        WindowCase{"About", [](SessionState&) { return std::make_unique<CAboutDlg>(); }},
+        WindowCase{"MainWindow", makeMainWindow},
+        WindowCase{"About",
+                   [](Settings&, RouterSession&) { return std::make_unique<CAboutDlg>(); }},
         WindowCase{"Connection",
                    make<CConnectDlg>,
                    1007,
-                   {kConnectedText, kNoAnswerText, kWrongPasswordText}},
-        WindowCase{"Password", [](SessionState&) { return std::make_unique<CPasswordDlg>(); }},
-        WindowCase{
-            "SinglePc", make<CSinglePcDlg>, 1016, {kSinglePcPromptText, kSinglePcFailedText}},
-        WindowCase{"MultiPc", make<CMultiPcDlg>, 1012, {kMultiPcPromptText}},
+                   {WithPressNote(kConnectedText, true), WithPressNote(kRouterSilentText, false),
+                    WithPressNote(kWrongPasswordText, false)}},
+        WindowCase{"Password",
+                   [](Settings&, RouterSession&) { return std::make_unique<CPasswordDlg>(); }},
+        WindowCase{"SinglePc",
+                   make<CSinglePcDlg>,
+                   1016,
+                   {std::string(kSinglePcPromptText), WithPressNote(kSinglePcFailedText, false)}},
+        WindowCase{"MultiPc", make<CMultiPcDlg>, 1012, {std::string(kMultiPcPromptText)}},
         WindowCase{"Ports", make<CPortsDlg>}),
     [](const ::testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
 
@@ -260,7 +271,7 @@ TEST(MessageBoxFitTest, LongestTextsFit) {
     const WorkingFolder folder;
     QWidget owner;
     owner.setFont(DialogFont());
-    QtRouterView view(owner);
+    QtFrontend view(owner);
     const std::string longest = [] {
         std::string text(kShippedNewerText);
         for (const char* version : {"A1B2C3", "A1B2C4"}) text.replace(text.find("%s"), 2, version);

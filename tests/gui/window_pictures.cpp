@@ -13,6 +13,7 @@
 #include "about_dlg.h"
 #include "connect_dlg.h"
 #include "connection.h"
+#include "dialog_texts.h"
 #include "gui_test_support.h"
 #include "login.h"
 #include "main_dlg.h"
@@ -20,7 +21,7 @@
 #include "multi_pc_dlg.h"
 #include "password_dlg.h"
 #include "ports_dlg.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "single_pc.h"
 #include "single_pc_dlg.h"
 #include "software_update.h"
@@ -44,7 +45,7 @@ void save(QWidget& window, const QString& name) {
 }
 
 void setStatus(QWidget& window, int id, std::string_view text) {
-    if (auto* label = qobject_cast<QLabel*>(QtRouterView::findControl(window, id))) {
+    if (auto* label = qobject_cast<QLabel*>(QtFrontend::findControl(window, id))) {
         label->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     }
 }
@@ -53,8 +54,9 @@ void setStatus(QWidget& window, int id, std::string_view text) {
 // their talk with the router.
 template <typename Window>
 void picture(const QString& name, int statusId = 0, std::string_view status = {}) {
-    SessionState state;
-    Window window(state);
+    Settings settings;
+    RouterSession session(settings);
+    Window window(session);
     if (statusId != 0) setStatus(window, statusId, status);
     save(window, name);
 }
@@ -62,7 +64,7 @@ void picture(const QString& name, int statusId = 0, std::string_view status = {}
 void messagePicture(const QString& name, const std::string& text, const std::string& caption,
                     MessageButtons buttons, MessageSeverity severity) {
     QWidget owner;
-    QtRouterView view(owner);
+    QtFrontend view(owner);
     const auto answer = cofralin::testing::whenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) return false;
@@ -85,8 +87,8 @@ int main(int argc, char** argv) {
     const cofralin::testing::WorkingFolder folder;
 
     {
-        SessionState state;
-        CMainDlg main(state);
+        Settings settings;
+        CMainDlg main(settings);
         main.initialise();
         save(main, QStringLiteral("main"));
     }
@@ -94,14 +96,16 @@ int main(int argc, char** argv) {
         CAboutDlg about;
         save(about, QStringLiteral("about"));
     }
-    picture<CConnectDlg>(QStringLiteral("connection"), 1007, kConnectedText);
-    picture<CConnectDlg>(QStringLiteral("connection-failed"), 1007, kWrongPasswordText);
+    picture<CConnectDlg>(QStringLiteral("connection"), 1007, WithPressNote(kConnectedText, true));
+    picture<CConnectDlg>(QStringLiteral("connection-failed"), 1007,
+                         WithPressNote(kWrongPasswordText, false));
     {
         CPasswordDlg prompt;
         save(prompt, QStringLiteral("password"));
     }
     picture<CSinglePcDlg>(QStringLiteral("single-pc"), 1016, kSinglePcPromptText);
-    picture<CSinglePcDlg>(QStringLiteral("single-pc-failed"), 1016, kSinglePcFailedText);
+    picture<CSinglePcDlg>(QStringLiteral("single-pc-failed"), 1016,
+                          WithPressNote(kSinglePcFailedText, false));
     picture<CMultiPcDlg>(QStringLiteral("multi-pc"), 1012, kMultiPcPromptText);
     picture<CPortsDlg>(QStringLiteral("ports"));
 

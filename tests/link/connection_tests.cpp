@@ -28,15 +28,12 @@ std::size_t count(const std::string& text, const std::string& part) {
 
 struct Connection {
     explicit Connection(SimulatorOptions options) : session(std::move(options)) {}
-    ConnectionOutcome run() {
-        session.state.KeepTrying = 1;
-        session.state.SinglePcActive = 0;
-        session.state.MultiPcActive = 0;
-        session.state.SentLineCount = 0;
-        Exchange exchange(session.state, session.view, kConnectDisplay);
-        return RunConnectionProcedure(exchange);
+    Ending run() {
+        last = RunConnectionProcedure(session.routerSession, session.frontend);
+        return last.ending;
     }
     SimulatorSession session;
+    Outcome last;
 };
 
 SimulatorOptions atPrompt() {
@@ -53,18 +50,17 @@ const std::string kDetection =
 TEST(Connection, ARouterAtItsPromptNeedsOnePassAndNoPassword) {
     Connection c(atPrompt());
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     EXPECT_EQ(c.session.receivedThrough("exit\r\n"), "\r" + kDetection);
-    EXPECT_EQ(c.session.state.SinglePcActive, 1);
-    EXPECT_EQ(c.session.state.MultiPcActive, 0);
-    EXPECT_EQ(c.session.view.lastStatus(), kConnectedText);
-    EXPECT_TRUE(c.session.view.isEnabled(connect_ids::kOk));
-    EXPECT_FALSE(c.session.view.isEnabled(connect_ids::kCancel));
-    EXPECT_EQ(c.session.view.passwordPrompts, 0);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive, 1);
+    EXPECT_EQ(c.session.routerSession.MultiPcActive, 0);
+    EXPECT_EQ(c.last.message, kConnectedText);
+    EXPECT_EQ(c.last.read.mode, RouterMode::SinglePc);
+    EXPECT_EQ(c.session.frontend.passwordPrompts, 0);
     // The bar moves with each line sent, from 0.
-    ASSERT_FALSE(c.session.view.progress.empty());
-    EXPECT_EQ(c.session.view.progress.front(), 0);
-    EXPECT_FALSE(c.session.view.everBusy && c.session.view.busyDepth != 0);
+    ASSERT_FALSE(c.session.frontend.progressSteps.empty());
+    EXPECT_EQ(c.session.frontend.progressSteps.front(), 0);
+    EXPECT_FALSE(c.session.frontend.everBusy && c.session.frontend.busyDepth != 0);
 }
 
 TEST(Connection, QuickSetupIsDeclinedAfterAFreshNudge) {
@@ -72,7 +68,7 @@ TEST(Connection, QuickSetupIsDeclinedAfterAFreshNudge) {
     options.firstStart = true;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     // The reply that declined still holds the question, so the next pass
     // declines again; the router takes the second "no" as an unknown command.
     const std::string received = c.session.receivedThrough("exit\r\n");
@@ -84,40 +80,38 @@ TEST(Connection, TheBuiltInPasswordGoesFirstWithoutLineEndThenTheTypedOne) {
     SimulatorOptions options;
     options.password = "secreto";
     Connection c(options);
-    c.session.view.passwords = {std::string("mala"), std::string("secreto")};
+    c.session.frontend.passwords = {std::string("mala"), std::string("secreto")};
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     EXPECT_EQ(c.session.receivedThrough("exit\r\n"),
               "\r\rpelnotra\r\rmala\r\n\r\rsecreto\r\n\r" + kDetection);
-    EXPECT_EQ(c.session.view.passwordPrompts, 2);
-    EXPECT_EQ(c.session.state.UserPassword, "secreto\r\n");
+    EXPECT_EQ(c.session.frontend.passwordPrompts, 2);
+    EXPECT_EQ(c.session.routerSession.UserPassword, "secreto\r\n");
 }
 
 TEST(Connection, TheBuiltInPasswordAloneLogsIn) {
     Connection c(SimulatorOptions{});
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     // The nudge that ends the password line is answered by the bare prompt.
     EXPECT_EQ(c.session.receivedThrough("exit\r\n"), "\r\rpelnotra\r" + kDetection);
-    EXPECT_EQ(c.session.view.passwordPrompts, 0);
+    EXPECT_EQ(c.session.frontend.passwordPrompts, 0);
 }
 
 TEST(Connection, ACancelledPasswordPromptEndsWithTheWrongPasswordText) {
     SimulatorOptions options;
     options.password = "secreto";
     Connection c(options);
-    c.session.state.UserPassword = "anterior\r\n";
+    c.session.routerSession.UserPassword = "anterior\r\n";
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::WrongPassword);
+    EXPECT_EQ(c.run(), Ending::LoginFailed);
     // The cancelled pass sends no password, not even the one held before.
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(c.session.simulator.received(), "\r\rpelnotra\r\r");
-    EXPECT_EQ(c.session.state.KeepTrying, 0);
-    EXPECT_EQ(c.session.state.UserPassword, "anterior\r\n");
-    EXPECT_EQ(c.session.view.lastStatus(), kWrongPasswordText);
-    EXPECT_TRUE(c.session.view.isEnabled(connect_ids::kCancel));
-    EXPECT_FALSE(c.session.view.isEnabled(connect_ids::kOk));
-    EXPECT_EQ(c.session.state.SinglePcActive + c.session.state.MultiPcActive, 0);
+    EXPECT_EQ(c.session.routerSession.KeepTrying, 0);
+    EXPECT_EQ(c.session.routerSession.UserPassword, "anterior\r\n");
+    EXPECT_EQ(c.last.message, kWrongPasswordText);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive + c.session.routerSession.MultiPcActive, 0);
 }
 
 TEST(Connection, AMissingCircuitIsCreatedOnceInSinglePcFormWithoutTheDhcpQuery) {
@@ -126,7 +120,7 @@ TEST(Connection, AMissingCircuitIsCreatedOnceInSinglePcFormWithoutTheDhcpQuery) 
     options.mode = StartMode::MultiPc;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     const std::string received = c.session.receivedThrough("exit\r\n\r\rpelnotra");
     const std::string creation =
         "add vc internet\r\n"
@@ -145,8 +139,8 @@ TEST(Connection, AMissingCircuitIsCreatedOnceInSinglePcFormWithoutTheDhcpQuery) 
     EXPECT_EQ(count(received, "add vc internet"), 1u);
     EXPECT_EQ(count(received, "exit\r\n"), 2u);
     EXPECT_EQ(count(received, "show dhcp server"), 0u);
-    EXPECT_EQ(c.session.state.SinglePcActive, 1);
-    EXPECT_EQ(c.session.state.MultiPcActive, 0);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive, 1);
+    EXPECT_EQ(c.session.routerSession.MultiPcActive, 0);
 
     const RouterState router = c.session.simulator.snapshot();
     ASSERT_TRUE(router.saved.vc.has_value());
@@ -158,13 +152,13 @@ TEST(Connection, ASecondConnectionInTheSameRunDetectsTheModeAgain) {
     options.noVc = true;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    ASSERT_EQ(c.run(), ConnectionOutcome::Connected);
+    ASSERT_EQ(c.run(), Ending::Done);
     const std::size_t before = c.session.receivedThrough("exit\r\n\r\rpelnotra").size();
     c.session.receivedThrough("\r\nexit\r\n");
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
+    EXPECT_EQ(c.run(), Ending::Done);
     const std::string second = c.session.receivedThrough("show dhcp server").substr(before);
     EXPECT_NE(second.find("show dhcp server\r\n"), std::string::npos) << second;
-    EXPECT_EQ(c.session.state.SinglePcActive, 1);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive, 1);
 }
 
 TEST(Connection, TheDhcpSettingTellsTheMode) {
@@ -173,23 +167,23 @@ TEST(Connection, TheDhcpSettingTellsTheMode) {
         options.mode = mode;
         Connection c(options);
         ASSERT_TRUE(c.session.start());
-        EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
-        EXPECT_EQ(c.session.state.SinglePcActive, mode == StartMode::SinglePc ? 1 : 0);
-        EXPECT_EQ(c.session.state.MultiPcActive, mode == StartMode::MultiPc ? 1 : 0);
+        EXPECT_EQ(c.run(), Ending::Done);
+        EXPECT_EQ(c.session.routerSession.SinglePcActive, mode == StartMode::SinglePc ? 1 : 0);
+        EXPECT_EQ(c.session.routerSession.MultiPcActive, mode == StartMode::MultiPc ? 1 : 0);
     }
 }
 
 TEST(Connection, ADhcpListingThatNeverComesIsNoAnswerWithoutAMode) {
     Connection c(atPrompt());
     ASSERT_TRUE(c.session.start());
-    c.session.state.PromptWaitLimit = 1s;
+    c.session.settings.PromptWaitLimit = 1s;
     // A catalogue whose DHCP query lists something else: bare prompts come,
     // the DHCP server's labels never do.
-    c.session.state.CommandCatalogue[CatalogueKey::SHOW_DHCP_SERVER_SETTING] = "show system";
-    EXPECT_EQ(c.run(), ConnectionOutcome::NoAnswer);
-    EXPECT_EQ(c.session.state.SinglePcActive, 0);
-    EXPECT_EQ(c.session.state.MultiPcActive, 0);
-    EXPECT_EQ(c.session.view.lastStatus(), kNoAnswerText);
+    c.session.settings.catalogue[CatalogueKey::SHOW_DHCP_SERVER_SETTING] = "show system";
+    EXPECT_EQ(c.run(), Ending::NoAnswer);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive, 0);
+    EXPECT_EQ(c.session.routerSession.MultiPcActive, 0);
+    EXPECT_EQ(c.last.message, kRouterSilentText);
     // Nothing more is sent: the command line is not left.
     EXPECT_EQ(c.session.simulator.received().find("exit"), std::string::npos);
 }
@@ -199,17 +193,16 @@ TEST(Connection, ASilentRouterIsGivenUpAfterSixtyQuietPasses) {
     options.silent = true;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    c.session.state.SinglePcActive = 1;
+    c.session.routerSession.SinglePcActive = 1;
     const auto start = Clock::now();
-    EXPECT_EQ(c.run(), ConnectionOutcome::NoAnswer);
+    EXPECT_EQ(c.run(), Ending::NoAnswer);
     const auto took = Clock::now() - start;
     EXPECT_GE(took, 6600ms);
     EXPECT_LT(took, 9000ms);
     EXPECT_EQ(c.session.receivedThrough(std::string(60, '\r')), std::string(60, '\r'));
-    EXPECT_EQ(c.session.view.lastStatus(), kNoAnswerText);
-    EXPECT_TRUE(c.session.view.isEnabled(connect_ids::kCancel));
-    EXPECT_FALSE(c.session.view.isEnabled(connect_ids::kOk));
-    EXPECT_EQ(c.session.state.SinglePcActive + c.session.state.MultiPcActive, 0);
+    EXPECT_EQ(c.last.message, kRouterSilentText);
+    EXPECT_EQ(c.last.read.mode, RouterMode::Unknown);
+    EXPECT_EQ(c.session.routerSession.SinglePcActive + c.session.routerSession.MultiPcActive, 0);
 }
 
 TEST(Connection, AChatteringRouterIsGivenUpAtTheWaitBound) {
@@ -217,11 +210,11 @@ TEST(Connection, AChatteringRouterIsGivenUpAtTheWaitBound) {
     options.chatter = true;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    c.session.state.PromptWaitLimit = 1500ms;
+    c.session.settings.PromptWaitLimit = 1500ms;
     const auto start = Clock::now();
-    EXPECT_EQ(c.run(), ConnectionOutcome::NoAnswer);
+    EXPECT_EQ(c.run(), Ending::NoAnswer);
     EXPECT_LT(Clock::now() - start, 5s);
-    EXPECT_EQ(c.session.view.lastStatus(), kNoAnswerText);
+    EXPECT_EQ(c.last.message, kRouterSilentText);
 }
 
 TEST(Connection, ZeroBytesInRepliesDoNotDisturbTheLogin) {
@@ -230,15 +223,15 @@ TEST(Connection, ZeroBytesInRepliesDoNotDisturbTheLogin) {
     options.mode = StartMode::MultiPc;
     Connection c(options);
     ASSERT_TRUE(c.session.start());
-    EXPECT_EQ(c.run(), ConnectionOutcome::Connected);
-    EXPECT_EQ(c.session.state.MultiPcActive, 1);
+    EXPECT_EQ(c.run(), Ending::Done);
+    EXPECT_EQ(c.session.routerSession.MultiPcActive, 1);
 }
 
 TEST(EnsureLogin, CollectsThePromptLeftByADrainFirstWait) {
     testing::SimulatorSession session(atPrompt());
     ASSERT_TRUE(session.start());
-    session.state.KeepTrying = 1;
-    Exchange exchange(session.state, session.view, {});
+    session.routerSession.KeepTrying = 1;
+    Exchange exchange(session.routerSession, session.frontend, {});
     exchange.SendLine("show system \r\n");
     ASSERT_TRUE(exchange.AwaitPrompt(AwaitOrder::DrainFirst));
     const std::size_t before = session.receivedThrough("never", 300ms).size();
@@ -246,14 +239,14 @@ TEST(EnsureLogin, CollectsThePromptLeftByADrainFirstWait) {
     EXPECT_EQ(EnsureLogin(exchange, true), LoginOutcome::LoggedIn);
     // One drain collected the waiting prompt; one nudge followed it.
     EXPECT_EQ(session.receivedThrough("never", 300ms).substr(before), "\r");
-    EXPECT_EQ(session.view.lastStatus(), "\r\nZarn-DSL>");
+    EXPECT_EQ(session.frontend.lastStatus(), "\r\nZarn-DSL>");
 }
 
 TEST(EnsureLogin, LogsInAgainAfterTheCommandLineWasLeft) {
     testing::SimulatorSession session(atPrompt());
     ASSERT_TRUE(session.start());
-    session.state.KeepTrying = 1;
-    Exchange exchange(session.state, session.view, {});
+    session.routerSession.KeepTrying = 1;
+    Exchange exchange(session.routerSession, session.frontend, {});
     exchange.SendLine("exit\r\n");
     exchange.DrainReply();
     const std::size_t before = session.receivedThrough("exit\r\n").size();
@@ -261,7 +254,7 @@ TEST(EnsureLogin, LogsInAgainAfterTheCommandLineWasLeft) {
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::LoggedIn);
     const std::string sent = session.simulator.received().substr(before);
     EXPECT_EQ(sent.find("\rpelnotra\r"), 0u) << sent;
-    EXPECT_TRUE(session.view.statusTexts.empty());
+    EXPECT_TRUE(session.frontend.statusTexts.empty());
 }
 
 TEST(EnsureLogin, ACancelledPromptAbandonsAndAStoppedFlagSendsNothing) {
@@ -269,11 +262,11 @@ TEST(EnsureLogin, ACancelledPromptAbandonsAndAStoppedFlagSendsNothing) {
     options.password = "secreto";
     testing::SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.KeepTrying = 1;
-    Exchange exchange(session.state, session.view, {});
+    session.routerSession.KeepTrying = 1;
+    Exchange exchange(session.routerSession, session.frontend, {});
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::Abandoned);
-    EXPECT_EQ(session.state.KeepTrying, 0);
-    EXPECT_EQ(session.view.passwordPrompts, 1);
+    EXPECT_EQ(session.routerSession.KeepTrying, 0);
+    EXPECT_EQ(session.frontend.passwordPrompts, 1);
 
     const std::size_t before = session.receivedThrough("never", 300ms).size();
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::Abandoned);
@@ -286,23 +279,24 @@ TEST(EnsureLogin, ARouterThatEchoesPasswordsLeavesNoneInTheLog) {
     options.echoPassword = true;
     testing::SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.KeepTrying = 1;
-    session.state.LoggingEnabled = 1;
-    session.state.RunLogPath = ::testing::TempDir() + "cofralin-echo-" + std::to_string(::getpid());
-    std::filesystem::remove(session.state.RunLogPath);
-    session.view.passwords = {std::string("secreto")};
-    Exchange exchange(session.state, session.view, {});
+    session.routerSession.KeepTrying = 1;
+    const std::filesystem::path log =
+        ::testing::TempDir() + "cofralin-echo-" + std::to_string(::getpid());
+    std::filesystem::remove(log);
+    session.routerSession.runLog.setPath(log);
+    session.frontend.passwords = {std::string("secreto")};
+    Exchange exchange(session.routerSession, session.frontend, {});
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::LoggedIn);
 
     // The router saw both passwords and echoed them; the log holds asterisks.
     EXPECT_NE(session.simulator.received().find("pelnotra\rsecreto\r\n"), std::string::npos);
-    std::ifstream in(session.state.RunLogPath, std::ios::binary);
-    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::filesystem::remove(session.state.RunLogPath);
-    EXPECT_EQ(log.find("pelnotra"), std::string::npos) << log;
-    EXPECT_EQ(log.find("secreto"), std::string::npos) << log;
-    EXPECT_NE(log.find("********\r\nLogin incorrect"), std::string::npos) << log;
-    EXPECT_NE(log.find("*******\r\nZarn-DSL>"), std::string::npos) << log;
+    std::ifstream in(log, std::ios::binary);
+    const std::string logged{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(log);
+    EXPECT_EQ(logged.find("pelnotra"), std::string::npos) << logged;
+    EXPECT_EQ(logged.find("secreto"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("********\r\nLogin incorrect"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("*******\r\nZarn-DSL>"), std::string::npos) << logged;
 }
 
 TEST(EnsureLogin, ASilentRouterIsGivenUpAtTheWaitBound) {
@@ -310,9 +304,9 @@ TEST(EnsureLogin, ASilentRouterIsGivenUpAtTheWaitBound) {
     options.silent = true;
     testing::SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.KeepTrying = 1;
-    session.state.PromptWaitLimit = 1s;
-    Exchange exchange(session.state, session.view, {});
+    session.routerSession.KeepTrying = 1;
+    session.settings.PromptWaitLimit = 1s;
+    Exchange exchange(session.routerSession, session.frontend, {});
     const auto start = Clock::now();
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::NoAnswer);
     EXPECT_LT(Clock::now() - start, 2s);

@@ -14,7 +14,7 @@
 
 #include "exchange.h"
 #include "pty_pair.h"
-#include "scripted_view.h"
+#include "scripted_frontend.h"
 #include "serial_line.h"
 
 namespace cofralin {
@@ -23,7 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::PtyPair;
-using testing::ScriptedView;
+using testing::ScriptedFrontend;
 namespace fs = std::filesystem;
 
 std::string readFile(const fs::path& path) {
@@ -37,20 +37,22 @@ protected:
         auto line = std::make_unique<TermiosSerialLine>();
         ASSERT_TRUE(line->open(pty_.path()).opened);
         state_.RouterPort = std::move(line);
-        state_.RunLogPath = fs::temp_directory_path() /
-                            ("cofralin-log-" + std::to_string(::getpid()) + "-" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove(state_.RunLogPath);
+        logPath_ = fs::temp_directory_path() /
+                   ("cofralin-log-" + std::to_string(::getpid()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove(logPath_);
     }
-    void TearDown() override { fs::remove(state_.RunLogPath); }
+    void TearDown() override { fs::remove(logPath_); }
 
     PtyPair pty_;
-    SessionState state_;
-    ScriptedView view_;
+    Settings settings_;
+    RouterSession state_{settings_};
+    ScriptedFrontend view_;
+    fs::path logPath_;
 };
 
 TEST_F(ExchangeOverPty, ASilentRouterDrainsEmptyAfterOneQuietTime) {
-    state_.LoggingEnabled = 1;
+    state_.runLog.setPath(logPath_);
     Exchange exchange(state_, view_, {});
     state_.ReplyBuffer = "old";
     const auto start = Clock::now();
@@ -61,7 +63,7 @@ TEST_F(ExchangeOverPty, ASilentRouterDrainsEmptyAfterOneQuietTime) {
     EXPECT_TRUE(state_.ReplyBuffer.empty());
     // The log is created, for its owner alone, but gains nothing.
     struct stat info {};
-    ASSERT_EQ(::stat(state_.RunLogPath.c_str(), &info), 0);
+    ASSERT_EQ(::stat(logPath_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(info.st_size, 0);
 }
@@ -89,17 +91,17 @@ TEST_F(ExchangeOverPty, OnlyTheExactPromptCountsAsThePrompt) {
 }
 
 TEST_F(ExchangeOverPty, ZeroBytesVanishFromTheReplyAndTheLog) {
-    state_.LoggingEnabled = 1;
+    state_.runLog.setPath(logPath_);
     Exchange exchange(state_, view_, {});
     pty_.send(std::string("Login\0 incorrect\0", 17));
     EXPECT_EQ(exchange.DrainReply(), 15u);
     EXPECT_EQ(state_.ReplyBuffer, "Login incorrect");
-    EXPECT_EQ(readFile(state_.RunLogPath), "Login incorrect");
+    EXPECT_EQ(readFile(logPath_), "Login incorrect");
 }
 
 TEST_F(ExchangeOverPty, TheLogKeepsEveryReplyInOrderAndNothingThatWasSent) {
-    state_.LoggingEnabled = 1;
-    { std::ofstream(state_.RunLogPath, std::ios::binary) << "earlier run|"; }
+    state_.runLog.setPath(logPath_);
+    { std::ofstream(logPath_, std::ios::binary) << "earlier run|"; }
     Exchange exchange(state_, view_, {});
     exchange.SendLine("show system \r\n");
     pty_.send("first|");
@@ -107,27 +109,25 @@ TEST_F(ExchangeOverPty, TheLogKeepsEveryReplyInOrderAndNothingThatWasSent) {
     exchange.SendLine("\r");
     pty_.send("second\xe9|");
     exchange.DrainReply();
-    EXPECT_EQ(readFile(state_.RunLogPath), "earlier run|first|second\xe9|");
+    EXPECT_EQ(readFile(logPath_), "earlier run|first|second\xe9|");
     // A log that was there keeps its own mode.
     struct stat info {};
-    ASSERT_EQ(::stat(state_.RunLogPath.c_str(), &info), 0);
+    ASSERT_EQ(::stat(logPath_.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IROTH, 0u);
 }
 
 TEST_F(ExchangeOverPty, PasswordsAreMaskedInTheLogButNotInTheReply) {
-    state_.LoggingEnabled = 1;
-    state_.DefaultPassword = "pelnotra";
+    state_.runLog.setPath(logPath_);
     state_.UserPassword = "aa\r\n";
     Exchange exchange(state_, view_, {});
     pty_.send("Password: pelnotra\r\nPassword: aaa\r\n");
     exchange.DrainReply();
     EXPECT_EQ(state_.ReplyBuffer, "Password: pelnotra\r\nPassword: aaa\r\n");
-    EXPECT_EQ(readFile(state_.RunLogPath), "Password: ********\r\nPassword: ***\r\n");
+    EXPECT_EQ(readFile(logPath_), "Password: ********\r\nPassword: ***\r\n");
 }
 
 TEST_F(ExchangeOverPty, OnlyARegularFileTakesTheLogAndARefusalIsToldOnce) {
-    state_.LoggingEnabled = 1;
-    const fs::path folder = state_.RunLogPath.string() + ".d";
+    const fs::path folder = logPath_.string() + ".d";
     fs::create_directory(folder);
     const fs::path target = folder / "target";
     const fs::path absent = folder / "absent";
@@ -168,10 +168,9 @@ TEST_F(ExchangeOverPty, OnlyARegularFileTakesTheLogAndARefusalIsToldOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(log);
-        state_.RunLogPath = c.make();
-        state_.runLogFailureTold = false;
+        state_.runLog.setPath(c.make());
         std::vector<std::string> told;
-        state_.runLogFailed = [&](const std::string& message) { told.push_back(message); };
+        state_.runLog.onFailure = [&](const std::string& message) { told.push_back(message); };
         Exchange exchange(state_, view_, {});
         const auto start = Clock::now();
         for (int i = 0; i < 2; ++i) {
@@ -192,12 +191,11 @@ TEST_F(ExchangeOverPty, WithLoggingOffNoLogIsCreated) {
     Exchange exchange(state_, view_, {});
     pty_.send("\r\nZarn-DSL>");
     exchange.DrainReply();
-    EXPECT_FALSE(fs::exists(state_.RunLogPath));
+    EXPECT_FALSE(fs::exists(logPath_));
 }
 
 TEST_F(ExchangeOverPty, AnUnopenableLogIsIgnored) {
-    state_.LoggingEnabled = 1;
-    state_.RunLogPath = "/nonexistent-cofralin-dir/Router.log";
+    state_.runLog.setPath("/nonexistent-cofralin-dir/Router.log");
     Exchange exchange(state_, view_, {});
     pty_.send("abc");
     EXPECT_EQ(exchange.DrainReply(), 3u);
@@ -212,7 +210,7 @@ TEST_F(ExchangeOverPty, ACopyShowsWhatItSendsAndDrainsAndMovesItsBar) {
     exchange.DrainReply();
     EXPECT_EQ(view_.statusTexts,
               (std::vector<std::string>{"show vc internet \r\n", "\r", "Remote \xc3\xa9"}));
-    EXPECT_EQ(view_.progress, (std::vector<int>{0, 1}));
+    EXPECT_EQ(view_.progressSteps, (std::vector<int>{0, 1}));
     EXPECT_EQ(state_.SentLineCount, 2);
     EXPECT_EQ(pty_.received(), "show vc internet \r\n\r");
 }
@@ -223,13 +221,13 @@ TEST_F(ExchangeOverPty, ACopyWithoutDisplayShowsNothing) {
     pty_.send("Bye");
     exchange.DrainReply();
     EXPECT_TRUE(view_.statusTexts.empty());
-    EXPECT_TRUE(view_.progress.empty());
+    EXPECT_TRUE(view_.progressSteps.empty());
     exchange.ShowReply();
     EXPECT_EQ(view_.lastStatus(), "Bye");
 }
 
 TEST_F(ExchangeOverPty, AChatteringLineMakesTheWaitGiveUpAtItsBoundCountedFromItsStart) {
-    state_.PromptWaitLimit = 1500ms;
+    settings_.PromptWaitLimit = 1500ms;
     Exchange exchange(state_, view_, {});
     // Chatter from the start, and chatter that begins late in the wait: the
     // drain running then ends with the wait, not a wait limit after its own start.
@@ -255,7 +253,7 @@ TEST_F(ExchangeOverPty, AChatteringLineMakesTheWaitGiveUpAtItsBoundCountedFromIt
 }
 
 TEST_F(ExchangeOverPty, ADrainStopsAtItsByteLimit) {
-    state_.DrainLimit = 100;
+    settings_.DrainLimit = 100;
     pty_.send(std::string(300, 'x'));
     Exchange exchange(state_, view_, {});
     EXPECT_EQ(exchange.DrainReply(), 100u);

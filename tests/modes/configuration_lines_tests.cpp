@@ -46,9 +46,9 @@ struct Case {
 
 TEST(ConfigurationLines, PutEachValueInItsLineAndLeaveNoPlaceholder) {
     const CommandCatalogue catalogue = shippedCatalogue();
-    const SinglePcSettings single{"10.1.1.7", "255.255.255.0"};
+    const SinglePcInput single{"10.1.1.7", "255.255.255.0"};
     const SinglePcValues singleValues{"192.168.1.193/26", "192.168.001.200", "10.1.1.1"};
-    const MultiPcSettings multi{"172.26.0.1", "255.255.255.240", "172.26.0.5"};
+    const MultiPcInput multi{"172.26.0.1", "255.255.255.240", "172.26.0.5"};
     const MultiPcValues multiValues{"255.255.255.192", "192.168.001.200", "192.168.001.195"};
     PortMappingTexts mapping;
     mapping.PublicPortText = "8080";
@@ -96,7 +96,7 @@ TEST(ConfigurationLines, PutEachValueInItsLineAndLeaveNoPlaceholder) {
 TEST(ConfigurationLines, MultiPcNamesADefaultStationOnlyWhenOneIsChosen) {
     const CommandCatalogue catalogue = shippedCatalogue();
     const MultiPcValues values{"255.255.255.192", "192.168.001.200", "192.168.001.195"};
-    MultiPcSettings settings;
+    MultiPcInput settings;
     const std::string stationLine = "set vc internet nat default_address 172.26.0.9 \r\n";
     EXPECT_EQ(MultiPcLines(catalogue, settings, values).size(), 3u);
     const ConfigurationLines none = joined(MultiPcLines(catalogue, settings, values));

@@ -22,8 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "dialog_texts.h"
 #include "ip_address_edit.h"
 #include "main_dlg.h"
+#include "messages.h"
 #include "modal_script.h"
 #include "multi_pc_dlg.h"
 #include "simulator_session.h"
@@ -50,7 +52,7 @@ SimulatorOptions routerIn(StartMode mode, std::string password = "pelnotra") {
 
 template <typename T>
 T* control(QWidget& window, int id) {
-    return qobject_cast<T*>(QtRouterView::findControl(window, id));
+    return qobject_cast<T*>(QtFrontend::findControl(window, id));
 }
 
 using ModeWindows = ::testing::Test;
@@ -58,7 +60,8 @@ using ModeWindows = ::testing::Test;
 // --- The single-PC dialog -------------------------------------------------------
 
 TEST_F(ModeWindows, SinglePcDialogStartsWithDefaultsAndOnlyOkUsable) {
-    SessionState state;
+    Settings settings;
+    RouterSession state(settings);
     state.KeepTrying = 0;
     state.SentLineCount = 9;
     CSinglePcDlg dialog(state);
@@ -78,7 +81,7 @@ TEST_F(ModeWindows, SinglePcDialogStartsWithDefaultsAndOnlyOkUsable) {
 TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
     SimulatorSession session(routerIn(StartMode::MultiPc, "secreto"));
     ASSERT_TRUE(session.start());
-    CSinglePcDlg dialog(session.state);
+    CSinglePcDlg dialog(session.routerSession);
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
@@ -90,11 +93,12 @@ TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
     script.then(ModalScript::isA(kPasswordDlg), ModalScript::rejectDialog);
     script.run([&] { control<QPushButton>(dialog, 1)->click(); });
     ASSERT_TRUE(script.finished());
-    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::Abandoned);
+    EXPECT_EQ(dialog.switchResult(), Ending::LoginFailed);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(control<QPushButton>(dialog, 1)->isVisible());
     EXPECT_TRUE(control<QPushButton>(dialog, 2)->isVisible());
-    EXPECT_EQ(control<QLabel>(dialog, 1016)->text().toStdString(), kSinglePcFailedText);
+    EXPECT_EQ(control<QLabel>(dialog, 1016)->text().toStdString(),
+              WithPressNote(kSinglePcFailedText, false));
 
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
@@ -105,7 +109,7 @@ TEST_F(ModeWindows, SinglePcDialogIgnoresEscapeAndCloseUntilItsFailedState) {
 TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
     SimulatorSession session(routerIn(StartMode::MultiPc));
     ASSERT_TRUE(session.start());
-    CSinglePcDlg dialog(session.state);
+    CSinglePcDlg dialog(session.routerSession);
     ModalScript script;
     script.then(ModalScript::canPress(kSingleDlg, 1), [](QWidget* w) {
         // Typed, not set: the field-change path carries the new mask.
@@ -118,7 +122,7 @@ TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
     });
     script.run([&] { dialog.exec(); });
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::Switched);
+    EXPECT_EQ(dialog.switchResult(), Ending::Done);
     const std::string received = session.receivedThrough("exit \r\n");
     EXPECT_NE(received.find("remote_ip_address 192.168.5.65/255.255.255.240 \r\n"),
               std::string::npos);
@@ -132,16 +136,16 @@ TEST_F(ModeWindows, SwitchDialogsRefuseABadMaskAndTakeTheCorrectedOne) {
     struct Dialog {
         StartMode from;
         const char* className;
-        std::function<std::unique_ptr<QDialog>(SessionState&)> make;
-        std::function<std::optional<ModeSwitchResult>(QDialog&)> result;
+        std::function<std::unique_ptr<QDialog>(RouterSession&)> make;
+        std::function<std::optional<Ending>(QDialog&)> result;
         DhcpMode after;
     };
     const Dialog dialogs[] = {
         {StartMode::MultiPc, kSingleDlg,
-         [](SessionState& s) { return std::make_unique<CSinglePcDlg>(s); },
+         [](RouterSession& s) { return std::make_unique<CSinglePcDlg>(s); },
          [](QDialog& d) { return static_cast<CSinglePcDlg&>(d).switchResult(); }, DhcpMode::Server},
         {StartMode::SinglePc, kMultiDlg,
-         [](SessionState& s) { return std::make_unique<CMultiPcDlg>(s); },
+         [](RouterSession& s) { return std::make_unique<CMultiPcDlg>(s); },
          [](QDialog& d) { return static_cast<CMultiPcDlg&>(d).switchResult(); },
          DhcpMode::Disabled},
     };
@@ -149,7 +153,7 @@ TEST_F(ModeWindows, SwitchDialogsRefuseABadMaskAndTakeTheCorrectedOne) {
         SCOPED_TRACE(d.className);
         SimulatorSession session(routerIn(d.from));
         ASSERT_TRUE(session.start());
-        const std::unique_ptr<QDialog> dialog = d.make(session.state);
+        const std::unique_ptr<QDialog> dialog = d.make(session.routerSession);
         std::size_t receivedBeforeOk = 0;
         bool refusedInPlace = false;
         ModalScript script;
@@ -182,7 +186,7 @@ TEST_F(ModeWindows, SwitchDialogsRefuseABadMaskAndTakeTheCorrectedOne) {
             << script.messages[0].toStdString();
         EXPECT_NE(script.messages[0].indexOf(QStringLiteral("(255.255.0.255)")), -1);
         EXPECT_TRUE(refusedInPlace);
-        EXPECT_EQ(d.result(*dialog), ModeSwitchResult::Switched);
+        EXPECT_EQ(d.result(*dialog), Ending::Done);
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_NE(session.receivedThrough("exit \r\n").find("255.255.255.240"), std::string::npos);
         EXPECT_EQ(session.simulator.snapshot().running.dhcp.mode, d.after);
@@ -194,7 +198,7 @@ TEST_F(ModeWindows, SwitchDialogsRefuseABadMaskAndTakeTheCorrectedOne) {
 TEST_F(ModeWindows, MultiPcDialogOpeningShowsTheManagementAddressReadOnly) {
     SimulatorSession session(routerIn(StartMode::SinglePc));
     ASSERT_TRUE(session.start());
-    CMultiPcDlg dialog(session.state);
+    CMultiPcDlg dialog(session.routerSession);
     dialog.show();
     auto* management = control<IpAddressEdit>(dialog, 1016);
     EXPECT_EQ(management->text(), "10.1.1.1");
@@ -217,7 +221,8 @@ TEST_F(ModeWindows, MultiPcDialogOpeningShowsTheManagementAddressReadOnly) {
 }
 
 TEST_F(ModeWindows, MultiPcDialogEndsWithOkEvenWhenTheSwitchStops) {
-    SessionState state;
+    Settings settings;
+    RouterSession state(settings);
     CMultiPcDlg dialog(state);
     ModalScript script;
     script.thenAcceptMessage();  // the opening finds no port
@@ -226,7 +231,7 @@ TEST_F(ModeWindows, MultiPcDialogEndsWithOkEvenWhenTheSwitchStops) {
     script.run([&] { dialog.exec(); });
     ASSERT_TRUE(script.finished());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.switchResult(), ModeSwitchResult::PortClosed);
+    EXPECT_EQ(dialog.switchResult(), Ending::PortClosed);
     ASSERT_EQ(script.messages.size(), 2u);
     EXPECT_EQ(script.messages[0].toStdString(), kPortClosedText);
 }
@@ -236,10 +241,15 @@ TEST_F(ModeWindows, MultiPcDialogEndsWithOkEvenWhenTheSwitchStops) {
 class MainWindowModes : public ModeWindows {
 protected:
     // A connected main window whose connection found `single` / `multi`.
-    void connectWith(CMainDlg& window, SessionState& state, int single, int multi) {
-        state.SinglePcActive = single;
-        state.MultiPcActive = multi;
+    void connectWith(CMainDlg& window, int single, int multi) {
+        window.session().SinglePcActive = single;
+        window.session().MultiPcActive = multi;
         window.applyConnectionResult(QDialog::Accepted);
+    }
+    // The window takes over the simulated router's open port.
+    static void plugInto(CMainDlg& window, SimulatorSession& session) {
+        window.session().RouterPort = std::move(session.routerSession.RouterPort);
+        window.session().PortName = session.routerSession.PortName;
     }
     static QRadioButton* radio(CMainDlg& window, int id) {
         return control<QRadioButton>(window, id);
@@ -250,9 +260,10 @@ protected:
 };
 
 TEST_F(MainWindowModes, ClickOnTheActiveModeDoesNothing) {
-    SessionState state;
-    CMainDlg window(state);
-    connectWith(window, state, 0, 1);
+    Settings settings;
+    CMainDlg window(settings);
+    RouterSession& state = window.session();
+    connectWith(window, 0, 1);
     ModalScript script;
     script.then([](QWidget*) { return true; },
                 [](QWidget*) { ADD_FAILURE() << "a dialog opened"; });
@@ -265,9 +276,10 @@ TEST_F(MainWindowModes, ClickOnTheActiveModeDoesNothing) {
 }
 
 TEST_F(MainWindowModes, ClickWhileNoModeIsKnownOnlyMovesTheMark) {
-    SessionState state;
-    CMainDlg window(state);
-    connectWith(window, state, 0, 0);
+    Settings settings;
+    CMainDlg window(settings);
+    RouterSession& state = window.session();
+    connectWith(window, 0, 0);
     ASSERT_FALSE(radio(window, 1002)->isChecked());
     ASSERT_FALSE(radio(window, 1003)->isChecked());
     ModalScript script;
@@ -287,8 +299,9 @@ TEST_F(MainWindowModes, ClickWhileNoModeIsKnownOnlyMovesTheMark) {
 TEST_F(MainWindowModes, MultiPcSwitchIsEditedUnderTheArrowAndRecordsTheMode) {
     SimulatorSession session(routerIn(StartMode::SinglePc));
     ASSERT_TRUE(session.start());
-    CMainDlg window(session.state);
-    connectWith(window, session.state, 1, 0);
+    CMainDlg window(session.settings);
+    plugInto(window, session);
+    connectWith(window, 1, 0);
     ASSERT_TRUE(radio(window, 1002)->isChecked());
     bool arrowWhileEditing = false;
     bool portsEnabledBefore = false;
@@ -303,8 +316,8 @@ TEST_F(MainWindowModes, MultiPcSwitchIsEditedUnderTheArrowAndRecordsTheMode) {
     ASSERT_TRUE(script.finished());
     EXPECT_TRUE(arrowWhileEditing);
     EXPECT_TRUE(portsEnabledBefore);
-    EXPECT_EQ(session.state.MultiPcActive, 1);
-    EXPECT_EQ(session.state.SinglePcActive, 0);
+    EXPECT_EQ(window.session().MultiPcActive, 1);
+    EXPECT_EQ(window.session().SinglePcActive, 0);
     EXPECT_TRUE(radio(window, 1003)->isChecked());
     EXPECT_FALSE(radio(window, 1002)->isChecked());
     EXPECT_TRUE(portsEnabled(window));
@@ -313,9 +326,10 @@ TEST_F(MainWindowModes, MultiPcSwitchIsEditedUnderTheArrowAndRecordsTheMode) {
 }
 
 TEST_F(MainWindowModes, MultiPcSwitchThatFindsNoPortIsNotRecorded) {
-    SessionState state;
-    CMainDlg window(state);
-    connectWith(window, state, 1, 0);
+    Settings settings;
+    CMainDlg window(settings);
+    RouterSession& state = window.session();
+    connectWith(window, 1, 0);
     // Each message is read under the arrow, the opening's as well as OK's.
     std::vector<bool> arrowAtMessages;
     const auto readMessage = [&](QWidget* w) {
@@ -341,8 +355,9 @@ TEST_F(MainWindowModes, MultiPcSwitchThatFindsNoPortIsNotRecorded) {
 TEST_F(MainWindowModes, SinglePcSwitchGivenUpAtThePasswordPutsTheMarksBack) {
     SimulatorSession session(routerIn(StartMode::MultiPc, "secreto"));
     ASSERT_TRUE(session.start());
-    CMainDlg window(session.state);
-    connectWith(window, session.state, 0, 1);
+    CMainDlg window(session.settings);
+    plugInto(window, session);
+    connectWith(window, 0, 1);
     bool cursorUntouched = false;
     ModalScript script;
     script.then(ModalScript::canPress(kSingleDlg, 1), [&](QWidget* w) {
@@ -351,15 +366,16 @@ TEST_F(MainWindowModes, SinglePcSwitchGivenUpAtThePasswordPutsTheMarksBack) {
     });
     script.then(ModalScript::isA(kPasswordDlg), ModalScript::rejectDialog);
     script.then(ModalScript::canPress(kSingleDlg, 2), [](QWidget* w) {
-        EXPECT_EQ(control<QLabel>(*w, 1016)->text().toStdString(), kSinglePcFailedText);
+        EXPECT_EQ(control<QLabel>(*w, 1016)->text().toStdString(),
+                  WithPressNote(kSinglePcFailedText, false));
         ModalScript::press(w, 2);
     });
     script.run([&] { radio(window, 1002)->click(); });
     ASSERT_TRUE(script.finished());
     EXPECT_TRUE(cursorUntouched);
-    EXPECT_EQ(session.state.KeepTrying, 0);
-    EXPECT_EQ(session.state.MultiPcActive, 1);
-    EXPECT_EQ(session.state.SinglePcActive, 0);
+    EXPECT_EQ(window.session().KeepTrying, 0);
+    EXPECT_EQ(window.session().MultiPcActive, 1);
+    EXPECT_EQ(window.session().SinglePcActive, 0);
     EXPECT_TRUE(radio(window, 1003)->isChecked());
     EXPECT_FALSE(radio(window, 1002)->isChecked());
     EXPECT_TRUE(portsEnabled(window));  // multi-PC is still recorded
@@ -372,13 +388,14 @@ TEST_F(MainWindowModes, ConnectSwitchToMultiPcReconnectAndSwitchBack) {
     SimulatorSession session(routerIn(StartMode::SinglePc));
     ASSERT_TRUE(session.start());
     // The program opens the port itself, by name, as the user chooses it.
-    session.state.RouterPort.reset();
+    session.routerSession.RouterPort.reset();
     ASSERT_EQ(::setenv("COFRALIN_COM1", session.simulator.slavePath().c_str(), 1), 0);
     const std::filesystem::path cwd = std::filesystem::current_path();
     std::filesystem::current_path(COFRALIN_SOURCE_DIR);  // where CONFIG.TXT lies
 
-    SessionState state;
-    CMainDlg window(state);
+    Settings settings;
+    CMainDlg window(settings);
+    RouterSession& state = window.session();
     ASSERT_TRUE(window.initialise());
     window.show();
     auto* ports = control<QComboBox>(window, 1001);

@@ -21,7 +21,7 @@
 #include "exchange.h"
 #include "login.h"
 #include "pty_pair.h"
-#include "scripted_view.h"
+#include "scripted_frontend.h"
 #include "simulator_session.h"
 
 namespace cofralin::testing {
@@ -44,9 +44,9 @@ inline std::string ReadBackBytes() {
 // bytes the router had received afterwards.
 inline std::size_t ConfigureRouter(SimulatorSession& session,
                                    std::initializer_list<std::string_view> lines) {
-    ScriptedView quiet;
-    Exchange exchange(session.state, quiet, ExchangeDisplay{});
-    session.state.KeepTrying = 1;
+    ScriptedFrontend quiet;
+    Exchange exchange(session.routerSession, quiet, ExchangeDisplay{});
+    session.routerSession.KeepTrying = 1;
     EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::LoggedIn);
     for (const std::string_view text : lines) exchange.SendLine(line(text));
     EXPECT_TRUE(exchange.AwaitPrompt(AwaitOrder::NudgeFirst));
@@ -54,7 +54,7 @@ inline std::size_t ConfigureRouter(SimulatorSession& session,
     // Let the router answer before the test starts counting.
     session.receivedThrough("exit \r\n");
     exchange.DrainReply();
-    session.state.ReplyBuffer.clear();
+    session.routerSession.ReplyBuffer.clear();
     return session.simulator.received().size();
 }
 
@@ -120,12 +120,17 @@ private:
     std::thread thread_;
 };
 
-// Opens the scripted router's device as the session's port and loads the catalogue.
-inline ::testing::AssertionResult OpenScripted(SessionState& state, const ScriptedRouter& router) {
-    const ::testing::AssertionResult opened = OpenSessionPort(state, router.path());
-    if (opened) state.DefaultPassword = std::string(kBuiltInPassword);
-    return opened;
-}
+// A session on the scripted router's device, with the shipped catalogue.
+struct ScriptedSession {
+    explicit ScriptedSession(const ScriptedRouter& router) {
+        EXPECT_TRUE(LoadShippedCatalogue(settings));
+        EXPECT_TRUE(OpenSessionPort(session, router.path()));
+        session.PortName = "COM1:";
+    }
+    Settings settings;
+    RouterSession session{settings};
+    ScriptedFrontend frontend;
+};
 
 // A label followed, `distance` characters from its first character, by `value`.
 inline std::string Labelled(std::string_view label, std::size_t distance, std::string_view value) {

@@ -21,9 +21,9 @@ using namespace std::chrono_literals;
 using testing::kLoginBytes;
 using testing::Labelled;
 using testing::line;
-using testing::OpenScripted;
+using testing::ScriptedFrontend;
 using testing::ScriptedRouter;
-using testing::ScriptedView;
+using testing::ScriptedSession;
 using testing::SimulatorSession;
 
 // The opening: login, listing with its drain-first wait, one more wait, exit.
@@ -69,9 +69,14 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
 
-    ModeSwitchResult runOk(MultiPcSettings settings = {}) {
-        session.state.KeepTrying = 1;
-        return RunMultiPcSwitch(exchange, settings);
+    // The opening: the management address read, empty when none was.
+    std::string open() {
+        return ReadMgmtAddress(session.routerSession, session.frontend)
+            .read.vcLocalAddress.value_or(std::string());
+    }
+
+    Ending runOk(MultiPcInput input = {}) {
+        return RunMultiPcSwitch(session.routerSession, session.frontend, input).ending;
     }
 
     void expectRouterUntouched(const RouterState& before) {
@@ -81,25 +86,22 @@ protected:
     }
 
     SimulatorSession session;
-    Exchange exchange{session.state, session.view, kMultiPcDisplay};
 };
 
 TEST_F(MultiPcSwitch, OpeningReadsTheManagementAddressAndLogsOut) {
-    session.state.SentLineCount = 17;
-    const std::string address = OpenMultiPcDialog(exchange);
+    session.routerSession.KeepTrying = 0;
+    const std::string address = open();
     EXPECT_EQ(address, "010.001.001.001");
     EXPECT_EQ(session.receivedThrough(openingBytes()), openingBytes());
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
-    EXPECT_EQ(session.view.statusTexts.front(), kMultiPcPromptText);
-    EXPECT_EQ(session.state.KeepTrying, 1);
-    EXPECT_EQ(session.state.SentLineCount, 0);
-    EXPECT_EQ(session.view.progress.back(), 0);
-    EXPECT_TRUE(session.view.messages.empty());
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
+    EXPECT_TRUE(session.frontend.messages.empty());
+    EXPECT_EQ(session.frontend.busyDepth, 0);
 }
 
 TEST_F(MultiPcSwitch, SwitchesASinglePcRouterAndANewConnectionSeesMultiPc) {
-    ASSERT_EQ(OpenMultiPcDialog(exchange), "010.001.001.001");
-    EXPECT_EQ(runOk(), ModeSwitchResult::Switched);
+    ASSERT_EQ(open(), "010.001.001.001");
+    EXPECT_EQ(runOk(), Ending::Done);
 
     const std::string expected = openingBytes() + okBytes();
     EXPECT_EQ(session.receivedThrough(expected), expected);
@@ -124,41 +126,34 @@ TEST_F(MultiPcSwitch, SwitchesASinglePcRouterAndANewConnectionSeesMultiPc) {
     EXPECT_EQ(router.running.atm1InputFilter, "filtro");
     EXPECT_EQ(router.running.eth1InputFilter, "");
 
-    EXPECT_EQ(session.state.KeepTrying, 1);
-    EXPECT_TRUE(session.view.messages.empty());
-    EXPECT_FALSE(session.view.isEnabled(multi_pc_ids::kOk));
-    EXPECT_EQ(session.view.busyDepth, 0);
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
+    EXPECT_TRUE(session.frontend.messages.empty());
+    EXPECT_EQ(session.frontend.busyDepth, 0);
     // The status shows the replies of OK, never the lines sent.
-    for (const std::string& status : session.view.statusTexts) {
+    for (const std::string& status : session.frontend.statusTexts) {
         EXPECT_NE(status, line("save all"));
     }
 
     // A real round trip: the next connection reads the DHCP server as DISABLED.
-    ScriptedView connectView;
-    Exchange connecting(session.state, connectView, kConnectDisplay);
-    session.state.SinglePcActive = 0;
-    session.state.MultiPcActive = 0;
-    EXPECT_EQ(RunConnectionProcedure(connecting), ConnectionOutcome::Connected);
-    EXPECT_EQ(session.state.MultiPcActive, 1);
-    EXPECT_EQ(session.state.SinglePcActive, 0);
+    ScriptedFrontend connectView;
+    EXPECT_EQ(RunConnectionProcedure(session.routerSession, connectView).ending, Ending::Done);
+    EXPECT_EQ(session.routerSession.MultiPcActive, 1);
+    EXPECT_EQ(session.routerSession.SinglePcActive, 0);
 
     // And back: single-PC restores a router that the next connection sees as single-PC.
-    ScriptedView singleView;
-    Exchange single(session.state, singleView, kSinglePcDisplay);
-    StartSinglePcDialog(single);
-    EXPECT_EQ(RunSinglePcSwitch(single, {}), ModeSwitchResult::Switched);
+    ScriptedFrontend singleView;
+    EXPECT_EQ(RunSinglePcSwitch(session.routerSession, singleView, {}).ending, Ending::Done);
     const RouterState back = session.simulator.snapshot();
     EXPECT_EQ(back.running.dhcp.mode, DhcpMode::Server);
     EXPECT_EQ(back.running.lan->network, *parseAddressWithPrefix("192.0.2.1/26"));
     EXPECT_EQ(back.running.vc->localAddress, *parseIpv4("10.1.1.1"));
     EXPECT_EQ(back.running.atm1InputFilter, "");
-    session.state.KeepTrying = 1;
-    EXPECT_EQ(RunConnectionProcedure(connecting), ConnectionOutcome::Connected);
-    EXPECT_EQ(session.state.SinglePcActive, 1);
+    EXPECT_EQ(RunConnectionProcedure(session.routerSession, connectView).ending, Ending::Done);
+    EXPECT_EQ(session.routerSession.SinglePcActive, 1);
 }
 
 TEST_F(MultiPcSwitch, DefaultStationOtherThanNoneIsSent) {
-    EXPECT_EQ(runOk({"172.26.0.1", "255.255.255.240", "0.0.0.1"}), ModeSwitchResult::Switched);
+    EXPECT_EQ(runOk({"172.26.0.1", "255.255.255.240", "0.0.0.1"}), Ending::Done);
     const std::string expected = okBytes(line("set vc internet nat default_address 0.0.0.1"));
     EXPECT_EQ(session.receivedThrough(expected), expected);
     const RouterState router = session.simulator.snapshot();
@@ -167,8 +162,8 @@ TEST_F(MultiPcSwitch, DefaultStationOtherThanNoneIsSent) {
 }
 
 TEST_F(MultiPcSwitch, ManagementSubnetDefaultsWhenTheCatalogueNamesNone) {
-    session.state.CommandCatalogue[CatalogueKey::FILTER_MANAGEMENT_SUBNET].clear();
-    EXPECT_EQ(runOk(), ModeSwitchResult::Switched);
+    session.settings.catalogue[CatalogueKey::FILTER_MANAGEMENT_SUBNET].clear();
+    EXPECT_EQ(runOk(), Ending::Done);
     const std::string expected = okBytes({}, kDefaultFilterManagementSubnet);
     EXPECT_EQ(session.receivedThrough(expected), expected);
     EXPECT_NE(session.simulator.snapshot().running.filters.at("filtro").find(
@@ -177,15 +172,15 @@ TEST_F(MultiPcSwitch, ManagementSubnetDefaultsWhenTheCatalogueNamesNone) {
 }
 
 TEST_F(MultiPcSwitch, ClosedPortIsReportedAtOpeningAndAtOk) {
-    session.state.RouterPort.reset();
-    EXPECT_EQ(OpenMultiPcDialog(exchange), "");
-    EXPECT_EQ(runOk(), ModeSwitchResult::PortClosed);
-    ASSERT_EQ(session.view.messages.size(), 2u);
-    for (const auto& message : session.view.messages) {
+    session.routerSession.RouterPort.reset();
+    EXPECT_EQ(open(), "");
+    EXPECT_EQ(runOk(), Ending::PortClosed);
+    ASSERT_EQ(session.frontend.messages.size(), 2u);
+    for (const auto& message : session.frontend.messages) {
         EXPECT_EQ(message.text, kPortClosedText);
         EXPECT_EQ(message.caption, "Error");
     }
-    EXPECT_EQ(session.state.KeepTrying, 1);
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
     EXPECT_EQ(session.receivedThrough("\r", 200ms), "");
 }
 
@@ -201,17 +196,17 @@ protected:
 
 TEST_F(MultiPcSwitchWithPassword, CancelledPasswordSkipsAllConfiguration) {
     const RouterState before = session.simulator.snapshot();
-    EXPECT_EQ(runOk(), ModeSwitchResult::Abandoned);
-    EXPECT_EQ(session.state.KeepTrying, 0);
-    EXPECT_EQ(session.view.passwordPrompts, 1);
-    EXPECT_TRUE(session.view.messages.empty());
+    EXPECT_EQ(runOk(), Ending::LoginFailed);
+    EXPECT_EQ(session.routerSession.KeepTrying, 0);
+    EXPECT_EQ(session.frontend.passwordPrompts, 1);
+    EXPECT_TRUE(session.frontend.messages.empty());
     EXPECT_EQ(session.receivedThrough("\rpelnotra\r\r\r"), "\rpelnotra\r\r\r");
     expectRouterUntouched(before);
 }
 
 TEST_F(MultiPcSwitchWithPassword, TypedPasswordLogsIn) {
-    session.view.passwords.push_back("secreto");
-    EXPECT_EQ(runOk(), ModeSwitchResult::Switched);
+    session.frontend.passwords.push_back("secreto");
+    EXPECT_EQ(runOk(), Ending::Done);
     EXPECT_EQ(session.simulator.snapshot().running.dhcp.mode, DhcpMode::Disabled);
     EXPECT_NE(session.receivedThrough("exit \r\n").find("secreto\r\n"), std::string::npos);
 }
@@ -227,18 +222,18 @@ protected:
 };
 
 TEST_F(MultiPcSwitchSilent, OpeningAndOkGiveUpWithAMessage) {
-    session.state.PromptWaitLimit = 1s;
-    EXPECT_EQ(OpenMultiPcDialog(exchange), "");
-    EXPECT_EQ(session.state.KeepTrying, 1);
-    EXPECT_EQ(runOk(), ModeSwitchResult::NoAnswer);
-    ASSERT_EQ(session.view.messages.size(), 2u);
-    for (const auto& message : session.view.messages) {
+    session.settings.PromptWaitLimit = 1s;
+    EXPECT_EQ(open(), "");
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
+    EXPECT_EQ(runOk(), Ending::NoAnswer);
+    ASSERT_EQ(session.frontend.messages.size(), 2u);
+    for (const auto& message : session.frontend.messages) {
         EXPECT_EQ(message.text, kRouterSilentText);
         EXPECT_EQ(message.caption, "Error");
     }
     const std::string received = session.simulator.received();
     EXPECT_EQ(received.find_first_not_of('\r'), std::string::npos);
-    EXPECT_EQ(session.view.busyDepth, 0);
+    EXPECT_EQ(session.frontend.busyDepth, 0);
 }
 
 class MultiPcSwitchHangUp : public MultiPcSwitch {
@@ -254,9 +249,9 @@ protected:
 };
 
 TEST_F(MultiPcSwitchHangUp, LineLostDuringTheListingStopsBeforeConfiguring) {
-    session.state.PromptWaitLimit = 1s;
+    session.settings.PromptWaitLimit = 1s;
     const RouterState before = session.simulator.snapshot();
-    EXPECT_EQ(runOk(), ModeSwitchResult::NoAnswer);
+    EXPECT_EQ(runOk(), Ending::LineLost);
     EXPECT_TRUE(session.simulator.hungUp());
     const std::string received = session.simulator.received();
     EXPECT_EQ(
@@ -265,8 +260,8 @@ TEST_F(MultiPcSwitchHangUp, LineLostDuringTheListingStopsBeforeConfiguring) {
         0u)
         << received;
     EXPECT_EQ(received.find("disable"), std::string::npos);
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].text, LineLostText("COM1:"));
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    EXPECT_EQ(session.frontend.messages[0].text, LineLostText("COM1:"));
     expectRouterUntouched(before);
 }
 
@@ -308,12 +303,9 @@ ScriptedRouter::Listing takingRouter(std::function<std::string(bool disabled)> d
 
 TEST(MultiPcSwitchListing, ShortAddressesAreCutAtTheLineEnd) {
     ScriptedRouter router(takingRouter([](bool disabled) { return dhcpListing(true, disabled); }));
-    SessionState state;
-    ASSERT_TRUE(OpenScripted(state, router));
-    ScriptedView view;
-    Exchange exchange(state, view, kMultiPcDisplay);
-    state.KeepTrying = 1;
-    EXPECT_EQ(RunMultiPcSwitch(exchange, {}), ModeSwitchResult::Switched);
+    ScriptedSession scripted(router);
+    ScriptedFrontend& view = scripted.frontend;
+    EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::Done);
 
     // The router's CR LF after each short address stays out of the lines sent.
     std::this_thread::sleep_for(200ms);
@@ -329,12 +321,9 @@ TEST(MultiPcSwitchListing, MissingLabelStopsBeforeConfiguringAndLeavesTheCommand
     ScriptedRouter router([](const std::string& sent) {
         return sent == "show dhcp server" ? dhcpListing(false) : std::string();
     });
-    SessionState state;
-    ASSERT_TRUE(OpenScripted(state, router));
-    ScriptedView view;
-    Exchange exchange(state, view, kMultiPcDisplay);
-    state.KeepTrying = 1;
-    EXPECT_EQ(RunMultiPcSwitch(exchange, {}), ModeSwitchResult::ListingIncomplete);
+    ScriptedSession scripted(router);
+    ScriptedFrontend& view = scripted.frontend;
+    EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::ListingIncomplete);
 
     std::this_thread::sleep_for(200ms);
     // Already logged in: one drain and one nudge, the listing, then only the exit.
@@ -350,15 +339,10 @@ TEST(MultiPcSwitchListing, ValuesOfAnEarlierRunAreNotReused) {
     int listings = 0;
     ScriptedRouter router(takingRouter(
         [&listings](bool disabled) { return dhcpListing(++listings <= 2, disabled); }));
-    SessionState state;
-    ASSERT_TRUE(OpenScripted(state, router));
-    ScriptedView view;
-    Exchange exchange(state, view, kMultiPcDisplay);
-    state.KeepTrying = 1;
-    EXPECT_EQ(RunMultiPcSwitch(exchange, {}), ModeSwitchResult::Switched);
-    state.KeepTrying = 1;
-    view.enabled[multi_pc_ids::kOk] = true;
-    EXPECT_EQ(RunMultiPcSwitch(exchange, {}), ModeSwitchResult::ListingIncomplete);
+    ScriptedSession scripted(router);
+    ScriptedFrontend& view = scripted.frontend;
+    EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::Done);
+    EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::ListingIncomplete);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using testing::ConfigureRouter;
 using testing::kLoginBytes;
 using testing::line;
-using testing::ScriptedView;
+using testing::ScriptedFrontend;
 using testing::SimulatorSession;
 
 SimulatorOptions multiPcRouter() {
@@ -56,18 +56,15 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(session.start()); }
 
-    ModeSwitchResult run(SinglePcSettings settings = {}) {
-        StartSinglePcDialog(exchange);
-        return RunSinglePcSwitch(exchange, settings);
+    Ending run(SinglePcInput input = {}) {
+        last = RunSinglePcSwitch(session.routerSession, session.frontend, input);
+        return last.ending;
     }
 
-    // The dialog's failed state: the reason in the status, only Cancel usable.
-    void expectFailedState() {
-        EXPECT_EQ(session.view.lastStatus(), kSinglePcFailedText);
-        EXPECT_TRUE(session.view.shown[single_pc_ids::kCancel]);
-        EXPECT_TRUE(session.view.isEnabled(single_pc_ids::kCancel));
-        EXPECT_FALSE(session.view.shown[single_pc_ids::kOk]);
-        EXPECT_EQ(session.view.busyDepth, 0);
+    // A failed switch: the work over, and nothing of it counted as a switch.
+    void expectFailed() {
+        EXPECT_NE(last.ending, Ending::Done);
+        EXPECT_EQ(session.frontend.busyDepth, 0);
     }
 
     // Nothing on the router changed and nothing was saved.
@@ -78,11 +75,11 @@ protected:
     }
 
     SimulatorSession session;
-    Exchange exchange{session.state, session.view, kSinglePcDisplay};
+    Outcome last;
 };
 
 TEST_F(SinglePcSwitch, SwitchesAMultiPcRouterAndANewConnectionSeesSinglePc) {
-    EXPECT_EQ(run(), ModeSwitchResult::Switched);
+    EXPECT_EQ(run(), Ending::Done);
 
     const std::string expected = std::string(kLoginBytes) + listingBytes() + configurationBytes() +
                                  testing::ReadBackBytes() + line("exit");
@@ -108,32 +105,27 @@ TEST_F(SinglePcSwitch, SwitchesAMultiPcRouterAndANewConnectionSeesSinglePc) {
     EXPECT_EQ(router.running.atm1InputFilter, "");
 
     // The status showed each line sent and each reply; the bar moved with each line.
-    const auto& statuses = session.view.statusTexts;
+    const auto& statuses = session.frontend.statusTexts;
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), line("save all")), statuses.end());
     EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
                            [](const std::string& s) {
                                return s.find("Remote IP Address:") != std::string::npos;
                            }),
               statuses.end());
-    EXPECT_EQ(session.state.KeepTrying, 1);
-    EXPECT_FALSE(session.view.isEnabled(single_pc_ids::kOk));
-    EXPECT_TRUE(session.view.everBusy);
-    EXPECT_EQ(session.view.busyDepth, 0);
-    EXPECT_TRUE(session.view.messages.empty());
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
+    EXPECT_TRUE(session.frontend.everBusy);
+    EXPECT_EQ(session.frontend.busyDepth, 0);
+    EXPECT_TRUE(session.frontend.messages.empty());
 
     // A real round trip: the next connection reads the DHCP server as ENABLED.
-    ScriptedView connectView;
-    Exchange connecting(session.state, connectView, kConnectDisplay);
-    session.state.KeepTrying = 1;
-    session.state.SinglePcActive = 0;
-    session.state.MultiPcActive = 0;
-    EXPECT_EQ(RunConnectionProcedure(connecting), ConnectionOutcome::Connected);
-    EXPECT_EQ(session.state.SinglePcActive, 1);
-    EXPECT_EQ(session.state.MultiPcActive, 0);
+    ScriptedFrontend connectView;
+    EXPECT_EQ(RunConnectionProcedure(session.routerSession, connectView).ending, Ending::Done);
+    EXPECT_EQ(session.routerSession.SinglePcActive, 1);
+    EXPECT_EQ(session.routerSession.MultiPcActive, 0);
 }
 
 TEST_F(SinglePcSwitch, ManagementValuesGoIntoTheCircuit) {
-    EXPECT_EQ(run({"192.168.5.77", "255.255.255.240"}), ModeSwitchResult::Switched);
+    EXPECT_EQ(run({"192.168.5.77", "255.255.255.240"}), Ending::Done);
     const std::string received = session.receivedThrough("exit \r\n");
     EXPECT_NE(received.find(line("set vc internet remote_ip_address 192.168.5.65/255.255.255.240")),
               std::string::npos);
@@ -153,18 +145,12 @@ TEST_F(SinglePcSwitch, CancelledPasswordTakesTheFailurePathAndSendsNothing) {
     }());
     ASSERT_TRUE(other.start());
     const RouterState before = other.simulator.snapshot();
-    Exchange cancelled(other.state, other.view, kSinglePcDisplay);
-    StartSinglePcDialog(cancelled);
-
-    EXPECT_EQ(RunSinglePcSwitch(cancelled, {}), ModeSwitchResult::Abandoned);
-    EXPECT_EQ(other.state.KeepTrying, 0);
-    EXPECT_EQ(other.view.passwordPrompts, 1);
+    EXPECT_EQ(RunSinglePcSwitch(other.routerSession, other.frontend, {}).ending,
+              Ending::LoginFailed);
+    EXPECT_EQ(other.routerSession.KeepTrying, 0);
+    EXPECT_EQ(other.frontend.passwordPrompts, 1);
     EXPECT_EQ(other.receivedThrough("\rpelnotra\r\r\r"), "\rpelnotra\r\r\r");
-    EXPECT_EQ(other.view.lastStatus(), kSinglePcFailedText);
-    EXPECT_TRUE(other.view.shown[single_pc_ids::kCancel]);
-    EXPECT_TRUE(other.view.isEnabled(single_pc_ids::kCancel));
-    EXPECT_FALSE(other.view.shown[single_pc_ids::kOk]);
-    EXPECT_TRUE(other.view.messages.empty());
+    EXPECT_TRUE(other.frontend.messages.empty());
     const RouterState after = other.simulator.snapshot();
     EXPECT_EQ(after.running, before.running);
     EXPECT_EQ(after.saveCount, 0);
@@ -177,13 +163,10 @@ TEST_F(SinglePcSwitch, PasswordLinesAreShownAsAsterisksAndSentUnchanged) {
         return options;
     }());
     ASSERT_TRUE(other.start());
-    other.view.passwords = {std::string("clave")};
-    Exchange typed(other.state, other.view, kSinglePcDisplay);
-    StartSinglePcDialog(typed);
-
-    EXPECT_EQ(RunSinglePcSwitch(typed, {}), ModeSwitchResult::Switched);
+    other.frontend.passwords = {std::string("clave")};
+    EXPECT_EQ(RunSinglePcSwitch(other.routerSession, other.frontend, {}).ending, Ending::Done);
     EXPECT_EQ(other.receivedThrough("clave\r\n").rfind("\rpelnotra\r\rclave\r\n", 0), 0u);
-    const std::vector<std::string>& shown = other.view.statusTexts;
+    const std::vector<std::string>& shown = other.frontend.statusTexts;
     for (const std::string& text : shown) {
         EXPECT_EQ(text.find("pelnotra"), std::string::npos);
         EXPECT_EQ(text.find("clave"), std::string::npos);
@@ -194,13 +177,13 @@ TEST_F(SinglePcSwitch, PasswordLinesAreShownAsAsterisksAndSentUnchanged) {
 }
 
 TEST_F(SinglePcSwitch, ClosedPortIsReportedAndNotASwitch) {
-    session.state.RouterPort.reset();
-    EXPECT_EQ(run(), ModeSwitchResult::PortClosed);
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].text, kPortClosedText);
-    EXPECT_EQ(session.view.messages[0].caption, "Error");
-    EXPECT_EQ(session.state.KeepTrying, 1);
-    EXPECT_EQ(session.view.busyDepth, 0);
+    session.routerSession.RouterPort.reset();
+    EXPECT_EQ(run(), Ending::PortClosed);
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    EXPECT_EQ(session.frontend.messages[0].text, kPortClosedText);
+    EXPECT_EQ(session.frontend.messages[0].caption, "Error");
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
+    EXPECT_EQ(session.frontend.busyDepth, 0);
     EXPECT_EQ(session.receivedThrough("\r", 200ms), "");
 }
 
@@ -209,25 +192,25 @@ TEST_F(SinglePcSwitch, PrefixOutsideTwentyFourToThirtyTwoStopsBeforeConfiguring)
         ConfigureRouter(session, {"set vc internet remote_ip_address 192.0.2.2/255.255.240.0"});
     const RouterState before = session.simulator.snapshot();
 
-    EXPECT_EQ(run(), ModeSwitchResult::ListingIncomplete);
+    EXPECT_EQ(run(), Ending::ListingIncomplete);
     // Logged in, listed, and left the command line: nothing configured.
     const std::string expected = std::string(kLoginBytes) + listingBytes() + line("exit");
     EXPECT_EQ(session.receivedThrough(expected).substr(start), expected);
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].caption, "Error");
-    EXPECT_NE(session.view.messages[0].text.find("192.000.002.002/20"), std::string::npos);
-    EXPECT_NE(session.view.messages[0].text.find("No se ha cambiado la configuración."),
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    EXPECT_EQ(session.frontend.messages[0].caption, "Error");
+    EXPECT_NE(session.frontend.messages[0].text.find("192.000.002.002/20"), std::string::npos);
+    EXPECT_NE(session.frontend.messages[0].text.find("No se ha cambiado la configuración."),
               std::string::npos);
-    expectFailedState();
+    expectFailed();
     expectRouterUntouched(before);
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
 }
 
 TEST_F(SinglePcSwitch, UnusableManagementValuesAreRefusedBeforeAnyContact) {
-    EXPECT_EQ(run({"10.1.1.255", "255.255.255.255"}), ModeSwitchResult::InvalidSettings);
+    EXPECT_EQ(run({"10.1.1.255", "255.255.255.255"}), Ending::InvalidValue);
     EXPECT_EQ(session.receivedThrough("\r", 200ms), "");
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    expectFailedState();
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    expectFailed();
 }
 
 class SinglePcSwitchWithoutCircuit : public SinglePcSwitch {
@@ -242,12 +225,12 @@ protected:
 
 TEST_F(SinglePcSwitchWithoutCircuit, ListingWithoutAddressesStopsBeforeConfiguring) {
     const RouterState before = session.simulator.snapshot();
-    EXPECT_EQ(run(), ModeSwitchResult::ListingIncomplete);
+    EXPECT_EQ(run(), Ending::ListingIncomplete);
     EXPECT_EQ(session.receivedThrough("exit \r\n"),
               std::string(kLoginBytes) + listingBytes() + line("exit"));
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].text, MissingLabelText("Remote IP Address:"));
-    expectFailedState();
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    EXPECT_EQ(session.frontend.messages[0].text, MissingLabelText("Remote IP Address:"));
+    expectFailed();
     expectRouterUntouched(before);
 }
 
@@ -262,17 +245,17 @@ protected:
 };
 
 TEST_F(SinglePcSwitchSilent, GivesUpWithinTheWaitLimitAndSendsOnlyNudges) {
-    session.state.PromptWaitLimit = 1s;
+    session.settings.PromptWaitLimit = 1s;
     const auto began = std::chrono::steady_clock::now();
-    EXPECT_EQ(run(), ModeSwitchResult::NoAnswer);
+    EXPECT_EQ(run(), Ending::NoAnswer);
     EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
     const std::string received = session.simulator.received();
     EXPECT_FALSE(received.empty());
     EXPECT_EQ(received.find_first_not_of('\r'), std::string::npos);
-    ASSERT_EQ(session.view.messages.size(), 1u);
-    EXPECT_EQ(session.view.messages[0].text, kRouterSilentText);
-    EXPECT_EQ(session.view.messages[0].caption, "Error");
-    expectFailedState();
+    ASSERT_EQ(session.frontend.messages.size(), 1u);
+    EXPECT_EQ(session.frontend.messages[0].text, kRouterSilentText);
+    EXPECT_EQ(session.frontend.messages[0].caption, "Error");
+    expectFailed();
 }
 
 class SinglePcSwitchHangUp : public SinglePcSwitch {
@@ -288,16 +271,16 @@ protected:
 };
 
 TEST_F(SinglePcSwitchHangUp, LineLostDuringTheListingStopsBeforeConfiguring) {
-    session.state.PromptWaitLimit = 1s;
+    session.settings.PromptWaitLimit = 1s;
     const RouterState before = session.simulator.snapshot();
-    EXPECT_EQ(run(), ModeSwitchResult::NoAnswer);
+    EXPECT_EQ(run(), Ending::LineLost);
     EXPECT_TRUE(session.simulator.hungUp());
     const std::string received = session.simulator.received();
     const std::string listingRequest = line("set adsl open ansi") + line("show vc internet");
     EXPECT_EQ(received.rfind(std::string(kLoginBytes) + listingRequest, 0), 0u) << received;
     EXPECT_EQ(received.find("disable"), std::string::npos);
     EXPECT_EQ(received.find("exit"), std::string::npos);
-    expectFailedState();
+    expectFailed();
     expectRouterUntouched(before);
 }
 

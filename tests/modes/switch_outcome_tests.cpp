@@ -31,16 +31,11 @@ SimulatorOptions routerFor(Switch which) {
     return options;
 }
 
-ModeSwitchResult runSwitch(Switch which, SimulatorSession& session) {
-    session.state.KeepTrying = 1;
-    session.state.SentLineCount = 0;
+Ending runSwitch(Switch which, SimulatorSession& session) {
     if (which == Switch::SinglePc) {
-        Exchange exchange(session.state, session.view, kSinglePcDisplay);
-        StartSinglePcDialog(exchange);
-        return RunSinglePcSwitch(exchange, SinglePcSettings{});
+        return RunSinglePcSwitch(session.routerSession, session.frontend, {}).ending;
     }
-    Exchange exchange(session.state, session.view, kMultiPcDisplay);
-    return RunMultiPcSwitch(exchange, MultiPcSettings{});
+    return RunMultiPcSwitch(session.routerSession, session.frontend, {}).ending;
 }
 
 TEST(SwitchReadBack, ALineTheRouterRefusedIsNamedAndTheSwitchDoesNotCount) {
@@ -71,7 +66,7 @@ TEST(SwitchReadBack, ALineTheRouterRefusedIsNamedAndTheSwitchDoesNotCount) {
         ASSERT_TRUE(session.start());
         const std::size_t start = ConfigureRouter(session, c.setUp);
 
-        EXPECT_EQ(runSwitch(c.which, session), ModeSwitchResult::NotAccepted);
+        EXPECT_EQ(runSwitch(c.which, session), Ending::NotAccepted);
 
         // The refused line went out; after the save the router was read back
         // and the command line left, and nothing went out after that.
@@ -83,14 +78,11 @@ TEST(SwitchReadBack, ALineTheRouterRefusedIsNamedAndTheSwitchDoesNotCount) {
         EXPECT_EQ(session.simulator.received().substr(start), received);
         EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
 
-        ASSERT_EQ(session.view.messages.size(), 1u);
-        EXPECT_EQ(session.view.messages[0].caption, "Error");
-        EXPECT_EQ(session.view.messages[0].text,
+        ASSERT_EQ(session.frontend.messages.size(), 1u);
+        EXPECT_EQ(session.frontend.messages[0].caption, "Error");
+        EXPECT_EQ(session.frontend.messages[0].text,
                   c.message + "\n" + std::string(kSwitchNotDoneText));
-        EXPECT_EQ(session.view.busyDepth, 0);
-        if (c.which == Switch::SinglePc) {
-            EXPECT_EQ(session.view.lastStatus(), kSinglePcFailedText);
-        }
+        EXPECT_EQ(session.frontend.busyDepth, 0);
     }
 }
 
@@ -102,18 +94,18 @@ TEST(SwitchReadBack, ARouterLostHalfWayLeavesTheModeUnknownAndGetsNothingMore) {
         options.hangupAfter = 10;
         SimulatorSession session(options);
         ASSERT_TRUE(session.start());
-        session.state.PromptWaitLimit = 1s;
+        session.settings.PromptWaitLimit = 1s;
 
-        EXPECT_EQ(runSwitch(which, session), ModeSwitchResult::HalfConfigured);
+        EXPECT_EQ(runSwitch(which, session), Ending::HalfConfigured);
 
         EXPECT_TRUE(session.simulator.hungUp());
         const std::string received = session.simulator.received();
         EXPECT_NE(received.find(line("delete ip network lan")), std::string::npos) << received;
         EXPECT_EQ(received.find("exit"), std::string::npos) << received;
-        ASSERT_EQ(session.view.messages.size(), 1u);
-        EXPECT_EQ(session.view.messages[0].text,
+        ASSERT_EQ(session.frontend.messages.size(), 1u);
+        EXPECT_EQ(session.frontend.messages[0].text,
                   LineLostText("COM1:") + "\n" + std::string(kHalfConfiguredText));
-        EXPECT_EQ(session.view.busyDepth, 0);
+        EXPECT_EQ(session.frontend.busyDepth, 0);
     }
 }
 

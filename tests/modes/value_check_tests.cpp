@@ -69,43 +69,43 @@ TEST(ValueChecks, AddressesMasksHostsAndPorts) {
     }
 }
 
-TEST(ValueChecks, EachDialogRefusesItsFirstBadValueNamingTheField) {
+TEST(ValueChecks, EachSwitchAndTheAddRefuseTheFirstBadValueNamingTheField) {
     struct Case {
         std::optional<RefusedValue> refused;
-        std::optional<int> control;  // nothing: accepted
-        std::string_view named;      // a piece of the message
+        std::optional<ValueField> field;  // nothing: accepted
+        std::string_view named;           // a piece of the message
     };
     const Case cases[] = {
         {CheckSinglePcValues("10.1.1.1", "255.255.255.0"), std::nullopt, ""},
         {CheckSinglePcValues("192.168.5.77", "255.255.255.240"), std::nullopt, ""},
-        {CheckSinglePcValues("10.1.1.1", "255.0.255.0"), single_pc_ids::kMask,
+        {CheckSinglePcValues("10.1.1.1", "255.0.255.0"), ValueField::MgmtMask,
          "La máscara IP de gestión (255.0.255.0)"},
-        {CheckSinglePcValues("10.1.1.0", "0.0.0.0"), single_pc_ids::kMask, "0.0.0.0)"},
-        {CheckSinglePcValues("10.1.1.255", "255.255.255.0"), single_pc_ids::kAddress,
+        {CheckSinglePcValues("10.1.1.0", "0.0.0.0"), ValueField::MgmtMask, "0.0.0.0)"},
+        {CheckSinglePcValues("10.1.1.255", "255.255.255.0"), ValueField::MgmtAddress,
          "La dirección IP de gestión (10.1.1.255)"},
         {CheckMultiPcValues("172.26.0.1", "255.255.255.240", "0.0.0.0"), std::nullopt, ""},
         {CheckMultiPcValues("172.26.0.1", "255.255.255.240", "172.26.0.5"), std::nullopt, ""},
-        {CheckMultiPcValues("172.26.0.1", "255.255.0.255", "0.0.0.0"), multi_pc_ids::kLanMask,
+        {CheckMultiPcValues("172.26.0.1", "255.255.0.255", "0.0.0.0"), ValueField::LanMask,
          "La máscara IP de la red local (255.255.0.255)"},
-        {CheckMultiPcValues("172.26.0.0", "255.255.255.240", "0.0.0.0"), multi_pc_ids::kLanAddress,
+        {CheckMultiPcValues("172.26.0.0", "255.255.255.240", "0.0.0.0"), ValueField::LanAddress,
          "La dirección IP de la red local (172.26.0.0)"},
         {CheckMultiPcValues("172.26.0.1", "255.255.255.240", "172.26.0.15"),
-         multi_pc_ids::kDefaultStation, "La estación por defecto (172.26.0.15)"},
+         ValueField::DefaultStation, "La estación por defecto (172.26.0.15)"},
         {CheckMultiPcValues("172.26.0.1", "255.255.255.240", "172.26.1.5"),
-         multi_pc_ids::kDefaultStation, "red local 172.26.0.1/255.255.255.240"},
+         ValueField::DefaultStation, "red local 172.26.0.1/255.255.255.240"},
         {CheckMappingValues("80", "", "192.168.1.20"), std::nullopt, ""},
         {CheckMappingValues("", "", "0.0.0.0"), std::nullopt, ""},  // the add tells these
-        {CheckMappingValues("70000", "80", "192.168.1.20"), ports_ids::kPublicPort,
+        {CheckMappingValues("70000", "80", "192.168.1.20"), ValueField::PublicPort,
          "El puerto público (70000)"},
-        {CheckMappingValues("80", "0", "192.168.1.20"), ports_ids::kPrivatePort,
+        {CheckMappingValues("80", "0", "192.168.1.20"), ValueField::PrivatePort,
          "El puerto privado (0)"},
-        {CheckMappingValues("80", "8080", "127.0.0.1"), ports_ids::kPrivateAddress,
+        {CheckMappingValues("80", "8080", "127.0.0.1"), ValueField::PrivateAddress,
          "La dirección privada (127.0.0.1)"},
     };
     for (const Case& c : cases) {
-        ASSERT_EQ(c.refused.has_value(), c.control.has_value()) << c.named;
+        ASSERT_EQ(c.refused.has_value(), c.field.has_value()) << c.named;
         if (!c.refused) continue;
-        EXPECT_EQ(c.refused->control, *c.control) << c.refused->message;
+        EXPECT_EQ(c.refused->field, *c.field) << c.refused->message;
         EXPECT_NE(c.refused->message.find(c.named), std::string::npos) << c.refused->message;
     }
 }

@@ -11,13 +11,13 @@
 
 #include "chunked_line.h"
 #include "port_mappings.h"
-#include "ports_test_view.h"
+#include "scripted_frontend.h"
 #include "serial_line.h"
 
 namespace cofralin {
 namespace {
 
-using testing::PortsTestView;
+using testing::ScriptedFrontend;
 
 using testing::ChunkedLine;
 
@@ -34,23 +34,23 @@ TEST(ChunkedListingTest, RowsAndTitlesSplitAcrossDrainsAreListed) {
     });
     ChunkedLine& router = *line;
 
-    SessionState state;
+    Settings settings;
+    settings.catalogue[CatalogueKey::SHOW_VC_INTERNET] = "show vc internet";
+    settings.catalogue[CatalogueKey::EXIT_CLI] = "exit";
+    RouterSession state(settings);
     state.RouterPort = std::move(line);
-    state.CommandCatalogue[CatalogueKey::SHOW_VC_INTERNET] = "show vc internet";
-    state.CommandCatalogue[CatalogueKey::EXIT_CLI] = "exit";
-    PortsTestView view;
-    Exchange exchange(state, view, kPortsDisplay);
+    ScriptedFrontend view;
 
-    EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::Done);
+    const Outcome outcome = RefreshMappings(state, view, &view);
+    EXPECT_EQ(outcome.ending, Ending::Done);
 
     // The log-in nudge, the listing, one nudge after each of the four replies, the exit.
     EXPECT_EQ(router.written, "\rshow vc internet \r\n\r\r\r\rexit \r\n");
-    EXPECT_EQ(view.lists[ports_ids::kUdpList],
-              std::vector<std::string>{" 5060\t192.168.001.010\t5060"});
-    EXPECT_EQ(view.lists[ports_ids::kTcpList],
-              std::vector<std::string>{"80\t192.168.001.020\t8080"});
+    const MappingTables listed{{" 5060\t192.168.001.010\t5060"}, {"80\t192.168.001.020\t8080"}};
+    EXPECT_EQ(view.listed, listed);
+    EXPECT_EQ(outcome.read.mappings, listed);
     EXPECT_EQ(view.lastStatus(), prompt);
-    EXPECT_FALSE(view.isEnabled(ports_ids::kDelete));
+    EXPECT_EQ(view.listingsCleared, 1);
 }
 
 // A router that logs in at once and then never answers again.
@@ -60,15 +60,20 @@ protected:
         auto line = std::make_unique<ChunkedLine>(std::deque<std::string>{"\r\nZarn-DSL>"});
         router = line.get();
         state.RouterPort = std::move(line);
-        state.PromptWaitLimit = std::chrono::milliseconds(300);
+        state.KeepTrying = 1;
+    }
+
+    static Settings commandsNamedByTheirKeys() {
+        Settings settings;
+        settings.PromptWaitLimit = std::chrono::milliseconds(300);
         for (const CatalogueKey key :
              {CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::DISABLE_VC_INTERNET,
               CatalogueKey::ENABLE_VC_INTERNET, CatalogueKey::SAVE_ALL, CatalogueKey::EXIT_CLI,
               CatalogueKey::SHOW_VC_INTERNET}) {
-            state.CommandCatalogue[key] = std::string(CatalogueKeyName(key));
+            settings.catalogue[key] = std::string(CatalogueKeyName(key));
         }
-        state.CommandCatalogue[CatalogueKey::ADD_NAT_UDP] = "ADD zz a.a.a.a yy";
-        state.KeepTrying = 1;
+        settings.catalogue[CatalogueKey::ADD_NAT_UDP] = "ADD zz a.a.a.a yy";
+        return settings;
     }
 
     // Everything after the commands must be nudges of the wait that gave up.
@@ -80,34 +85,34 @@ protected:
         ASSERT_EQ(view.messages.size(), 2u);
         EXPECT_EQ(view.messages[1].text, "El Router no responde.");
         EXPECT_EQ(view.messages[1].caption, "Error");
-        EXPECT_EQ(view.listClears, 0);  // no refresh
+        EXPECT_EQ(view.listingsCleared, 0);  // no refresh
         EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
     }
 
     ChunkedLine* router = nullptr;
-    SessionState state;
-    PortsTestView view;
-    Exchange exchange{state, view, kPortsDisplay};
+    const Settings settings = commandsNamedByTheirKeys();
+    RouterSession state{settings};
+    ScriptedFrontend view;
 };
 
 TEST_F(SilentAfterLogin, AddGivesUpBeforeTheExitAndTheRefresh) {
-    view.chooseUdp();
     PortMappingTexts texts;
     texts.PublicPortText = "80";
     texts.PrivateAddressText = "10.0.0.2";
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::NoAnswer);
+    // The change went out and its save was never answered.
+    EXPECT_EQ(AddMapping(state, view, TrafficType::Udp, texts, &view).ending,
+              Ending::HalfConfigured);
     expectOnlyNudgesAfter(
         "\rSET_ADSL_OPEN_ANSI \r\nDISABLE_VC_INTERNET \r\nADD 80 10.0.0.2 80 \r\n"
         "ENABLE_VC_INTERNET \r\nSAVE_ALL \r\n");
 }
 
 TEST_F(SilentAfterLogin, DeleteGivesUpBeforeTheRefresh) {
-    view.chooseTcp();
-    view.lists[ports_ids::kTcpList] = {"80\t10.0.0.2\t80"};
-    ASSERT_TRUE(view.select(ports_ids::kTcpList, "80\t10.0.0.2\t80"));
-
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::NoAnswer);
+    EXPECT_EQ(
+        DeleteMapping(state, view, TrafficType::Tcp, MappingPortText("80\t10.0.0.2\t80"), &view)
+            .ending,
+        Ending::HalfConfigured);
     expectOnlyNudgesAfter(
         "\rDISABLE_VC_INTERNET \r\ndelete nat tcp vc internet public_port 80\r\n \r\n"
         "ENABLE_VC_INTERNET \r\nSAVE_ALL \r\n");

@@ -9,15 +9,17 @@
 #include <thread>
 #include <vector>
 
+#include "mapping_lists.h"
 #include "port_mappings.h"
-#include "ports_test_view.h"
 #include "simulator_session.h"
 
 namespace cofralin {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::PortsTestView;
+using testing::Answer;
+using testing::Buttons;
+using testing::MappingListsFrontend;
 using testing::SimulatorSession;
 using Entries = std::vector<std::string>;
 
@@ -58,9 +60,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(session.start()); }
 
     // The dialog's opening: the typed texts start afresh and the lists are read.
-    PortsOutcome open() {
+    Ending open() {
         texts = PortMappingTexts{};
-        const PortsOutcome outcome = RefreshMappings(exchange, view);
+        const Ending outcome = view.refresh(session.routerSession);
         opened = session.receivedThrough("exit \r\n");
         initial = session.simulator.snapshot().running;
         return outcome;
@@ -79,35 +81,34 @@ protected:
     }
 
     SimulatorSession session;
-    PortsTestView view;
-    Exchange exchange{session.state, view, kPortsDisplay};
+    MappingListsFrontend view;
     PortMappingTexts texts;
     std::string opened;
     RouterConfig initial;
 };
 
 TEST_F(PortMappings, OpeningListsBothTablesSortedWithTabs) {
-    EXPECT_EQ(open(), PortsOutcome::Done);
+    EXPECT_EQ(open(), Ending::Done);
     EXPECT_EQ(opened, refreshBytes());
     // The router prints each field right-aligned after a blank run, so every
     // entry starts with one blank.
-    EXPECT_EQ(view.lists[ports_ids::kUdpList],
+    EXPECT_EQ(view.lists[TrafficType::Udp],
               (Entries{" 5060\t192.168.001.010\t5060", " 53\t192.168.001.011\t53"}));
-    EXPECT_EQ(view.lists[ports_ids::kTcpList], (Entries{" 80\t192.168.001.020\t8080"}));
-    EXPECT_FALSE(view.isEnabled(ports_ids::kDelete));
+    EXPECT_EQ(view.lists[TrafficType::Tcp], (Entries{" 80\t192.168.001.020\t8080"}));
+    EXPECT_EQ(view.listClears, 1);
     EXPECT_EQ(view.lastStatus(), "\r\nZarn-DSL>");
-    EXPECT_EQ(session.state.KeepTrying, 1);
+    EXPECT_EQ(session.routerSession.KeepTrying, 1);
     EXPECT_TRUE(view.messages.empty());
 }
 
 TEST_F(PortMappings, AddUdpSendsTheMappingWithItsSaveAndRefreshes) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
     texts.PublicPortText = "6000";
     texts.PrivatePortText = "6001";
     texts.PrivateAddressText = "192.168.1.30";
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::Done);
 
     const std::string expected =
         std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
@@ -120,7 +121,7 @@ TEST_F(PortMappings, AddUdpSendsTheMappingWithItsSaveAndRefreshes) {
     EXPECT_EQ(view.messages[0].text,
               "Se dispone a añadir el puerto UDP público 6000\n¿Está seguro?");
     EXPECT_EQ(view.messages[0].caption, "Añadir Puertos");
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(view.messages[0].buttons, Buttons::YesNo);
 
     const RouterState router = session.simulator.snapshot();
     const NatMapping added = mapping(NatProtocol::Udp, 6000, "192.168.1.30", 6001);
@@ -128,21 +129,21 @@ TEST_F(PortMappings, AddUdpSendsTheMappingWithItsSaveAndRefreshes) {
     EXPECT_NE(std::find(saved.begin(), saved.end(), added), saved.end());
     ASSERT_TRUE(router.running.vc);
     EXPECT_TRUE(router.running.vc->enabled);
-    EXPECT_EQ(view.lists[ports_ids::kUdpList],
+    EXPECT_EQ(view.lists[TrafficType::Udp],
               (Entries{" 5060\t192.168.001.010\t5060", " 53\t192.168.001.011\t53",
                        " 6000\t192.168.001.030\t6001"}));
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
 
 TEST_F(PortMappings, AnAddTheRouterRefusesIsToldAndNotDone) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
     // The public port is taken: the router keeps the mapping it has.
     texts.PublicPortText = "5060";
     texts.PrivatePortText = "6001";
     texts.PrivateAddressText = "192.168.1.30";
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::NotAccepted);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::NotAccepted);
 
     const std::string expected =
         std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
@@ -154,19 +155,19 @@ TEST_F(PortMappings, AnAddTheRouterRefusesIsToldAndNotDone) {
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].text, "El Router no aceptó añadir el puerto UDP público 5060.");
     EXPECT_EQ(view.messages[1].caption, "Error");
-    EXPECT_EQ(view.lists[ports_ids::kUdpList],
+    EXPECT_EQ(view.lists[TrafficType::Udp],
               (Entries{" 5060\t192.168.001.010\t5060", " 53\t192.168.001.011\t53"}));
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
 
 TEST_F(PortMappings, AddTcpUsesTheTcpTemplateAndQuestion) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseTcp();
     texts.PublicPortText = "443";
     texts.PrivatePortText = "8443";
     texts.PrivateAddressText = "192.168.1.21";
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::Done);
 
     const std::string expected =
         std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
@@ -181,20 +182,20 @@ TEST_F(PortMappings, AddTcpUsesTheTcpTemplateAndQuestion) {
     EXPECT_NE(
         std::find(saved.begin(), saved.end(), mapping(NatProtocol::Tcp, 443, "192.168.1.21", 8443)),
         saved.end());
-    EXPECT_EQ(view.lists[ports_ids::kTcpList],
+    EXPECT_EQ(view.lists[TrafficType::Tcp],
               (Entries{" 443\t192.168.001.021\t8443", " 80\t192.168.001.020\t8080"}));
 }
 
 TEST_F(PortMappings, EmptyPrivatePortStandsForThePublicPortOfEachAddOnly) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
     texts.PrivateAddressText = "192.168.1.40";
     texts.PublicPortText = "7000";
-    ASSERT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
+    ASSERT_EQ(view.add(session.routerSession, texts), Ending::Done);
     // A second add in the same opening: a new public port, the private port
     // still left empty.
     texts.PublicPortText = "7100";
-    ASSERT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
+    ASSERT_EQ(view.add(session.routerSession, texts), Ending::Done);
 
     auto addBytes = [](std::string_view port) {
         return std::string(kLoginBytes) + line("set adsl open ansi") + line("disable vc internet") +
@@ -213,23 +214,23 @@ TEST_F(PortMappings, EmptyPrivatePortStandsForThePublicPortOfEachAddOnly) {
 }
 
 TEST_F(PortMappings, MissingAddressAndPortAreToldAddressFirstAndNothingIsSent) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::MissingInput);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::InvalidValue);
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[0].text, "No se indicó la dirección privada");
     EXPECT_EQ(view.messages[1].text, "No se indicó el puerto público");
     for (const auto& message : view.messages) {
         EXPECT_EQ(message.caption, "Error");
-        EXPECT_EQ(message.buttons, MessageButtons::Ok);
+        EXPECT_EQ(message.buttons, Buttons::Ok);
     }
 
     texts.PublicPortText = "6000";
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::MissingInput);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::InvalidValue);
     texts.PublicPortText.clear();
     texts.PrivateAddressText = "192.168.1.30";
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::MissingInput);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::InvalidValue);
     ASSERT_EQ(view.messages.size(), 4u);
     EXPECT_EQ(view.messages[2].text, "No se indicó la dirección privada");
     EXPECT_EQ(view.messages[3].text, "No se indicó el puerto público");
@@ -239,16 +240,16 @@ TEST_F(PortMappings, MissingAddressAndPortAreToldAddressFirstAndNothingIsSent) {
 }
 
 TEST_F(PortMappings, NoToEitherQuestionSendsNothingAndKeepsTheLists) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     const auto listsBefore = view.lists;
     view.chooseUdp();
     texts.PublicPortText = "6000";
     texts.PrivateAddressText = "192.168.1.30";
-    view.messageAnswers = {MessageAnswer::No, MessageAnswer::No};
+    view.answers = {Answer::No, Answer::No};
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::NotConfirmed);
-    ASSERT_TRUE(view.select(ports_ids::kUdpList, " 5060\t192.168.001.010\t5060"));
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::NotConfirmed);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::NotConfirmed);
+    ASSERT_TRUE(view.select(TrafficType::Udp, " 5060\t192.168.001.010\t5060"));
+    EXPECT_EQ(view.remove(session.routerSession), Ending::NotConfirmed);
 
     expectNothingSent();
     EXPECT_EQ(view.lists, listsBefore);
@@ -258,11 +259,11 @@ TEST_F(PortMappings, NoToEitherQuestionSendsNothingAndKeepsTheLists) {
 }
 
 TEST_F(PortMappings, DeleteFromTheUdpListSendsTheBlankFromTheEntryAndABlankLine) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
-    ASSERT_TRUE(view.select(ports_ids::kUdpList, " 5060\t192.168.001.010\t5060"));
+    ASSERT_TRUE(view.select(TrafficType::Udp, " 5060\t192.168.001.010\t5060"));
 
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::Done);
+    EXPECT_EQ(view.remove(session.routerSession), Ending::Done);
 
     // The router is still logged in for the refresh: its log-in takes one nudge.
     const std::string expected = std::string(kLoginBytes) + line("disable vc internet") +
@@ -279,16 +280,16 @@ TEST_F(PortMappings, DeleteFromTheUdpListSendsTheBlankFromTheEntryAndABlankLine)
     EXPECT_EQ(saved,
               (std::vector<NatMapping>{mapping(NatProtocol::Udp, 53, "192.168.1.11", 53),
                                        mapping(NatProtocol::Tcp, 80, "192.168.1.20", 8080)}));
-    EXPECT_EQ(view.lists[ports_ids::kUdpList], (Entries{" 53\t192.168.001.011\t53"}));
+    EXPECT_EQ(view.lists[TrafficType::Udp], (Entries{" 53\t192.168.001.011\t53"}));
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
 
 TEST_F(PortMappings, DeleteFromTheTcpList) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseTcp();
-    ASSERT_TRUE(view.select(ports_ids::kTcpList, " 80\t192.168.001.020\t8080"));
+    ASSERT_TRUE(view.select(TrafficType::Tcp, " 80\t192.168.001.020\t8080"));
 
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::Done);
+    EXPECT_EQ(view.remove(session.routerSession), Ending::Done);
 
     // The router is still logged in for the refresh: its log-in takes one nudge.
     const std::string expected = std::string(kLoginBytes) + line("disable vc internet") +
@@ -298,7 +299,7 @@ TEST_F(PortMappings, DeleteFromTheTcpList) {
     EXPECT_EQ(sentAfterOpening(expected), expected);
     EXPECT_EQ(view.messages.at(0).text,
               "Se dispone a eliminar el puerto TCP público  80\n¿Está seguro?");
-    EXPECT_TRUE(view.lists[ports_ids::kTcpList].empty());
+    EXPECT_TRUE(view.lists[TrafficType::Tcp].empty());
     const std::vector<NatMapping> saved = mappingsOf(session.simulator.snapshot().saved);
     EXPECT_EQ(std::count_if(saved.begin(), saved.end(),
                             [](const NatMapping& m) { return m.protocol == NatProtocol::Tcp; }),
@@ -306,9 +307,9 @@ TEST_F(PortMappings, DeleteFromTheTcpList) {
 }
 
 TEST_F(PortMappings, DeleteWithNothingSelectedSendsNothing) {
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::NoSelection);
+    EXPECT_EQ(view.remove(session.routerSession), std::nullopt);
     EXPECT_TRUE(view.messages.empty());
     expectNothingSent();
 }
@@ -325,18 +326,18 @@ protected:
 
 TEST_F(PortMappingsWrongPassword, CancelledPromptLeavesTheListsEmpty) {
     // The built-in password is refused; the prompt is then cancelled.
-    EXPECT_EQ(open(), PortsOutcome::Abandoned);
+    EXPECT_EQ(open(), Ending::LoginFailed);
     EXPECT_EQ(view.passwordPrompts, 1);
-    EXPECT_EQ(session.state.KeepTrying, 0);
-    EXPECT_TRUE(view.lists[ports_ids::kUdpList].empty());
-    EXPECT_TRUE(view.lists[ports_ids::kTcpList].empty());
+    EXPECT_EQ(session.routerSession.KeepTrying, 0);
+    EXPECT_TRUE(view.lists[TrafficType::Udp].empty());
+    EXPECT_TRUE(view.lists[TrafficType::Tcp].empty());
     EXPECT_EQ(session.simulator.received().find("show vc internet"), std::string::npos);
 }
 
 TEST_F(PortMappingsWrongPassword, AddAfterACancelledPromptLogsInAfreshAndAdds) {
     texts = PortMappingTexts{};
-    session.state.UserPassword = "anterior\r\n";
-    ASSERT_EQ(RefreshMappings(exchange, view), PortsOutcome::Abandoned);
+    session.routerSession.UserPassword = "anterior\r\n";
+    ASSERT_EQ(view.refresh(session.routerSession), Ending::LoginFailed);
     // The cancelled pass sent no password, not even the one typed before.
     opened = session.receivedThrough("pelnotra\r\r\r");
     std::this_thread::sleep_for(150ms);
@@ -347,7 +348,7 @@ TEST_F(PortMappingsWrongPassword, AddAfterACancelledPromptLogsInAfreshAndAdds) {
     // One password for the add's log-in, one for its refresh after the exit.
     view.passwords = {std::string("secreto"), std::string("secreto")};
 
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::Done);
+    EXPECT_EQ(view.add(session.routerSession, texts), Ending::Done);
 
     const std::string add = line(
         "add nat udp vc internet public_port 6000 private_address 192.168.1.30 private_port 6000");
@@ -360,32 +361,32 @@ TEST_F(PortMappingsWrongPassword, AddAfterACancelledPromptLogsInAfreshAndAdds) {
     EXPECT_NE(std::find(saved.begin(), saved.end(),
                         mapping(NatProtocol::Udp, 6000, "192.168.1.30", 6000)),
               saved.end());
-    EXPECT_EQ(view.lists[ports_ids::kUdpList].size(), 3u);
+    EXPECT_EQ(view.lists[TrafficType::Udp].size(), 3u);
 }
 
 TEST_F(PortMappingsWrongPassword, DeleteWithACancelledPromptStopsWithoutRefresh) {
     view.passwords = {std::string("secreto")};
-    ASSERT_EQ(open(), PortsOutcome::Done);
+    ASSERT_EQ(open(), Ending::Done);
     view.chooseUdp();
-    ASSERT_TRUE(view.select(ports_ids::kUdpList, " 53\t192.168.001.011\t53"));
+    ASSERT_TRUE(view.select(TrafficType::Udp, " 53\t192.168.001.011\t53"));
     const int clearsBefore = view.listClears;
 
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::Abandoned);
+    EXPECT_EQ(view.remove(session.routerSession), Ending::LoginFailed);
 
     std::this_thread::sleep_for(150ms);
     const std::string sent = session.simulator.received().substr(opened.size());
     EXPECT_EQ(sent.find("delete nat"), std::string::npos);
     EXPECT_EQ(sent.find("show vc internet"), std::string::npos);
     EXPECT_EQ(view.listClears, clearsBefore);
-    EXPECT_EQ(session.state.KeepTrying, 0);
+    EXPECT_EQ(session.routerSession.KeepTrying, 0);
     EXPECT_EQ(view.busyCalls, (std::vector<bool>{true, false}));
 }
 
 TEST(PortMappingsClosedPort, RefreshAndAddTellTheUserAndDeleteOnce) {
-    SessionState state;
-    PortsTestView view;
-    Exchange exchange(state, view, kPortsDisplay);
-    EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::PortClosed);
+    Settings settings;
+    RouterSession state(settings);
+    MappingListsFrontend view;
+    EXPECT_EQ(view.refresh(state), Ending::PortClosed);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "No pudo abrirse el puerto de comunicaciones");
     EXPECT_EQ(view.messages[0].caption, "Error");
@@ -395,16 +396,16 @@ TEST(PortMappingsClosedPort, RefreshAndAddTellTheUserAndDeleteOnce) {
     texts.PublicPortText = "80";
     texts.PrivateAddressText = "10.0.0.2";
     view.messages.clear();
-    EXPECT_EQ(AddMapping(exchange, view, texts), PortsOutcome::PortClosed);
+    EXPECT_EQ(view.add(state, texts), Ending::PortClosed);
     // The question and the add's own message: no refresh to tell it again.
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].text, "No pudo abrirse el puerto de comunicaciones");
 
-    view.lists[ports_ids::kTcpList] = {"80\t10.0.0.2\t80"};
-    ASSERT_TRUE(view.select(ports_ids::kTcpList, "80\t10.0.0.2\t80"));
+    view.lists[TrafficType::Tcp] = {"80\t10.0.0.2\t80"};
+    ASSERT_TRUE(view.select(TrafficType::Tcp, "80\t10.0.0.2\t80"));
     view.messages.clear();
     const int clearsBefore = view.listClears;
-    EXPECT_EQ(DeleteMapping(exchange, view), PortsOutcome::PortClosed);
+    EXPECT_EQ(view.remove(state), Ending::PortClosed);
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].text, "No pudo abrirse el puerto de comunicaciones");
     EXPECT_EQ(view.listClears, clearsBefore);
@@ -416,11 +417,10 @@ TEST(PortMappingsSilentRouter, RefreshGivesUpAndTellsTheUser) {
     options.silent = true;
     SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.PromptWaitLimit = 1s;
-    PortsTestView view;
-    Exchange exchange(session.state, view, kPortsDisplay);
+    session.settings.PromptWaitLimit = 1s;
+    MappingListsFrontend view;
 
-    EXPECT_EQ(RefreshMappings(exchange, view), PortsOutcome::NoAnswer);
+    EXPECT_EQ(view.refresh(session.routerSession), Ending::NoAnswer);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "El Router no responde.");
     EXPECT_EQ(view.messages[0].caption, "Error");

@@ -22,7 +22,7 @@
 #include "main_dlg.h"
 #include "modal_script.h"
 #include "ports_dlg.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "simulator_session.h"
 
 namespace cofralin {
@@ -35,7 +35,7 @@ using Entries = std::vector<std::string>;
 
 template <typename T>
 T* control(QWidget& window, int id) {
-    return qobject_cast<T*>(QtRouterView::findControl(window, id));
+    return qobject_cast<T*>(QtFrontend::findControl(window, id));
 }
 
 SimulatorOptions routerWithMappings() {
@@ -60,7 +60,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     }
 
-    QWidget* at(int id) { return QtRouterView::findControl(dialog, id); }
+    QWidget* at(int id) { return QtFrontend::findControl(dialog, id); }
     QListWidget* list(int id) { return control<QListWidget>(dialog, id); }
     bool enabled(int id) { return at(id)->isEnabled(); }
     bool shown(int id) { return at(id)->isVisible(); }
@@ -94,7 +94,7 @@ protected:
     }
 
     SimulatorSession session{routerWithMappings()};
-    CPortsDlg dialog{session.state};
+    CPortsDlg dialog{session.routerSession};
 };
 
 TEST_F(PortsWindow, OpeningLeavesOnlyTheTypeChoiceAndSalirUsable) {
@@ -317,8 +317,9 @@ TEST_F(PortsWindow, SalirAndEscapeCloseWithoutSendingAnything) {
 
 TEST_F(PortsWindow, MainWindowRunsTheDialogWhichIsUsedWithTheArrow) {
     dialog.hide();
-    CMainDlg window(session.state);
-    session.state.MultiPcActive = 1;
+    CMainDlg window(session.settings);
+    window.session().RouterPort = std::move(session.routerSession.RouterPort);
+    window.session().MultiPcActive = 1;
     window.applyConnectionResult(QDialog::Accepted);
     window.show();
     auto* ports = control<QPushButton>(window, 1004);

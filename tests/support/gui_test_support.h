@@ -22,13 +22,13 @@
 #include <string_view>
 
 #include "modal_script.h"
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 #include "serial_line.h"
 
 namespace cofralin::testing {
 
 inline QAbstractButton* buttonOf(QWidget* window, int id) {
-    return qobject_cast<QAbstractButton*>(QtRouterView::findControl(*window, id));
+    return qobject_cast<QAbstractButton*>(QtFrontend::findControl(*window, id));
 }
 
 // Lets queued events and timers run for about `ms` milliseconds.

@@ -30,7 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 
 namespace cofralin::testing {
 
@@ -80,12 +80,12 @@ public:
     static Ready canPress(const char* className, int id) {
         return [className, id](QWidget* w) {
             if (std::string(w->metaObject()->className()) != className) return false;
-            QWidget* control = QtRouterView::findControl(*w, id);
+            QWidget* control = QtFrontend::findControl(*w, id);
             return control && control->isVisible() && control->isEnabled();
         };
     }
     static void press(QWidget* window, int id) {
-        if (auto* button = qobject_cast<QPushButton*>(QtRouterView::findControl(*window, id))) {
+        if (auto* button = qobject_cast<QPushButton*>(QtFrontend::findControl(*window, id))) {
             QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
         }
     }

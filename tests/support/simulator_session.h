@@ -1,8 +1,8 @@
 #pragma once
 // A procedure test's world: the router simulator on a pseudo-terminal, its
-// device opened as RouterPort under a port name, the repository's CONFIG.TXT
-// in the catalogue and a scripted view. Tests assert the bytes the router
-// received and its state afterwards.
+// device opened as the session's RouterPort under a port name, the
+// repository's CONFIG.TXT in the settings and a scripted front end. Tests
+// assert the bytes the router received and its state afterwards.
 
 #include <gtest/gtest.h>
 
@@ -12,43 +12,49 @@
 #include <utility>
 
 #include "command_catalogue.h"
-#include "login.h"
 #include "q73_simulator.h"
-#include "scripted_view.h"
+#include "router_session.h"
+#include "scripted_frontend.h"
 #include "serial_line.h"
-#include "session_state.h"
 
 namespace cofralin::testing {
 
-// Loads the shipped catalogue and opens `device` as the session's port.
-inline ::testing::AssertionResult OpenSessionPort(SessionState& state, const std::string& device) {
+// Loads the shipped catalogue into `settings`.
+inline ::testing::AssertionResult LoadShippedCatalogue(Settings& settings) {
     const CatalogueLoadResult loaded =
-        LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR);
+        LoadCommandCatalogue(settings.catalogue, COFRALIN_SOURCE_DIR);
     if (loaded.status != CatalogueLoadResult::Status::Loaded) {
         return ::testing::AssertionFailure() << "CONFIG.TXT was not loaded";
     }
+    return ::testing::AssertionSuccess();
+}
+
+// Opens `device` as the session's port.
+inline ::testing::AssertionResult OpenSessionPort(RouterSession& session,
+                                                  const std::string& device) {
     auto line = std::make_unique<TermiosSerialLine>();
     if (!line->open(device).opened) {
         return ::testing::AssertionFailure() << "cannot open " << device;
     }
-    state.RouterPort = std::move(line);
+    session.RouterPort = std::move(line);
+    session.PortDevice = device;
     return ::testing::AssertionSuccess();
 }
 
 class SimulatorSession {
 public:
-    explicit SimulatorSession(SimulatorOptions options = {}) : simulator(std::move(options)) {
-        state.DefaultPassword = std::string(kBuiltInPassword);
-    }
+    explicit SimulatorSession(SimulatorOptions options = {}) : simulator(std::move(options)) {}
 
-    // Starts the simulator, opens its device as `portName` and loads the
-    // shipped catalogue.
+    // Starts the simulator, loads the shipped catalogue and opens the
+    // simulator's device as `portName`.
     ::testing::AssertionResult start(const std::string& portName = "COM1:") {
         if (!simulator.start()) {
             return ::testing::AssertionFailure() << "simulator: " << simulator.error();
         }
-        const ::testing::AssertionResult opened = OpenSessionPort(state, simulator.slavePath());
-        if (opened) state.PortName = portName;
+        if (auto loaded = LoadShippedCatalogue(settings); !loaded) return loaded;
+        const ::testing::AssertionResult opened =
+            OpenSessionPort(routerSession, simulator.slavePath());
+        if (opened) routerSession.PortName = portName;
         return opened;
     }
 
@@ -61,8 +67,10 @@ public:
     }
 
     Q73Simulator simulator;
-    SessionState state;
-    ScriptedView view;
+    // Tests may shorten the bounds before the procedure runs.
+    Settings settings;
+    RouterSession routerSession{settings};
+    ScriptedFrontend frontend;
 };
 
 }  // namespace cofralin::testing

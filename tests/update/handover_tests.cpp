@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "pty_pair.h"
-#include "scripted_view.h"
+#include "scripted_frontend.h"
 #include "serial_line.h"
 #include "stand_in_program.h"
 #include "upgrade_handover.h"
@@ -27,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::PtyPair;
 using testing::ReadRecord;
-using testing::ScriptedView;
+using testing::ScriptedFrontend;
 using testing::TempDir;
 using testing::WriteFile;
 using testing::WriteRecorder;
@@ -143,6 +143,7 @@ protected:
         ASSERT_TRUE(line->open(pty.path()).opened);
         state.RouterPort = std::move(line);
         state.PortName = portName;
+        state.PortDevice = pty.path();
     }
 
     // Hands over with `dos` as DOS_COMMAND and returns the stand-in's record.
@@ -150,7 +151,7 @@ protected:
                         const std::string& scriptName) {
         WriteRecorder(dir.path() / scriptName, out, pty.path());
         openPort(portName);
-        state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = dos;
+        settings.catalogue[CatalogueKey::DOS_COMMAND] = dos;
         const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
         EXPECT_TRUE(result.started) << result.errorText;
         if (!result.started) return {};
@@ -161,8 +162,9 @@ protected:
     PtyPair pty;
     TempDir dir;
     fs::path out;
-    SessionState state;
-    ScriptedView view;
+    Settings settings;
+    RouterSession state{settings};
+    ScriptedFrontend view;
 };
 
 TEST_F(Handover, TheScriptSeesAHeldPortAsHeld) {
@@ -182,7 +184,7 @@ TEST_F(Handover, FirstPortGivesP1AndTheProgramFindsThePortFree) {
     EXPECT_EQ(record, (Strings{"free", "-p1", "--imagen", "q73-1.6.00.img"}));
     EXPECT_FALSE(state.portOpen());
     // The catalogue keeps its value, so a later attempt starts from it again.
-    EXPECT_EQ(state.CommandCatalogue[CatalogueKey::DOS_COMMAND], "up COM --imagen q73-1.6.00.img");
+    EXPECT_EQ(settings.catalogue[CatalogueKey::DOS_COMMAND], "up COM --imagen q73-1.6.00.img");
     EXPECT_TRUE(view.messages.empty());
 }
 
@@ -205,7 +207,7 @@ TEST_F(Handover, AValueWithoutABlankStartsTheProgramWithNoArguments) {
 
 TEST_F(Handover, AMissingProgramIsReportedAndThePortStaysOpen) {
     openPort("COM1:");
-    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "q73upgrade COM --imagen x.img";
+    settings.catalogue[CatalogueKey::DOS_COMMAND] = "q73upgrade COM --imagen x.img";
     const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
     EXPECT_FALSE(result.started);
     EXPECT_EQ(result.errorText, "No se encuentra el programa de actualización \"q73upgrade\".");
@@ -221,7 +223,7 @@ TEST_F(Handover, AnEmptyValueOrANonExecutableFileIsReported) {
     EXPECT_EQ(empty.errorText, "No se ha indicado el programa de actualización (DOS_COMMAND).");
 
     WriteFile(dir.path() / "up", "#!/bin/sh\n", false);
-    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
+    settings.catalogue[CatalogueKey::DOS_COMMAND] = "up COM";
     const HandoverResult plain = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
     EXPECT_FALSE(plain.started);
     EXPECT_EQ(plain.errorText, "El programa de actualización \"up\" no es ejecutable.");
@@ -233,7 +235,7 @@ TEST_F(Handover, AProgramThatFailsToStartGetsThePortOpenedAgain) {
     // itself fails after the port was released.
     WriteFile(dir.path() / "up", "#!/nonexistent/interpreter\n", true);
     openPort("COM2:");
-    state.CommandCatalogue[CatalogueKey::DOS_COMMAND] = "up COM";
+    settings.catalogue[CatalogueKey::DOS_COMMAND] = "up COM";
     const HandoverResult result = HandOverToUpgradeProgram(state, view, {dir.path(), ""});
     EXPECT_FALSE(result.started);
     EXPECT_EQ(result.errorText.rfind("No pudo iniciarse el programa de actualización \"up\"", 0),

@@ -21,32 +21,28 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::Answer;
+using testing::Buttons;
 using testing::ChunkedLine;
 using testing::ReadRecord;
-using testing::ScriptedView;
+using testing::ScriptedFrontend;
 using testing::SimulatorSession;
 using testing::TempDir;
 using testing::WriteRecorder;
 using Strings = std::vector<std::string>;
 
-// Also notes what the main window looked like whenever a message box was up.
-class MainWindowView : public ScriptedView {
+// Also notes whether the procedure was at work whenever a message was up.
+class BusyAtMessages : public ScriptedFrontend {
 public:
-    struct Seen {
-        bool updateEnabled;
-        bool busy;
-    };
-    std::vector<Seen> duringMessages;
-    std::vector<bool> updateButton;  // every change of 1005, in order
+    std::vector<bool> busyDuringMessages;
 
-    MessageAnswer showMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons, MessageSeverity severity) override {
-        duringMessages.push_back({isEnabled(kUpdateButtonId), busyDepth > 0});
-        return ScriptedView::showMessage(text, caption, buttons, severity);
+    void tell(const Message& message) override {
+        busyDuringMessages.push_back(busyDepth > 0);
+        ScriptedFrontend::tell(message);
     }
-    void enableControl(int id, bool on) override {
-        if (id == kUpdateButtonId) updateButton.push_back(on);
-        ScriptedView::enableControl(id, on);
+    bool confirm(const Message& question, Answers answers) override {
+        busyDuringMessages.push_back(busyDepth > 0);
+        return ScriptedFrontend::confirm(question, answers);
     }
 };
 
@@ -82,64 +78,60 @@ SimulatorOptions routerWithVersion(const std::string& version) {
 
 class SoftwareUpdate : public ::testing::Test {
 protected:
-    // Runs the procedure once on `session` with the main window's view.
-    UpdateOutcome run(SimulatorSession& session,
-                      const ProgramSearch& search = {"/nonexistent", ""}) {
-        return UpdateRouterSoftware(session.state, view, search);
+    // Runs the procedure once on `session`.
+    Ending run(SimulatorSession& session, const ProgramSearch& search = {"/nonexistent", ""}) {
+        last = UpdateRouterSoftware(session.routerSession, view, search);
+        return last.ending;
     }
-    // The run left 1005 disabled while it worked and enabled at the end.
-    void expectButtonCycle() {
-        ASSERT_FALSE(view.updateButton.empty());
-        EXPECT_FALSE(view.updateButton.front());
-        EXPECT_TRUE(view.updateButton.back());
-        for (const MainWindowView::Seen& seen : view.duringMessages) {
-            EXPECT_FALSE(seen.updateEnabled);
-            EXPECT_TRUE(seen.busy);
-        }
+    // Every message came while the run worked, and the work is over.
+    void expectBusyCycle() {
+        for (const bool busy : view.busyDuringMessages) EXPECT_TRUE(busy);
+        EXPECT_TRUE(view.everBusy);
         EXPECT_EQ(view.busyDepth, 0);
     }
 
-    MainWindowView view;
+    BusyAtMessages view;
+    Outcome last;
 };
 
 TEST_F(SoftwareUpdate, RouterNewerSaysItCannotBeUpdatedAndLeavesTheCommandLine) {
     SimulatorSession session(routerWithVersion("1.6.01"));
     ASSERT_TRUE(session.start());
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    EXPECT_EQ(run(session), Ending::Done);
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text,
               "La versión actual del software (1.6.00)\nes más antigua que la que tiene instalada "
               "el Router Q73 (1.6.01).\nNo se puede Actualizar.");
     EXPECT_EQ(view.messages[0].caption, "Actualización");
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(view.messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(session.receivedThrough("exit \r\n"), kLogin + kListing + kAfterListing + kLeave);
     const RouterState router = session.simulator.snapshot();
     EXPECT_EQ(router.cli, CliState::Password);
     EXPECT_EQ(router.running.adslStandard, "ansi");
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, SameVersionSaysNoUpdateIsNeeded) {
     SimulatorSession session(routerWithVersion("1.6.00"));
     ASSERT_TRUE(session.start());
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    EXPECT_EQ(run(session), Ending::Done);
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text,
               "La versión actual del software (1.6.00)\nes la misma que la que tiene instalada el "
               "Router Q73 (1.6.00).\nNo es necesaria la actualización.");
     EXPECT_EQ(view.messages[0].caption, "Actualización");
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(view.messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(session.receivedThrough("exit \r\n"), kLogin + kListing + kAfterListing + kLeave);
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, ShippedNewerCancelledLeavesTheCommandLineAndStartsNothing) {
     SimulatorSession session(routerWithVersion("1.5.09"));
     ASSERT_TRUE(session.start());
-    view.messageAnswers = {MessageAnswer::Cancel};
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    view.answers = {Answer::Cancel};
+    EXPECT_EQ(run(session), Ending::Done);
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text,
@@ -147,18 +139,18 @@ TEST_F(SoftwareUpdate, ShippedNewerCancelledLeavesTheCommandLineAndStartsNothing
               "Router Q73 (1.5.09).\nResponda ACEPTAR y apague y vuelva a encender el Router para "
               "que se produzca la actualización.");
     EXPECT_EQ(view.messages[0].caption, "Actualización");
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(view.messages[0].buttons, Buttons::OkCancel);
     EXPECT_EQ(session.receivedThrough("exit \r\n"), kLogin + kListing + kAfterListing + kLeave);
-    EXPECT_TRUE(session.state.portOpen());
+    EXPECT_TRUE(session.routerSession.portOpen());
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, VersionsCompareAsNumbersNotAsText) {
     // As text "1.5.9" would be the larger and an upgrade would be offered.
     SimulatorSession session(routerWithVersion("1.5.10"));
     ASSERT_TRUE(session.start());
-    session.state.CommandCatalogue[CatalogueKey::VERSION] = "1.5.9";
+    session.settings.catalogue[CatalogueKey::VERSION] = "1.5.9";
     run(session);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, filled(kRouterNewerText, "1.5.9", "1.5.10"));
@@ -167,7 +159,7 @@ TEST_F(SoftwareUpdate, VersionsCompareAsNumbersNotAsText) {
 TEST_F(SoftwareUpdate, AListingWithoutTheLabelOffersNothingEvenAfterAnEarlierRun) {
     SimulatorSession session(routerWithVersion("1.5.09"));
     ASSERT_TRUE(session.start());
-    view.messageAnswers = {MessageAnswer::Cancel};
+    view.answers = {Answer::Cancel};
     run(session);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, filled(kShippedNewerText, "1.6.00", "1.5.09"));
@@ -177,9 +169,9 @@ TEST_F(SoftwareUpdate, AListingWithoutTheLabelOffersNothingEvenAfterAnEarlierRun
     // that the first run's exit made necessary.
     // Its listing never shows "System Version:": bare prompts alone are not
     // the listing, so the wait gives up and nothing more is sent.
-    session.state.CommandCatalogue[CatalogueKey::SHOW_SYSTEM] = "show dhcp server";
-    session.state.PromptWaitLimit = 1s;
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    session.settings.catalogue[CatalogueKey::SHOW_SYSTEM] = "show dhcp server";
+    session.settings.PromptWaitLimit = 1s;
+    EXPECT_EQ(run(session), Ending::NoAnswer);
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].text, kRouterSilentText);
     EXPECT_EQ(view.messages[1].caption, "Error");
@@ -189,7 +181,7 @@ TEST_F(SoftwareUpdate, AListingWithoutTheLabelOffersNothingEvenAfterAnEarlierRun
                               "show dhcp server \r\n";
     EXPECT_EQ(second.substr(0, asked.size()), asked);
     EXPECT_EQ(second.find_first_not_of('\r', asked.size()), std::string::npos) << second;
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, CancelledPasswordShowsNothingAndSendsNothingMore) {
@@ -197,11 +189,11 @@ TEST_F(SoftwareUpdate, CancelledPasswordShowsNothingAndSendsNothingMore) {
     options.password = "secreto";
     SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    EXPECT_EQ(run(session), Ending::LoginFailed);
 
     EXPECT_EQ(view.passwordPrompts, 1);
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(session.state.KeepTrying, 0);
+    EXPECT_EQ(session.routerSession.KeepTrying, 0);
     // The built-in password is refused; the pass that asked for the typed one
     // still sends its (empty) password and the nudge, then the run stops.
     std::this_thread::sleep_for(300ms);
@@ -212,21 +204,21 @@ TEST_F(SoftwareUpdate, CancelledPasswordShowsNothingAndSendsNothingMore) {
               "\r"
               "\r");
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, NoOpenPortIsReportedAndNothingIsSent) {
     SimulatorSession session(routerWithVersion("1.5.09"));
     ASSERT_TRUE(session.start());
-    session.state.RouterPort.reset();
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    session.routerSession.RouterPort.reset();
+    EXPECT_EQ(run(session), Ending::PortClosed);
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "No pudo abrirse el puerto de comunicaciones");
     EXPECT_EQ(view.messages[0].caption, "Error");
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(view.messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(session.simulator.received(), "");
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, ASilentRouterIsReportedAndGetsOnlyNudges) {
@@ -234,8 +226,8 @@ TEST_F(SoftwareUpdate, ASilentRouterIsReportedAndGetsOnlyNudges) {
     options.silent = true;
     SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.PromptWaitLimit = 1s;
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    session.settings.PromptWaitLimit = 1s;
+    EXPECT_EQ(run(session), Ending::NoAnswer);
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "El Router no responde.");
@@ -243,7 +235,7 @@ TEST_F(SoftwareUpdate, ASilentRouterIsReportedAndGetsOnlyNudges) {
     const std::string received = session.simulator.received();
     EXPECT_FALSE(received.empty());
     EXPECT_EQ(received.find_first_not_of('\r'), std::string::npos) << received;
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, ARouterThatHangsUpInTheListingGetsNoExit) {
@@ -253,15 +245,15 @@ TEST_F(SoftwareUpdate, ARouterThatHangsUpInTheListingGetsNoExit) {
     options.hangupAfter = 4;
     SimulatorSession session(options);
     ASSERT_TRUE(session.start());
-    session.state.PromptWaitLimit = 1s;
-    EXPECT_EQ(run(session), UpdateOutcome::Returned);
+    session.settings.PromptWaitLimit = 1s;
+    EXPECT_EQ(run(session), Ending::LineLost);
 
     EXPECT_TRUE(session.simulator.hungUp());
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "Se perdió la conexión con el puerto COM1:.");
     EXPECT_EQ(view.messages[0].caption, "Error");
     EXPECT_EQ(session.simulator.received(), "\r\r" + kListing);
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 TEST_F(SoftwareUpdate, ALabelAndItsVersionInTwoDrainsStillGiveTheWholeVersion) {
@@ -274,13 +266,15 @@ TEST_F(SoftwareUpdate, ALabelAndItsVersionInTwoDrainsStillGiveTheWholeVersion) {
             prompt,
         prompt, prompt});
     ChunkedLine* router = line.get();
-    SessionState state;
-    ASSERT_EQ(LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR).status,
-              CatalogueLoadResult::Status::Loaded);
+    Settings settings;
+    ASSERT_TRUE(testing::LoadShippedCatalogue(settings));
+    RouterSession state(settings);
     state.RouterPort = std::move(line);
     state.PortName = "COM1:";
-    view.messageAnswers = {MessageAnswer::Cancel};
-    EXPECT_EQ(UpdateRouterSoftware(state, view, {"/nonexistent", ""}), UpdateOutcome::Returned);
+    view.answers = {Answer::Cancel};
+    const Outcome outcome = UpdateRouterSoftware(state, view, {"/nonexistent", ""});
+    EXPECT_EQ(outcome.ending, Ending::Done);
+    EXPECT_EQ(outcome.read.routerVersion, "1.5.09");
 
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, filled(kShippedNewerText, "1.6.00", "1.5.09"));
@@ -294,33 +288,31 @@ TEST_F(SoftwareUpdate, AcceptedUpgradeHandsTheLineOverAndSendsNothingMore) {
     const fs::path out = dir.path() / "argv.txt";
     WriteRecorder(dir.path() / "q73upgrade", out, session.simulator.slavePath());
 
-    EXPECT_EQ(run(session, {dir.path(), ""}), UpdateOutcome::HandedOver);
+    EXPECT_EQ(run(session, {dir.path(), ""}), Ending::HandedOver);
     EXPECT_EQ(ReadRecord(out), (Strings{"free", "-p2", "--imagen", "q73-1.6.00.img"}));
 
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].buttons, MessageButtons::OkCancel);
-    EXPECT_FALSE(session.state.portOpen());
+    EXPECT_EQ(view.messages[0].buttons, Buttons::OkCancel);
+    EXPECT_FALSE(session.routerSession.portOpen());
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(session.simulator.received(), kLogin + kListing + kAfterListing);
     // The program ends now: the button is not given back.
-    ASSERT_FALSE(view.updateButton.empty());
-    EXPECT_FALSE(view.updateButton.back());
 }
 
 TEST_F(SoftwareUpdate, AnUpgradeProgramThatIsMissingIsReportedAndTheRunEndsAsUsual) {
     SimulatorSession session(routerWithVersion("1.5.09"));
     ASSERT_TRUE(session.start());
     TempDir empty;
-    EXPECT_EQ(run(session, {empty.path(), ""}), UpdateOutcome::Returned);
+    EXPECT_EQ(run(session, {empty.path(), ""}), Ending::MissingCommand);
 
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].text,
               "No se encuentra el programa de actualización \"q73upgrade\".");
     EXPECT_EQ(view.messages[1].caption, "Error");
-    EXPECT_TRUE(session.state.portOpen());
+    EXPECT_TRUE(session.routerSession.portOpen());
     EXPECT_EQ(session.receivedThrough("exit \r\n"), kLogin + kListing + kAfterListing + kLeave);
     EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
-    expectButtonCycle();
+    expectBusyCycle();
 }
 
 }  // namespace

@@ -24,12 +24,15 @@ using testing::whenModal;
 using Strings = std::vector<std::string>;
 
 // Clicks the button captioned `button` in the next message box and notes its
-// text, for as long as the returned guard lives.
-std::unique_ptr<testing::ModalScript> answerMessage(const QString& button, QString& text) {
-    return whenModal([button, &text](QWidget* modal) {
+// text and whether 1005 of `window` was usable meanwhile, for as long as the
+// returned guard lives.
+std::unique_ptr<testing::ModalScript> answerMessage(const QString& button, QString& text,
+                                                    QWidget* window, bool& usableMeanwhile) {
+    return whenModal([button, &text, window, &usableMeanwhile](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) return false;
         text = box->text();
+        usableMeanwhile = buttonOf(window, 1005)->isEnabled();
         for (QAbstractButton* candidate : box->buttons()) {
             if (candidate->text() == button) candidate->click();
         }
@@ -50,10 +53,15 @@ protected:
         record = program.parent_path() / "argv.txt";
         testing::WriteRecorder(program, record, router->slavePath());
 
-        window = std::make_unique<CMainDlg>(state);
+        window = std::make_unique<CMainDlg>(settings);
         ASSERT_TRUE(window->initialise());
         window->show();
-        ASSERT_TRUE(OpenRouterPort(state, "COM1:", window->view()));
+        ASSERT_TRUE(
+            OpenRouterPort(window->session(), "COM1:", router->slavePath(), window->frontend()));
+        // Connected: the button is usable before it is pressed.
+        window->session().SinglePcActive = 1;
+        window->applyConnectionResult(QDialog::Accepted);
+        ASSERT_TRUE(buttonOf(window.get(), 1005)->isEnabled());
     }
     void TearDown() override { ::setenv("COFRALIN_COM1", "/nonexistent/com1", 1); }
 
@@ -61,13 +69,15 @@ protected:
     std::unique_ptr<Q73Simulator> router;
     std::filesystem::path program;
     std::filesystem::path record;
-    SessionState state;
+    Settings settings;
     std::unique_ptr<CMainDlg> window;
 };
 
 TEST_F(UpdateWindow, AcceptingStartsTheUpgradeProgramAndEndsTheWindow) {
     QString text;
-    const auto answering = answerMessage(QStringLiteral("Aceptar"), text);
+    bool usableMeanwhile = true;
+    const auto answering =
+        answerMessage(QStringLiteral("Aceptar"), text, window.get(), usableMeanwhile);
     window->onUpdateClicked();
 
     EXPECT_TRUE(
@@ -76,21 +86,27 @@ TEST_F(UpdateWindow, AcceptingStartsTheUpgradeProgramAndEndsTheWindow) {
                                        "(1.5.09).")))
         << text.toStdString();
     EXPECT_EQ(testing::ReadRecord(record), (Strings{"free", "-p1", "--imagen", "q73-1.6.00.img"}));
-    EXPECT_FALSE(state.portOpen());
+    EXPECT_FALSE(usableMeanwhile);
+    EXPECT_FALSE(window->session().portOpen());
     EXPECT_FALSE(window->isVisible());
+    // The program ends: the button is never usable again.
+    EXPECT_FALSE(buttonOf(window.get(), 1005)->isEnabled());
     EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
 TEST_F(UpdateWindow, CancellingLeavesTheWindowWithTheButtonEnabled) {
     QString text;
-    const auto answering = answerMessage(QStringLiteral("Cancelar"), text);
+    bool usableMeanwhile = true;
+    const auto answering =
+        answerMessage(QStringLiteral("Cancelar"), text, window.get(), usableMeanwhile);
     window->onUpdateClicked();
 
     EXPECT_FALSE(text.isEmpty());
     EXPECT_TRUE(router->waitForReceived("exit \r\n", std::chrono::seconds(2)));
     EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(usableMeanwhile);
     EXPECT_TRUE(buttonOf(window.get(), 1005)->isEnabled());
-    EXPECT_TRUE(state.portOpen());
+    EXPECT_TRUE(window->session().portOpen());
     EXPECT_FALSE(std::filesystem::exists(record));
 }
 

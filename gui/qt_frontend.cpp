@@ -1,4 +1,4 @@
-#include "qt_router_view.h"
+#include "qt_frontend.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,7 +22,7 @@ std::string fromQt(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
 
-QtRouterView::QtRouterView(QWidget& window, int statusId, int progressId) : window_(window) {
+QtFrontend::QtFrontend(QWidget& window, int statusId, int progressId) : window_(window) {
     if (statusId != 0) {
         status_ = window.findChild<QLabel*>(controlName(statusId));
         // Router output is never markup.
@@ -31,31 +31,31 @@ QtRouterView::QtRouterView(QWidget& window, int statusId, int progressId) : wind
     if (progressId != 0) progress_ = window.findChild<QProgressBar*>(controlName(progressId));
 }
 
-QtRouterView::~QtRouterView() {
+QtFrontend::~QtFrontend() {
     if (busy_) QApplication::restoreOverrideCursor();
 }
 
-QString QtRouterView::controlName(int id) { return QStringLiteral("idc_%1").arg(id); }
+QString QtFrontend::controlName(int id) { return QStringLiteral("idc_%1").arg(id); }
 
-QWidget* QtRouterView::findControl(const QWidget& window, int id) {
+QWidget* QtFrontend::findControl(const QWidget& window, int id) {
     return window.findChild<QWidget*>(controlName(id));
 }
 
-void QtRouterView::setStatusText(const std::string& text) {
+void QtFrontend::status(const std::string& text) {
     if (!status_) return;
     status_->setText(toQt(text));
     status_->repaint();
 }
 
-void QtRouterView::setProgress(int position) {
+void QtFrontend::progress(int linesSent) {
     if (!progress_) return;
     // A bar holds at its ends rather than ignoring a position beyond them.
-    progress_->setValue(std::clamp(position, progress_->minimum(), progress_->maximum()));
+    progress_->setValue(std::clamp(linesSent, progress_->minimum(), progress_->maximum()));
     progress_->repaint();
 }
 
-MessageAnswer QtRouterView::showMessage(const std::string& text, const std::string& caption,
-                                        MessageButtons buttons, MessageSeverity severity) {
+MessageAnswer QtFrontend::showMessage(const std::string& text, const std::string& caption,
+                                      MessageButtons buttons, MessageSeverity severity) {
     QMessageBox box(&window_);
     box.setWindowTitle(toQt(caption));
     box.setTextFormat(Qt::PlainText);
@@ -101,7 +101,20 @@ MessageAnswer QtRouterView::showMessage(const std::string& text, const std::stri
     return answer;
 }
 
-std::optional<std::string> QtRouterView::askPassword() {
+void QtFrontend::tell(const Message& message) {
+    showMessage(message.text, message.caption, MessageButtons::Ok, message.severity);
+}
+
+bool QtFrontend::confirm(const Message& question, Answers answers) {
+    if (answers == Answers::YesNo) {
+        return showMessage(question.text, question.caption, MessageButtons::YesNo,
+                           question.severity) == MessageAnswer::Yes;
+    }
+    return showMessage(question.text, question.caption, MessageButtons::OkCancel,
+                       question.severity) == MessageAnswer::Ok;
+}
+
+std::optional<std::string> QtFrontend::askPassword() {
     if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
     CPasswordDlg prompt(&window_);
     const std::optional<QString> typed = prompt.ask();
@@ -110,22 +123,14 @@ std::optional<std::string> QtRouterView::askPassword() {
     return fromQt(*typed);
 }
 
-void QtRouterView::setBusy(bool busy) {
-    if (busy == busy_) return;
-    busy_ = busy;
-    if (busy) {
+void QtFrontend::busy(bool working) {
+    if (working == busy_) return;
+    busy_ = working;
+    if (working) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         QApplication::restoreOverrideCursor();
     }
-}
-
-void QtRouterView::enableControl(int id, bool enabled) {
-    if (QWidget* control = findControl(window_, id)) control->setEnabled(enabled);
-}
-
-void QtRouterView::showControl(int id, bool shown) {
-    if (QWidget* control = findControl(window_, id)) control->setVisible(shown);
 }
 
 }  // namespace cofralin

@@ -1,0 +1,74 @@
+#pragma once
+// What a procedure returns: how it ended, what it read from the router, what
+// it told its user and the lines it sent. The front ends turn it into their
+// own controls and texts; nothing in it names a window.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "router_session.h"
+
+namespace cofralin {
+
+// How a procedure ended. Only Done means that it did what was asked; the
+// endings before ListingIncomplete sent no configuration line.
+enum class Ending {
+    Done,               // it did what was asked
+    NotConfirmed,       // the user answered No: nothing was sent
+    InvalidValue,       // a value was refused or missing: nothing was sent
+    PortClosed,         // no port open: nothing was sent
+    MissingCommand,     // a command template it needs is empty: nothing was sent
+    LoginFailed,        // no password the router took (the user gave none)
+    NoAnswer,           // a wait gave up before any configuration line
+    LineLost,           // the port's device went away before any configuration line
+    Stopped,            // asked to stop before any configuration line
+    ListingIncomplete,  // a listing lacked a value or held an unusable one: nothing configured
+    NotAccepted,        // the router refused a change, or does not show it afterwards
+    HalfConfigured,     // gave up, lost the line or was stopped after configuration lines
+    HandedOver,         // the upgrade program has the line now
+};
+
+// The two static mapping tables, entries as the router's lines gave them
+// (blank runs turned into tabs), in the router's order.
+struct MappingTables {
+    std::vector<std::string> udp;
+    std::vector<std::string> tcp;
+
+    bool operator==(const MappingTables&) const = default;
+};
+
+// What a procedure read from the router's listings, as router bytes. Only
+// what the procedure listed is set.
+struct RouterReading {
+    RouterMode mode = RouterMode::Unknown;
+    std::optional<std::string> vcLocalAddress;
+    std::optional<std::string> vcRemoteSubnet;
+    std::optional<bool> dhcpEnabled;
+    std::optional<std::string> dhcpRouter;
+    std::optional<std::string> dhcpMask;
+    std::optional<std::string> dhcpStart;
+    std::optional<MappingTables> mappings;
+    std::optional<std::string> routerVersion;
+};
+
+struct Outcome {
+    Ending ending = Ending::Done;
+    // What the user was told, one message a line, in order; for the
+    // connection, the outcome in words.
+    std::string message;
+    RouterReading read;
+    // Every line sent, as sent, but the nudges and the passwords.
+    std::vector<std::string> sent;
+
+    bool done() const { return ending == Ending::Done; }
+};
+
+// An outcome that ended before the router was touched.
+inline Outcome EndedWith(Ending ending) {
+    Outcome outcome;
+    outcome.ending = ending;
+    return outcome;
+}
+
+}  // namespace cofralin
