@@ -137,9 +137,7 @@ void CMainDlg::readPorts() {
     const PortProbe probe =
         ProbePorts(portSystem_, keep, session_.portOpen() ? session_.PortDevice : std::string());
     offeredPorts_ = probe.offered;
-    portRefusal_ = probe.refused.empty()
-                       ? QString()
-                       : QString::fromStdString(RefusalText(probe.refused.front()));
+    portRefusal_ = QString::fromStdString(PortLineText(probe));
 
     {
         // Refilling is no choice of the user's.

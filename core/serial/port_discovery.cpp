@@ -176,15 +176,28 @@ PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& 
             probe.offered.push_back(std::move(port));
             continue;
         }
-        std::optional<PortRefusal> refusal =
-            TryOpenExclusive(port.device.path, paths.lockDirectory);
-        if (!refusal) {
+        OpenTrial trial = TryOpenExclusive(port.device.path, paths.lockDirectory);
+        if (trial.clearedLock) probe.cleared.push_back(std::move(*trial.clearedLock));
+        // Every port named and not offered is told, the one a variable names
+        // to a path that is not there as well.
+        if (trial.refusal) {
+            probe.refused.push_back(std::move(*trial.refusal));
+        } else {
             probe.offered.push_back(std::move(port));
-        } else if (refusal->reason != PortRefusal::Reason::Absent) {
-            probe.refused.push_back(std::move(*refusal));
         }
     }
     return probe;
+}
+
+std::string PortLineText(const PortProbe& probe) {
+    std::string text;
+    const auto add = [&text](const std::string& line) {
+        if (!text.empty()) text += '\n';
+        text += line;
+    };
+    for (const PortRefusal& refusal : probe.refused) add(RefusalText(refusal));
+    for (const StaleLock& stale : probe.cleared) add(StaleLockText(stale));
+    return text;
 }
 
 std::string DevicePathForPort(std::string_view portName, const std::vector<SerialPort>& ports,

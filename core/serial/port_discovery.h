@@ -7,11 +7,12 @@
 // number they report. The four names go out in a stable order: a variable
 // COFRALIN_COMn names "COMn:" itself; the devices found then take the free
 // names, on-board UARTs by number first, then USB adapters by their physical
-// path, so the only adapter of a laptop is "COM1:". A port that exists but
-// does not open is left out, and why is kept for the window to say.
+// path, so the only adapter of a laptop is "COM1:". A port that does not
+// open is left out, and why is kept for the window to say.
 //
 //   NamePorts        the named devices, opened or not
 //   ProbePorts       those that open now, and why the others do not
+//   PortLineText     what the window says of that
 //   DevicePathForPort  the device behind a name
 
 #include <filesystem>
@@ -62,13 +63,19 @@ std::vector<SerialPort> NamePorts(const SystemPaths& paths,
 
 struct PortProbe {
     std::vector<SerialPort> offered;   // those that opened, in numeric order
-    std::vector<PortRefusal> refused;  // those that exist but did not
+    std::vector<PortRefusal> refused;  // those named that did not
+    std::vector<StaleLock> cleared;    // locks left behind, removed on the way
 };
 
 // Names the ports and opens each to test it; `openDevice`, held by this
-// program already, is offered without a test. Nothing stays open.
+// program already, is offered without a test. Nothing stays open, and no
+// hold of another program is changed.
 PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep = std::nullopt,
                      const std::string& openDevice = {});
+
+// What the line under the port selector says of a probe: why each port named
+// is not offered, then each stale lock removed; empty when all is well.
+std::string PortLineText(const PortProbe& probe);
 
 // The device behind `portName`: the one in `ports` by that name, else the one
 // named so now; empty for a name that stands for nothing.

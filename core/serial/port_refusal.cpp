@@ -26,6 +26,12 @@ std::string userName(uid_t uid) {
     return std::to_string(uid);
 }
 
+// Why a lock counts as left behind.
+std::string staleReason(const StaleLock& stale) {
+    if (stale.pid > 0) return "su proceso " + std::to_string(stale.pid) + " ya no existe";
+    return "de dueño desconocido: " + stale.defect;
+}
+
 bool isNumber(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
@@ -69,12 +75,33 @@ PortRefusal ExplainOpenFailure(const std::string& device, int error) {
     return refusal;
 }
 
-PortRefusal HeldByLock(const std::string& device, LockHolder holder) {
+PortRefusal RefusedByLock(const std::string& device, const LockCheck& check) {
     PortRefusal refusal;
-    refusal.reason = PortRefusal::Reason::Held;
     refusal.device = device;
-    refusal.error = EBUSY;
-    refusal.holder = std::move(holder);
+    refusal.lockFile = check.file;
+    refusal.error = check.error;
+    switch (check.status) {
+        case LockCheck::Status::Free:
+        case LockCheck::Status::Held:
+            refusal.reason = PortRefusal::Reason::Held;
+            refusal.holder = check.holder;
+            break;
+        case LockCheck::Status::Stuck:
+            refusal.reason = PortRefusal::Reason::StaleLock;
+            refusal.stale = check.stale;
+            break;
+        case LockCheck::Status::UnsafeFolder:
+            refusal.reason = PortRefusal::Reason::UnsafeLockFolder;
+            break;
+    }
+    return refusal;
+}
+
+PortRefusal NotASerialPort(const std::string& device, std::string detail) {
+    PortRefusal refusal;
+    refusal.reason = PortRefusal::Reason::NotSerial;
+    refusal.device = device;
+    refusal.detail = std::move(detail);
     return refusal;
 }
 
@@ -100,11 +127,76 @@ std::optional<LockHolder> ProcessHolding(const std::string& device) {
     return std::nullopt;
 }
 
+std::string ErrorInWords(int error) {
+    switch (error) {
+        case EACCES:
+            return "Permiso denegado";
+        case EPERM:
+            return "Operación no permitida";
+        case ENOENT:
+            return "No existe el fichero o el directorio";
+        case ENOTDIR:
+            return "Una parte de la ruta no es una carpeta";
+        case EISDIR:
+            return "Es una carpeta";
+        case ENODEV:
+            return "No existe tal dispositivo";
+        case ENXIO:
+            return "No existe el dispositivo o la dirección";
+        case EBUSY:
+            return "Dispositivo o recurso ocupado";
+        case EAGAIN:
+            return "Recurso no disponible temporalmente";
+        case EIO:
+            return "Error de entrada/salida";
+        case ELOOP:
+            return "Demasiados niveles de enlaces simbólicos";
+        case ENAMETOOLONG:
+            return "Nombre de fichero demasiado largo";
+        case EROFS:
+            return "Sistema de ficheros de solo lectura";
+        case EMFILE:
+            return "Demasiados ficheros abiertos";
+        case ENFILE:
+            return "Demasiados ficheros abiertos en el sistema";
+        case ENOMEM:
+            return "No hay memoria suficiente";
+        case EINTR:
+            return "Llamada al sistema interrumpida";
+        case EINVAL:
+            return "Argumento no válido";
+        case ENOTTY:
+            return "No es un terminal";
+        case ENOTEMPTY:
+            return "La carpeta no está vacía";
+        case ENOSPC:
+            return "No queda espacio en el dispositivo";
+        case EDQUOT:
+            return "Cuota de disco superada";
+        case ETXTBSY:
+            return "Fichero de texto ocupado";
+        case ENOEXEC:
+            return "Formato de ejecutable incorrecto";
+        case E2BIG:
+            return "Lista de argumentos demasiado larga";
+        default:
+            return "Error desconocido del sistema (" + std::to_string(error) + ")";
+    }
+}
+
+std::string StaleLockText(const StaleLock& stale) {
+    return "Se quitó el bloqueo abandonado " + stale.file.string() + " (" + staleReason(stale) +
+           ").";
+}
+
 std::string RefusalText(const PortRefusal& refusal) {
     const std::string& device = refusal.device;
+    const std::string lockFile = refusal.lockFile.string();
     switch (refusal.reason) {
         case PortRefusal::Reason::Absent:
             return device + " no existe.";
+        case PortRefusal::Reason::NotSerial:
+            return device + " no es un puerto serie: " + refusal.detail + ".";
         case PortRefusal::Reason::Permission:
             if (!refusal.group.empty()) {
                 return "Sin permiso para abrir " + device + " (grupo " + refusal.group +
@@ -125,11 +217,28 @@ std::string RefusalText(const PortRefusal& refusal) {
                 }
                 return device + " está en uso por el proceso " + pid + ".";
             }
+            if (!lockFile.empty() && refusal.error != 0) {
+                return device + " está bloqueado por " + lockFile +
+                       ", que no puede leerse: " + ErrorInWords(refusal.error) + ".";
+            }
+            if (!lockFile.empty()) {
+                return device + " está en uso por otro programa (bloqueo " + lockFile + ").";
+            }
             return device + " está en uso por otro programa.";
+        case PortRefusal::Reason::StaleLock:
+            return device + " no se ofrece: no pudo quitarse el bloqueo abandonado " + lockFile +
+                   " (" + staleReason(refusal.stale.value_or(StaleLock{})) +
+                   "): " + ErrorInWords(refusal.error) + ".";
+        case PortRefusal::Reason::UnsafeLockFolder: {
+            const std::string folder = refusal.lockFile.parent_path().string();
+            return device + " no se ofrece: cualquier usuario puede cambiar los bloqueos de " +
+                   folder + " (la carpeta no tiene el bit «sticky»); ejecute «sudo chmod +t " +
+                   folder + "».";
+        }
         case PortRefusal::Reason::Other:
             break;
     }
-    return "No pudo abrirse " + device + " (error " + std::to_string(refusal.error) + ").";
+    return "No pudo abrirse " + device + ": " + ErrorInWords(refusal.error) + ".";
 }
 
 }  // namespace cofralin

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,16 +18,83 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Opens exclusively; -1 with `error` set when the device is absent, refused
-// or held by another program.
-int openExclusive(const std::string& device, int& error) {
+// What a path that is not a serial port is instead; nothing for one that
+// may be. The program's own terminal and the pseudo-terminal multiplexer are
+// character devices, but no port: one would write router commands on the
+// user's terminal, the other makes a new pseudo-terminal at each open.
+std::optional<std::string> notSerialReason(const struct stat& node) {
+    if (S_ISDIR(node.st_mode)) return "es una carpeta";
+    if (S_ISREG(node.st_mode)) return "es un fichero normal";
+    if (S_ISFIFO(node.st_mode)) return "es una FIFO";
+    if (S_ISSOCK(node.st_mode)) return "es un socket";
+    if (!S_ISCHR(node.st_mode)) return "no es un dispositivo de caracteres";
+    if (node.st_rdev == makedev(5, 0)) return "es el terminal de control de este programa";
+    if (node.st_rdev == makedev(5, 2)) return "es el multiplexor de pseudoterminales";
+    return std::nullopt;
+}
+
+// The device node behind `device` (links followed), or why it is no port.
+std::optional<PortRefusal> checkDeviceNode(const std::string& device, struct stat& node) {
+    if (::stat(device.c_str(), &node) != 0) return ExplainOpenFailure(device, errno);
+    if (std::optional<std::string> reason = notSerialReason(node)) {
+        return NotASerialPort(device, std::move(*reason));
+    }
+    return std::nullopt;
+}
+
+// Opens the device `node` without blocking and without making it the
+// controlling terminal. -1 with `refusal` set when it does not open or what
+// opened is not that device any more.
+int openNode(const std::string& device, const struct stat& node,
+             std::optional<PortRefusal>& refusal) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = errno;
+        refusal = ExplainOpenFailure(device, errno);
         return -1;
     }
-    if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = errno == EWOULDBLOCK ? EBUSY : errno;
+    struct stat opened {};
+    std::optional<std::string> reason;
+    if (::fstat(fd, &opened) != 0 || opened.st_rdev != node.st_rdev) {
+        reason = "cambió al abrirlo";
+    } else {
+        reason = notSerialReason(opened);
+        if (!reason && !::isatty(fd)) reason = "no es un terminal";
+    }
+    if (reason) {
+        ::close(fd);
+        refusal = NotASerialPort(device, std::move(*reason));
+        return -1;
+    }
+    return fd;
+}
+
+// Whether a program has set TIOCEXCL on the terminal: the kernel lets root
+// open it all the same, and clearing it would take that program's hold away.
+bool exclusiveAlready(int fd) {
+    int exclusive = 0;
+    return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+// Opens exclusively; -1 with `refusal` set when the device is absent, refused
+// or held by another program. A hold of another program is left as it is.
+int openExclusive(const std::string& device, const struct stat& node,
+                  std::optional<PortRefusal>& refusal) {
+    const int fd = openNode(device, node, refusal);
+    if (fd < 0) return -1;
+    if (exclusiveAlready(fd)) {
+        ::close(fd);
+        refusal = ExplainOpenFailure(device, EBUSY);
+        return -1;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        refusal = ExplainOpenFailure(device, errno);
+        ::close(fd);
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        refusal = ExplainOpenFailure(device, errno == EWOULDBLOCK ? EBUSY : errno);
+        // The flag was clear before this program set it.
+        ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         return -1;
     }
@@ -74,15 +143,16 @@ TermiosSerialLine::~TermiosSerialLine() { close(); }
 TermiosSerialLine::OpenResult TermiosSerialLine::open(const std::string& device) {
     close();
     OpenResult result;
-    if (std::optional<LockHolder> holder = lock_.acquire(device, lockDirectory_)) {
-        result.refusal = HeldByLock(device, std::move(*holder));
+    struct stat node {};
+    if ((result.refusal = checkDeviceNode(device, node))) return result;
+    if (const LockCheck lock = lock_.acquire(device, lockDirectory_);
+        lock.status != LockCheck::Status::Free) {
+        result.refusal = RefusedByLock(device, lock);
         return result;
     }
-    int error = 0;
-    fd_ = openExclusive(device, error);
+    fd_ = openExclusive(device, node, result.refusal);
     if (fd_ < 0) {
         lock_.release();
-        result.refusal = ExplainOpenFailure(device, error);
         return result;
     }
     result.opened = true;
@@ -200,16 +270,26 @@ std::size_t TermiosSerialLine::readSome(std::span<char> buffer, Clock::time_poin
     }
 }
 
-std::optional<PortRefusal> TryOpenExclusive(const std::string& device,
-                                            const std::filesystem::path& lockDirectory) {
-    if (std::optional<LockHolder> holder = LockHolderOf(device, lockDirectory)) {
-        return HeldByLock(device, std::move(*holder));
+OpenTrial TryOpenExclusive(const std::string& device, const std::filesystem::path& lockDirectory) {
+    OpenTrial trial;
+    struct stat node {};
+    if ((trial.refusal = checkDeviceNode(device, node))) return trial;
+    const LockCheck lock = CheckLock(device, lockDirectory);
+    trial.clearedLock = lock.stale;
+    if (lock.status != LockCheck::Status::Free) {
+        trial.clearedLock.reset();
+        trial.refusal = RefusedByLock(device, lock);
+        return trial;
     }
-    int error = 0;
-    const int fd = openExclusive(device, error);
-    if (fd < 0) return ExplainOpenFailure(device, error);
-    releaseExclusive(fd);
-    return std::nullopt;
+    // Looked at, not taken: neither TIOCEXCL nor the flock stays behind, and
+    // the TIOCEXCL of another program is never cleared.
+    const int fd = openNode(device, node, trial.refusal);
+    if (fd < 0) return trial;
+    if (exclusiveAlready(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        trial.refusal = ExplainOpenFailure(device, EBUSY);
+    }
+    ::close(fd);
+    return trial;
 }
 
 }  // namespace cofralin

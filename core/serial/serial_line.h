@@ -1,7 +1,8 @@
 #pragma once
 // The serial line to the router's console.
 //
-// How it works: opening is exclusive (the UUCP lock file minicom and picocom
+// How it works: only a character device is a port (not the program's own
+// terminal). Opening is exclusive (the UUCP lock file minicom and picocom
 // also honour, then TIOCEXCL and flock), so a port held by another program can
 // neither be offered nor opened, and a refusal says why. The line is set to raw
 // 9600 bit/s, 8 data bits, no parity, one stop bit; flow control, modem lines
@@ -115,9 +116,14 @@ private:
     std::optional<Clock::time_point> gatherUntil_;
 };
 
-// Whether `device` could be opened exclusively right now: nothing when it
-// could (it is left closed and unlocked), else why not.
-std::optional<PortRefusal> TryOpenExclusive(const std::string& device,
-                                            const std::filesystem::path& lockDirectory);
+struct OpenTrial {
+    std::optional<PortRefusal> refusal;    // set when it could not be opened: why
+    std::optional<StaleLock> clearedLock;  // a stale lock removed on the way
+};
+
+// Whether `device` could be opened exclusively right now. It is left closed
+// and unlocked, and the hold of another program (TIOCEXCL, flock, its lock
+// file) is only looked at, never changed.
+OpenTrial TryOpenExclusive(const std::string& device, const std::filesystem::path& lockDirectory);
 
 }  // namespace cofralin

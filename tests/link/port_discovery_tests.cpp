@@ -9,11 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -124,9 +127,9 @@ TEST(PortDiscovery, ProbeOffersThePortsThatOpenAndLeavesNothingOpen) {
     std::vector<std::string> offered;
     for (const SerialPort& port : probe.offered) offered.push_back(port.name);
     EXPECT_EQ(offered, (std::vector<std::string>{"COM3:", "COM4:"}));
-    // The held one is told; the one that does not exist is not.
-    ASSERT_EQ(probe.refused.size(), 1u);
-    EXPECT_EQ(RefusalText(probe.refused[0]), one.path() + " está en uso por otro programa.");
+    // The held one is told, and so is the path a variable names that is not there.
+    EXPECT_EQ(PortLineText(probe), one.path() + " está en uso por otro programa.\n" +
+                                       "/nonexistent/cofralin-port no existe.");
     // The port this program holds itself is offered without a test.
     EXPECT_EQ(ProbePorts(tree.paths(), std::nullopt, one.path()).offered.front().name, "COM1:");
 
@@ -188,6 +191,13 @@ std::string readFile(const std::filesystem::path& file) {
     return text.str();
 }
 
+// Whether `file` is this program's lock: its PID in ten columns, then its name.
+bool isOwnLock(const std::filesystem::path& file) {
+    char own[16];
+    std::snprintf(own, sizeof own, "%10ld ", static_cast<long>(::getpid()));
+    return readFile(file).rfind(std::string(own) + "cofralin ", 0) == 0;
+}
+
 void writeLock(const std::filesystem::path& file, pid_t pid) {
     char text[64];
     std::snprintf(text, sizeof text, "%10ld minicom root\n", static_cast<long>(pid));
@@ -242,7 +252,7 @@ TEST(UucpLock, ALiveProgramsLockRefusesThePortAndADeadOnesIsReplacedAndRemoved) 
     EXPECT_FALSE(refused.opened);
     ASSERT_TRUE(refused.refusal.has_value());
     EXPECT_EQ(RefusalText(*refused.refusal), held);
-    const auto probed = TryOpenExclusive(pty.path(), paths.lockDirectory);
+    const auto probed = TryOpenExclusive(pty.path(), paths.lockDirectory).refusal;
     ASSERT_TRUE(probed.has_value());
     EXPECT_EQ(RefusalText(*probed), held);
     EXPECT_TRUE(std::filesystem::exists(lock));
@@ -251,13 +261,218 @@ TEST(UucpLock, ALiveProgramsLockRefusesThePortAndADeadOnesIsReplacedAndRemoved) 
     // Its process is gone now: the stale lock gives way to this program's own,
     // which the others see, and which goes when the port is closed.
     ASSERT_TRUE(line.open(pty.path()).opened);
-    char own[16];
-    std::snprintf(own, sizeof own, "%10ld ", static_cast<long>(::getpid()));
-    EXPECT_EQ(readFile(lock).rfind(std::string(own) + "cofralin ", 0), 0u) << readFile(lock);
-    EXPECT_TRUE(TryOpenExclusive(pty.path(), paths.lockDirectory).has_value());
+    EXPECT_TRUE(isOwnLock(lock)) << readFile(lock);
+    EXPECT_TRUE(TryOpenExclusive(pty.path(), paths.lockDirectory).refusal.has_value());
     line.close();
     EXPECT_FALSE(std::filesystem::exists(lock));
-    EXPECT_FALSE(TryOpenExclusive(pty.path(), paths.lockDirectory).has_value());
+    EXPECT_FALSE(TryOpenExclusive(pty.path(), paths.lockDirectory).refusal.has_value());
+}
+
+TEST(PortRefusal, APathThatIsNoSerialPortIsRefusedAndTold) {
+    namespace fs = std::filesystem;
+    FakeSerialTree tree;
+    const fs::path locks = tree.paths().lockDirectory;
+    const std::string missing = tree.node("missing");
+    const std::string plain = tree.node("plain");
+    const std::string folder = tree.node("folder");
+    const std::string fifo = tree.node("fifo");
+    const std::string ttyLink = tree.node("tty-link");
+    std::ofstream(plain) << "no soy un puerto";
+    fs::create_directory(folder);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/tty", ttyLink);
+
+    const std::string notSerial = " no es un puerto serie: ";
+    const struct {
+        std::string path;
+        std::string told;
+    } cases[] = {
+        {missing, missing + " no existe."},
+        {plain, plain + notSerial + "es un fichero normal."},
+        {folder, folder + notSerial + "es una carpeta."},
+        {fifo, fifo + notSerial + "es una FIFO."},
+        {"/dev/tty", "/dev/tty" + notSerial + "es el terminal de control de este programa."},
+        {ttyLink, ttyLink + notSerial + "es el terminal de control de este programa."},
+        {"/dev/null", "/dev/null" + notSerial + "no es un terminal."},
+    };
+    for (const auto& c : cases) {
+        const PortVariables variables({c.path});
+        const PortProbe probe = ProbePorts(tree.paths());
+        EXPECT_TRUE(probe.offered.empty()) << c.path;
+        EXPECT_EQ(PortLineText(probe), c.told);
+        TermiosSerialLine line(locks);
+        const auto opened = line.open(c.path);
+        EXPECT_FALSE(opened.opened) << c.path;
+        ASSERT_TRUE(opened.refusal.has_value()) << c.path;
+        EXPECT_EQ(RefusalText(*opened.refusal), c.told);
+        // No lock is taken for what is no port.
+        EXPECT_TRUE(fs::is_empty(locks)) << c.path;
+    }
+}
+
+TEST(PortRefusal, ASystemErrorIsToldInWords) {
+    const struct {
+        int error;
+        std::string words;
+    } cases[] = {
+        {EIO, "Error de entrada/salida"},
+        {ELOOP, "Demasiados niveles de enlaces simbólicos"},
+        {EMFILE, "Demasiados ficheros abiertos"},
+        {EINVAL, "Argumento no válido"},
+        {4242, "Error desconocido del sistema (4242)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RefusalText(ExplainOpenFailure("/dev/ttyS0", c.error)),
+                  "No pudo abrirse /dev/ttyS0: " + c.words + ".");
+    }
+    EXPECT_EQ(ErrorInWords(EACCES), "Permiso denegado");
+}
+
+// The number of a process that has ended.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(UucpLock, ALockThatNamesNoLiveProcessIsRemovedAndToldUnlessItCannotBe) {
+    namespace fs = std::filesystem;
+    FakeSerialTree tree;
+    PtyPair pty;
+    const PortVariables variables({pty.path()});
+    const fs::path locks = tree.paths().lockDirectory;
+    const fs::path lock = LockFilePath(pty.path(), locks);
+    const fs::path victim = locks.parent_path() / "victim";
+    std::ofstream(victim) << "secreto";
+    const pid_t ended = endedProcess();
+
+    const auto text = [&lock](const std::string& content, bool old) {
+        return [&lock, content, old] {
+            std::ofstream(lock, std::ios::binary) << content;
+            if (old) fs::last_write_time(lock, fs::last_write_time(lock) - std::chrono::hours(1));
+        };
+    };
+    const std::string removed = "Se quitó el bloqueo abandonado " + lock.string() + " (";
+    const std::string unknown = removed + "de dueño desconocido: ";
+    const std::string namesNone = unknown + "no dice qué proceso lo tiene).";
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        bool offered;
+        std::string told;
+    } cases[] = {
+        {"fifo", [&] { ::mkfifo(lock.c_str(), 0644); }, true, unknown + "es una FIFO)."},
+        {"folder", [&] { fs::create_directory(lock); }, true, unknown + "es una carpeta)."},
+        {"link", [&] { fs::create_symlink(victim, lock); }, true,
+         unknown + "es un enlace simbólico)."},
+        {"garbage", text("hola, mundo\n", false), true, namesNone},
+        {"negative", text("       -42 minicom root\n", false), true, namesNone},
+        {"zero", text("         0\n", false), true, namesNone},
+        {"huge", text("99999999999999999999 minicom\n", false), true, namesNone},
+        {"beyond any pid", text("   4194305\n", false), true, namesNone},
+        {"oversized", text(std::string(4096, '7'), false), true, unknown + "es demasiado grande)."},
+        {"empty, long ago", text("", true), true, namesNone},
+        {"ended holder", text(std::to_string(ended) + " minicom\n", false), true,
+         removed + "su proceso " + std::to_string(ended) + " ya no existe)."},
+        // What cannot be removed keeps the port away and says which file.
+        {"full folder",
+         [&] {
+             fs::create_directory(lock);
+             std::ofstream(lock / "dentro") << "x";
+         },
+         false,
+         pty.path() + " no se ofrece: no pudo quitarse el bloqueo abandonado " + lock.string() +
+             " (de dueño desconocido: es una carpeta): La carpeta no está vacía."},
+        // An empty lock just made is one its program is still writing.
+        {"empty, just made", text("", false), false,
+         pty.path() + " está en uso por otro programa (bloqueo " + lock.string() + ")."},
+    };
+    for (const auto& c : cases) {
+        c.plant();
+        const PortProbe probe = ProbePorts(tree.paths());
+        EXPECT_EQ(probe.offered.size(), c.offered ? 1u : 0u) << c.what;
+        EXPECT_EQ(PortLineText(probe), c.told) << c.what;
+        EXPECT_EQ(fs::exists(fs::symlink_status(lock)), !c.offered) << c.what;
+        EXPECT_EQ(readFile(victim), "secreto") << c.what;
+        std::error_code ignored;
+        fs::remove_all(lock, ignored);
+
+        // Opening meets it the same way: it gives way to this program's own lock.
+        c.plant();
+        TermiosSerialLine line(locks);
+        EXPECT_EQ(line.open(pty.path()).opened, c.offered) << c.what;
+        if (c.offered) {
+            EXPECT_TRUE(isOwnLock(lock)) << c.what;
+        }
+        line.close();
+        fs::remove_all(lock, ignored);
+    }
+}
+
+TEST(UucpLock, TheLockIsWrittenUnderAFreshNameNeverThroughALinkAndReadableByAll) {
+    namespace fs = std::filesystem;
+    FakeSerialTree tree;
+    PtyPair pty;
+    const fs::path locks = tree.paths().lockDirectory;
+    const fs::path lock = LockFilePath(pty.path(), locks);
+    const fs::path victim = locks.parent_path() / "victim";
+    std::ofstream(victim) << "secreto";
+    fs::permissions(victim, fs::perms(0600));
+    // What a local user could plant: the draft name of old and the lock's own
+    // name, both leading to a file that is not theirs.
+    const std::string oldDraft = "LTMP." + std::to_string(::getpid());
+    fs::create_symlink(victim, locks / oldDraft);
+    fs::create_symlink(victim, lock);
+
+    const mode_t mask = ::umask(077);
+    TermiosSerialLine line(locks);
+    const bool opened = line.open(pty.path()).opened;
+    ::umask(mask);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(readFile(victim), "secreto");
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms(0600));
+    struct stat placed {};
+    ASSERT_EQ(::lstat(lock.c_str(), &placed), 0);
+    EXPECT_TRUE(S_ISREG(placed.st_mode));
+    EXPECT_EQ(placed.st_mode & 07777, 0644u);
+    // No draft is left behind; the planted link is untouched.
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::directory_iterator(locks)) {
+        entries.push_back(entry.path().filename().string());
+    }
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{lock.filename().string(), oldDraft}));
+    EXPECT_EQ(fs::read_symlink(locks / oldDraft), victim);
+}
+
+TEST(UucpLock, AFolderAnyoneMayChangeOffersNoPortAndTakesNoLock) {
+    namespace fs = std::filesystem;
+    FakeSerialTree tree;
+    PtyPair pty;
+    const PortVariables variables({pty.path()});
+    const fs::path locks = tree.paths().lockDirectory;
+    fs::permissions(locks, fs::perms(0777));
+
+    const PortProbe probe = ProbePorts(tree.paths());
+    EXPECT_TRUE(probe.offered.empty());
+    const std::string told = pty.path() +
+                             " no se ofrece: cualquier usuario puede cambiar los bloqueos de " +
+                             locks.string() + " (la carpeta no tiene el bit «sticky»); ejecute " +
+                             "«sudo chmod +t " + locks.string() + "».";
+    EXPECT_EQ(PortLineText(probe), told);
+    TermiosSerialLine line(locks);
+    const auto refused = line.open(pty.path());
+    EXPECT_FALSE(refused.opened);
+    ASSERT_TRUE(refused.refusal.has_value());
+    EXPECT_EQ(RefusalText(*refused.refusal), told);
+    EXPECT_TRUE(fs::is_empty(locks));
+
+    // Sticky, as /run/lock is: only the owner of a lock may remove it.
+    fs::permissions(locks, fs::perms(01777));
+    EXPECT_EQ(ProbePorts(tree.paths()).offered.size(), 1u);
+    EXPECT_TRUE(line.open(pty.path()).opened);
+    EXPECT_TRUE(fs::exists(LockFilePath(pty.path(), locks)));
 }
 
 }  // namespace

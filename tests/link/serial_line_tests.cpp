@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -77,7 +82,7 @@ TEST(SerialLine, APortHeldByAnotherProgramCanBeNeitherOfferedNorOpened) {
     PtyPair pty;
     const testing::FakeSerialTree tree;
     const std::filesystem::path locks = tree.paths().lockDirectory;
-    EXPECT_FALSE(TryOpenExclusive(pty.path(), locks).has_value());
+    EXPECT_FALSE(TryOpenExclusive(pty.path(), locks).refusal.has_value());
 
     TermiosSerialLine first(locks);
     ASSERT_TRUE(first.open(pty.path()).opened);
@@ -87,12 +92,90 @@ TEST(SerialLine, APortHeldByAnotherProgramCanBeNeitherOfferedNorOpened) {
     ASSERT_TRUE(refused.refusal.has_value());
     EXPECT_EQ(refused.refusal->reason, PortRefusal::Reason::Held);
     EXPECT_FALSE(second.isOpen());
-    const auto probed = TryOpenExclusive(pty.path(), locks);
+    const auto probed = TryOpenExclusive(pty.path(), locks).refusal;
     ASSERT_TRUE(probed.has_value());
     EXPECT_EQ(probed->reason, PortRefusal::Reason::Held);
 
     first.close();
     EXPECT_TRUE(second.open(pty.path()).opened);
+}
+
+// Another program that opens the device and sets TIOCEXCL, without a flock
+// or a lock file, and keeps it open until the end of the test.
+class ExclusiveHolder {
+public:
+    explicit ExclusiveHolder(const std::string& device) {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char told = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 ? 'y' : 'n';
+            if (::write(ready[1], &told, 1) == 1) {
+                for (;;) ::pause();
+            }
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char told = 'n';
+        holding_ = pid_ > 0 && ::read(ready[0], &told, 1) == 1 && told == 'y';
+        ::close(ready[0]);
+    }
+    ~ExclusiveHolder() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    ExclusiveHolder(const ExclusiveHolder&) = delete;
+    ExclusiveHolder& operator=(const ExclusiveHolder&) = delete;
+
+    bool holding() const { return holding_; }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    bool holding_ = false;
+};
+
+bool exclusiveFlag(int fd) {
+    int on = 0;
+    return ::ioctl(fd, TIOCGEXCL, &on) == 0 && on != 0;
+}
+
+TEST(SerialLine, LookingAtAPortNeverClearsTheExclusiveHoldOfAnotherProgram) {
+    PtyPair pty;
+    const testing::FakeSerialTree tree;
+    const std::filesystem::path locks = tree.paths().lockDirectory;
+    const ExclusiveHolder other(pty.path());
+    ASSERT_TRUE(other.holding());
+    const std::string held = pty.path() + " está en uso por " + ProgramNameOf(other.pid()) +
+                             " (PID " + std::to_string(other.pid()) + ").";
+
+    // Root may open a port another program holds with TIOCEXCL: it must
+    // neither use it nor clear the flag on its way out.
+    for (int look = 0; look < 2; ++look) {
+        const auto probed = TryOpenExclusive(pty.path(), locks).refusal;
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(RefusalText(*probed), held);
+        EXPECT_TRUE(exclusiveFlag(pty.slave()));
+    }
+    TermiosSerialLine line(locks);
+    const auto refused = line.open(pty.path());
+    EXPECT_FALSE(refused.opened);
+    ASSERT_TRUE(refused.refusal.has_value());
+    EXPECT_EQ(RefusalText(*refused.refusal), held);
+    EXPECT_TRUE(exclusiveFlag(pty.slave()));
+    EXPECT_TRUE(std::filesystem::is_empty(locks));
+
+    // A free port is looked at without being taken: no flag stays behind.
+    PtyPair free;
+    EXPECT_FALSE(TryOpenExclusive(free.path(), locks).refusal.has_value());
+    EXPECT_FALSE(exclusiveFlag(free.slave()));
+    ASSERT_TRUE(line.open(free.path()).opened);
+    EXPECT_TRUE(exclusiveFlag(free.slave()));
+    line.close();
+    EXPECT_FALSE(exclusiveFlag(free.slave()));
 }
 
 TEST(SerialLine, AReadReturnsEmptyAfterTheQuietTime) {
