@@ -5,13 +5,16 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include "about_dlg.h"
@@ -30,6 +33,7 @@
 #include "single_pc_dlg.h"
 #include "software_update.h"
 #include "ui_main_dlg.h"
+#include "windows_1252.h"
 
 // The pictures live in a static library, whose resources are not registered
 // by themselves; this must stand outside any namespace.
@@ -37,13 +41,45 @@ static void initialiseResources() { Q_INIT_RESOURCE(cofralin); }
 
 namespace cofralin {
 
+namespace {
+
+// The names a catalogue value may stand for: the catalogue is Windows-1252
+// text, unless an editor of this system wrote it in UTF-8; blanks around the
+// value are an editing slip more often than part of a name.
+QStringList helpNameReadings(const std::string& entry) {
+    QStringList readings;
+    const QByteArray bytes = QByteArray::fromStdString(entry);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString asUtf8 = utf8.decode(bytes);
+    if (!utf8.hasError()) readings << asUtf8;
+    readings << QString::fromStdString(Windows1252ToUtf8(entry));
+    for (qsizetype i = 0, count = readings.size(); i < count; ++i) {
+        readings << readings[i].trimmed();
+    }
+    readings.removeDuplicates();
+    return readings;
+}
+
+}  // namespace
+
 QUrl HelpDocumentUrl(const std::string& entry, const QDir& directory) {
     if (entry.empty()) return {};
-    const QString text = QFile::decodeName(entry.c_str());
-    // One-letter schemes are drive letters, not URLs.
-    const QUrl asUrl(text, QUrl::StrictMode);
-    if (asUrl.isValid() && asUrl.scheme().size() > 1) return asUrl;
-    return QUrl::fromLocalFile(QDir::cleanPath(directory.absoluteFilePath(text)));
+    const QStringList readings = helpNameReadings(entry);
+    // Only a scheme of two letters or more followed by "//" makes an address
+    // ("C:" is a drive, and "ayuda:v2.html" or "#" are parts of a file name);
+    // "file:" addresses too.
+    static const QRegularExpression address(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]+://|file:)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QString written = readings.front().trimmed();
+    if (address.match(written).hasMatch()) return QUrl(written, QUrl::TolerantMode);
+    // The first reading that names a file there; the first of all otherwise.
+    const auto pathOf = [&directory](const QString& name) {
+        return QDir::cleanPath(directory.absoluteFilePath(name));
+    };
+    for (const QString& reading : readings) {
+        if (QFileInfo::exists(pathOf(reading))) return QUrl::fromLocalFile(pathOf(reading));
+    }
+    return QUrl::fromLocalFile(pathOf(readings.front()));
 }
 
 CMainDlg::CMainDlg(Settings& settings, QWidget* parent)

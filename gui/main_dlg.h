@@ -45,8 +45,10 @@ namespace cofralin {
 
 class QtFrontend;
 
-// The address the help entry of the catalogue names: a URL with a scheme as
-// it stands, anything else a file relative to `directory`; empty for an empty entry.
+// The address the help entry of the catalogue names: a URL ("scheme://...",
+// "file:...") as it stands, anything else a file relative to `directory`,
+// whatever blanks, "#", "%" or letters beyond ASCII its name holds; empty for
+// an empty entry.
 QUrl HelpDocumentUrl(const std::string& entry, const QDir& directory);
 
 class CMainDlg final : public QDialog {

@@ -3,10 +3,12 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
 #include "exchange.h"
+#include "port_refusal.h"
 #include "router_port.h"
 
 extern char** environ;
@@ -14,6 +16,9 @@ extern char** environ;
 namespace cofralin {
 
 namespace {
+
+// Blanks and tabs separate the words of DOS_COMMAND alike.
+constexpr std::string_view kWordSeparators = " \t";
 
 // What the port in use puts in place of "COM"; the third and fourth ports
 // leave it as it is.
@@ -54,21 +59,34 @@ std::string lookupErrorText(const ProgramLookup& lookup, std::string_view progra
 std::string ComposeUpgradeCommand(std::string_view dosCommand, std::string_view portName) {
     const std::string_view option = portOption(portName);
     if (option.empty()) return std::string(dosCommand);
-    return ReplaceAll(dosCommand, "COM", option);
+    // The word at the start is the program's name, which never names the
+    // port; after it only a "COM" standing alone does, not one inside a path.
+    std::string composed;
+    for (std::size_t at = 0; at < dosCommand.size();) {
+        const std::size_t start =
+            std::min(dosCommand.find_first_not_of(kWordSeparators, at), dosCommand.size());
+        const std::size_t end =
+            std::min(dosCommand.find_first_of(kWordSeparators, start), dosCommand.size());
+        const std::string_view word = dosCommand.substr(start, end - start);
+        composed.append(dosCommand.substr(at, start - at));
+        composed.append(start > 0 && word == "COM" ? option : word);
+        at = end;
+    }
+    return composed;
 }
 
 UpgradeCommand SplitUpgradeCommand(std::string_view commandLine) {
     UpgradeCommand command;
-    const std::size_t blank = commandLine.find(' ');
+    const std::size_t blank = commandLine.find_first_of(kWordSeparators);
     command.program = std::string(commandLine.substr(0, blank));
     command.arguments.push_back(command.program);
     if (blank == std::string_view::npos) return command;
     std::string_view rest = commandLine.substr(blank);
     while (!rest.empty()) {
-        const std::size_t start = rest.find_first_not_of(' ');
+        const std::size_t start = rest.find_first_not_of(kWordSeparators);
         if (start == std::string_view::npos) break;
         rest.remove_prefix(start);
-        const std::size_t end = rest.find(' ');
+        const std::size_t end = rest.find_first_of(kWordSeparators);
         command.arguments.emplace_back(rest.substr(0, end));
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
     }
@@ -157,7 +175,7 @@ HandoverResult HandOverToUpgradeProgram(RouterSession& session, Frontend& fronte
     }
 
     result.errorText = "No pudo iniciarse el programa de actualización " +
-                       inQuotes(command.program) + " (error " + std::to_string(error) + ").";
+                       inQuotes(command.program) + ": " + ErrorInWords(error) + ".";
     OpenRouterPort(session, session.PortName, device, frontend);
     return result;
 }

@@ -2,14 +2,16 @@
 // Handing the serial line over to the external upgrade program.
 //
 // How it works: the catalogue's DOS_COMMAND is the upgrade program's command
-// line. For the first two ports every "COM" in it becomes the port option
-// ("-p1", "-p2"); for the third and fourth it reaches the program unchanged.
-// The text before the first blank names the program, the rest is split at
-// blanks into its arguments. The program is looked up like a command (a name
-// without a slash in the current directory first, then along PATH), the port
-// is released so that the program can open it, and the program is started
-// without waiting. If it cannot be started the port is opened again, so the
-// main window can go on; only a started program lets the caller end.
+// line, its words separated by blanks or tabs. For the first two ports each
+// argument that is the word "COM" alone becomes the port option ("-p1",
+// "-p2"); "COM" inside a path or another word is left alone, and so is the
+// program's name. For the third and fourth ports the line reaches the
+// program unchanged. The text before the first blank or tab names the
+// program, the rest is split at blanks and tabs into its arguments. The program is looked up like a
+// command (a name without a slash in the current directory first, then along PATH), the port is
+// released so that the program can open it, and the program is started without waiting. If it
+// cannot be started the port is opened again, so the main window can go on; only a started program
+// lets the caller end.
 //
 //   ComposeUpgradeCommand      the command line for the port in use
 //   SplitUpgradeCommand        program name and argument vector
@@ -28,16 +30,17 @@
 
 namespace cofralin {
 
-// DOS_COMMAND with the port option of `portName` in place of every "COM".
+// DOS_COMMAND with the port option of `portName` in place of each argument
+// that is "COM" alone; blanks and tabs are kept as they were.
 std::string ComposeUpgradeCommand(std::string_view dosCommand, std::string_view portName);
 
 struct UpgradeCommand {
-    std::string program;                 // the text before the first blank
-    std::vector<std::string> arguments;  // the program name, then each blank-separated word
+    std::string program;                 // the text before the first blank or tab
+    std::vector<std::string> arguments;  // the program name, then each word after it
 };
 
-// A line without a blank names a program with no arguments; runs of blanks
-// separate words without giving empty ones.
+// A line without a blank or tab names a program with no arguments; runs of
+// blanks and tabs separate words without giving empty ones.
 UpgradeCommand SplitUpgradeCommand(std::string_view commandLine);
 
 // Where a command is looked for.

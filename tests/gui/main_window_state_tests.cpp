@@ -194,5 +194,52 @@ TEST(HelpDocumentTest, RelativeNamesAreFilesOfTheCurrentFolder) {
     EXPECT_TRUE(HelpDocumentUrl("", folder).isEmpty());
 }
 
+TEST(HelpDocumentTest, NamesWithBlanksHashesPercentsOrAccentsOpenTheRightFile) {
+    QTemporaryDir temp;
+    const QDir folder(temp.path());
+    ASSERT_TRUE(folder.mkpath(QStringLiteral("mis documentos")));
+    const QString files[] = {
+        QStringLiteral("mi ayuda.html"), QStringLiteral("guía.html"),
+        QStringLiteral("ayuda#2.html"),  QStringLiteral("ayuda:v2.html"),
+        QStringLiteral("100%.html"),     QStringLiteral("mis documentos/año #1.html"),
+    };
+    for (const QString& name : files) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
+    }
+    const std::string absolute = QFile::encodeName(folder.filePath("mi ayuda.html")).toStdString();
+    const struct {
+        std::string entry;  // catalogue bytes
+        QString file;
+    } cases[] = {
+        {"mi ayuda.html", files[0]},
+        {" mi ayuda.html ", files[0]},
+        {absolute, files[0]},
+        {"gu\xC3\xAD"
+         "a.html",
+         files[1]},  // a catalogue written in UTF-8
+        {"gu\xED"
+         "a.html",
+         files[1]},  // and in Windows-1252
+        {"ayuda#2.html", files[2]},
+        {"ayuda:v2.html", files[3]},
+        {"100%.html", files[4]},
+        {"mis documentos/a\xF1o #1.html", files[5]},
+    };
+    for (const auto& c : cases) {
+        const QUrl url = HelpDocumentUrl(c.entry, folder);
+        const QString expected = folder.filePath(c.file);
+        EXPECT_TRUE(url.isLocalFile()) << c.entry;
+        EXPECT_EQ(url.toLocalFile(), expected) << c.entry;
+        // What the opener hands on, read back, is that file and no other.
+        EXPECT_EQ(QUrl(url.toString(QUrl::FullyEncoded)).toLocalFile(), expected) << c.entry;
+    }
+    // Addresses stay addresses, blanks and all.
+    EXPECT_EQ(HelpDocumentUrl("file:///srv/mi ayuda.html", folder).toLocalFile(),
+              QStringLiteral("/srv/mi ayuda.html"));
+    EXPECT_EQ(HelpDocumentUrl("https://example.org/ayuda.html#uso", folder).fragment(),
+              QStringLiteral("uso"));
+}
+
 }  // namespace
 }  // namespace cofralin

@@ -33,37 +33,57 @@ using testing::WriteFile;
 using testing::WriteRecorder;
 using Strings = std::vector<std::string>;
 
-TEST(UpgradeCommand, PortOptionReplacesEveryComForTheFirstTwoPortsOnly) {
+TEST(UpgradeCommand, AWholeWordComAfterTheProgramBecomesThePortOptionOfTheFirstTwoPorts) {
     const std::string dos = "q73upgrade COM --imagen q73-1.6.00.img";
-    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM1:"), "q73upgrade -p1 --imagen q73-1.6.00.img");
-    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM2:"), "q73upgrade -p2 --imagen q73-1.6.00.img");
-    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM3:"), dos);
-    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM4:"), dos);
-    // Only the exact port name counts.
-    EXPECT_EQ(ComposeUpgradeCommand(dos, "COM1"), dos);
-
-    EXPECT_EQ(ComposeUpgradeCommand("COMup COM --log=COM.txt COMCOM", "COM1:"),
-              "-p1up -p1 --log=-p1.txt -p1-p1");
-    // Only capitals are the port word.
-    EXPECT_EQ(ComposeUpgradeCommand("up com Com COM", "COM2:"), "up com Com -p2");
+    const struct {
+        std::string dos;
+        std::string port;
+        std::string composed;
+    } cases[] = {
+        {dos, "COM1:", "q73upgrade -p1 --imagen q73-1.6.00.img"},
+        {dos, "COM2:", "q73upgrade -p2 --imagen q73-1.6.00.img"},
+        {dos, "COM3:", dos},
+        {dos, "COM4:", dos},
+        // Only the exact port name counts.
+        {dos, "COM1", dos},
+        // "COM" inside a word or a path, or as the program's name, names no port.
+        {"COMup COM --log=COM.txt COMCOM /srv/COM/x",
+         "COM1:", "COMup -p1 --log=COM.txt COMCOM /srv/COM/x"},
+        {"COM COM", "COM2:", "COM -p2"},
+        // Only capitals are the port word.
+        {"up com Com COM", "COM2:", "up com Com -p2"},
+        // Tabs separate words as blanks do, and both are kept as they were.
+        {"up\tCOM\t\t--imagen\tx.img COM", "COM1:", "up\t-p1\t\t--imagen\tx.img -p1"},
+        {"up\tCOM,COM", "COM1:", "up\tCOM,COM"},
+        // A value that starts with a blank has no program name to spare.
+        {" COM x", "COM1:", " -p1 x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ComposeUpgradeCommand(c.dos, c.port), c.composed) << c.dos << " " << c.port;
+    }
 }
 
-TEST(UpgradeCommand, ProgramBeforeTheFirstBlankArgumentsSplitAtBlanks) {
-    UpgradeCommand command = SplitUpgradeCommand("q73upgrade -p1 --imagen q73-1.6.00.img");
-    EXPECT_EQ(command.program, "q73upgrade");
-    EXPECT_EQ(command.arguments, (Strings{"q73upgrade", "-p1", "--imagen", "q73-1.6.00.img"}));
-
-    command = SplitUpgradeCommand("up  -p2   x ");
-    EXPECT_EQ(command.program, "up");
-    EXPECT_EQ(command.arguments, (Strings{"up", "-p2", "x"}));
-
-    // Without a blank the whole value is the program, with no arguments.
-    command = SplitUpgradeCommand("q73upgrade");
-    EXPECT_EQ(command.program, "q73upgrade");
-    EXPECT_EQ(command.arguments, (Strings{"q73upgrade"}));
-
-    EXPECT_EQ(SplitUpgradeCommand("").program, "");
-    EXPECT_EQ(SplitUpgradeCommand(" up COM").program, "");
+TEST(UpgradeCommand, ProgramBeforeTheFirstBlankOrTabArgumentsSplitAtBlanksAndTabs) {
+    const struct {
+        std::string line;
+        Strings arguments;  // the program first
+    } cases[] = {
+        {"q73upgrade -p1 --imagen q73-1.6.00.img",
+         {"q73upgrade", "-p1", "--imagen", "q73-1.6.00.img"}},
+        {"up  -p2   x ", {"up", "-p2", "x"}},
+        {"up\t-p2\t \tx\t", {"up", "-p2", "x"}},
+        {"/opt/q73 tools/up -p1", {"/opt/q73", "tools/up", "-p1"}},
+        // Without a blank or tab the whole value is the program, with no arguments.
+        {"q73upgrade", {"q73upgrade"}},
+        {"", {""}},
+        {" up COM", {"", "up", "COM"}},
+        {"\tup", {"", "up"}},
+    };
+    for (const auto& c : cases) {
+        const UpgradeCommand command = SplitUpgradeCommand(c.line);
+        EXPECT_EQ(command.program, c.arguments.front()) << c.line;
+        EXPECT_EQ(command.arguments, c.arguments) << c.line;
+    }
 }
 
 TEST(UpgradeProgramLookup, CurrentDirectoryFirstThenEachSearchDirectory) {
@@ -196,9 +216,9 @@ TEST_F(Handover, ThirdPortPassesComUnchanged) {
     EXPECT_EQ(runHandover("COM3:", "up COM x", "up"), (Strings{"free", "COM", "x"}));
 }
 
-TEST_F(Handover, EveryComIsReplacedTheProgramNameIncluded) {
-    EXPECT_EQ(runHandover("COM1:", "COMup COM --log=COM.log", "-p1up"),
-              (Strings{"free", "-p1", "--log=-p1.log"}));
+TEST_F(Handover, OnlyAWholeWordComIsReplacedAndTabsSeparateArguments) {
+    EXPECT_EQ(runHandover("COM1:", "COMup\tCOM\t--log=/srv/COM/up.log COMx", "COMup"),
+              (Strings{"free", "-p1", "--log=/srv/COM/up.log", "COMx"}));
 }
 
 TEST_F(Handover, AValueWithoutABlankStartsTheProgramWithNoArguments) {
