@@ -2,17 +2,20 @@
 // without the router. Prints the device path first, then serves until SIGINT
 // or SIGTERM.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "q73_simulator.h"
+#include "sim_files.h"
 #include "simulator_options.h"
 
 int main(int argc, char** argv) {
@@ -36,23 +39,28 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    namespace fs = std::filesystem;
+    int record = -1;
+    if (!commandLine.recordPath.empty()) {
+        std::string error;
+        record = OpenRecordFile(commandLine.recordPath, error);
+        if (record < 0) {
+            std::cerr << "q73sim: will not record in " << commandLine.recordPath << ": " << error
+                      << "\n";
+            return 1;
+        }
+    }
+
     Q73Simulator simulator(commandLine.options);
     if (!simulator.start()) {
         std::cerr << "q73sim: " << simulator.error() << "\n";
         return 1;
     }
 
-    namespace fs = std::filesystem;
     const fs::path link = commandLine.linkPath;
-    if (!link.empty()) {
-        std::error_code error;
-        // Only an old link is replaced, never a file of someone else's.
-        if (fs::is_symlink(fs::symlink_status(link, error))) fs::remove(link, error);
-        fs::create_symlink(simulator.slavePath(), link, error);
-        if (error) {
-            std::cerr << "q73sim: cannot make the link " << link << ": " << error.message() << "\n";
-            return 1;
-        }
+    if (std::string error; !link.empty() && !MakeDeviceLink(link, simulator.slavePath(), error)) {
+        std::cerr << "q73sim: cannot make the link " << link << ": " << error << "\n";
+        return 1;
     }
 
     std::cout << simulator.slavePath() << std::endl;
@@ -62,16 +70,18 @@ int main(int argc, char** argv) {
     std::size_t recorded = 0;
     for (;;) {
         if (sigtimedwait(&signals, nullptr, &tick) >= 0) break;
-        if (commandLine.recordPath.empty()) continue;
+        if (record < 0) continue;
+        // The bytes received only grow: what is new goes after what is there.
         const std::string received = simulator.received();
-        if (received.size() == recorded) continue;
-        std::ofstream(commandLine.recordPath, std::ios::binary | std::ios::trunc) << received;
-        recorded = received.size();
+        while (recorded < received.size()) {
+            const ssize_t n =
+                ::write(record, received.data() + recorded, received.size() - recorded);
+            if (n <= 0 && errno != EINTR) break;
+            if (n > 0) recorded += static_cast<std::size_t>(n);
+        }
     }
     simulator.stop();
-    if (!link.empty()) {
-        std::error_code error;
-        fs::remove(link, error);
-    }
+    if (record >= 0) ::close(record);
+    if (!link.empty()) RemoveDeviceLink(link, simulator.slavePath());
     return 0;
 }

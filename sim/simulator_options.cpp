@@ -120,9 +120,12 @@ the device path; run the program with COFRALIN_COM1=<path>. Runs until
 interrupted (SIGINT or SIGTERM).
 
   --link PATH            also make PATH a symbolic link to the device
-                         (removed on exit)
-  --record FILE          keep every byte received in FILE, rewritten as
-                         bytes arrive (for checking what a program sent)
+                         (removed on exit); replaces only a link of this
+                         user's to a pseudo-terminal, left by an earlier run
+  --record FILE          keep every byte received in FILE, written as bytes
+                         arrive (for checking what a program sent); FILE is
+                         made or emptied at start, and refused when it is a
+                         symbolic link, not a regular file, or another user's
 
 Starting state:
   --password TEXT        the router password (default "pelnotra")
