@@ -65,13 +65,45 @@ bool Q73Simulator::start() {
         closeMaster();
         return false;
     }
+    return beginServing(name);
+}
+
+bool Q73Simulator::startOn(const std::string& device) {
+    if (started_) {
+        error_ = "the simulator was started already";
+        return false;
+    }
+    started_ = true;
+    masterFd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (masterFd_ < 0) {
+        error_ = systemError(device.c_str());
+        return false;
+    }
+    termios settings{};
+    if (::tcgetattr(masterFd_, &settings) != 0) {
+        error_ = systemError(device.c_str());
+        closeMaster();
+        return false;
+    }
+    ::cfmakeraw(&settings);
+    if (::tcsetattr(masterFd_, TCSANOW, &settings) != 0) {
+        error_ = systemError("raw mode");
+        closeMaster();
+        return false;
+    }
+    // Bytes left from an earlier conversation would reach the router first.
+    ::tcflush(masterFd_, TCIFLUSH);
+    return beginServing(device);
+}
+
+bool Q73Simulator::beginServing(const std::string& path) {
     const int flags = ::fcntl(masterFd_, F_GETFL);
     if (flags < 0 || ::fcntl(masterFd_, F_SETFL, flags | O_NONBLOCK) != 0) {
         error_ = systemError("fcntl");
         closeMaster();
         return false;
     }
-    slavePath_ = name;
+    slavePath_ = path;
     thread_ = std::thread([this] { run(); });
     return true;
 }

@@ -10,6 +10,8 @@
 // (TIOCEXCL, flock) works as on a real port. While no one has the slave open
 // the output is dropped, as a router talking to an unplugged cable.
 // stop() ends the thread and closes the master; the slave device then goes away.
+// startOn() serves instead on a terminal that exists already, such as the host
+// end of a virtual machine's serial line: the simulator then holds it open.
 
 #include <chrono>
 #include <condition_variable>
@@ -35,10 +37,15 @@ public:
     // Creates the pseudo-terminal and starts serving. False (with error()) when
     // the device could not be made; a simulator starts only once.
     bool start();
+    // Serves on the terminal `device` instead of a new pseudo-terminal: raw
+    // mode, with what was waiting there thrown away, so that the router hears
+    // only what comes after. False (with error()) when it cannot be opened.
+    bool startOn(const std::string& device);
     // Ends the thread and closes the line. Safe to call more than once.
     void stop();
 
-    // The slave device, e.g. "/dev/pts/3"; empty before start().
+    // The slave device, e.g. "/dev/pts/3" (the device given to startOn());
+    // empty before a start.
     const std::string& slavePath() const { return slavePath_; }
     const std::string& error() const { return error_; }
     const SimulatorOptions& options() const { return options_; }
@@ -60,6 +67,7 @@ public:
     static constexpr std::chrono::nanoseconds kPacedByteTime{1041667};  // 10 bits at 9600 bit/s
 
 private:
+    bool beginServing(const std::string& path);
     void run();
     void serveInput(std::string_view bytes);
     void sendChatter();
@@ -75,7 +83,7 @@ private:
     SimulatorOptions options_;
     std::string slavePath_;
     std::string error_;
-    int masterFd_ = -1;
+    int masterFd_ = -1;  // the device served on: the master, or startOn()'s terminal
     std::thread thread_;
     bool started_ = false;
 

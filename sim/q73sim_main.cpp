@@ -1,6 +1,6 @@
-// q73sim: a simulated Q73 router on a pseudo-terminal, for trying the program
-// without the router. Prints the device path first, then serves until SIGINT
-// or SIGTERM.
+// q73sim: a simulated Q73 router on a pseudo-terminal (or on a terminal given
+// with --device), for trying the program without the router. Prints the device
+// path first, then serves until SIGINT or SIGTERM.
 
 #include <unistd.h>
 
@@ -52,7 +52,9 @@ int main(int argc, char** argv) {
     }
 
     Q73Simulator simulator(commandLine.options);
-    if (!simulator.start()) {
+    const bool started = commandLine.devicePath.empty() ? simulator.start()
+                                                        : simulator.startOn(commandLine.devicePath);
+    if (!started) {
         std::cerr << "q73sim: " << simulator.error() << "\n";
         return 1;
     }
@@ -68,10 +70,9 @@ int main(int argc, char** argv) {
     // Wakes every 100 ms to bring the record up to date.
     const timespec tick{0, 100'000'000};
     std::size_t recorded = 0;
-    for (;;) {
-        if (sigtimedwait(&signals, nullptr, &tick) >= 0) break;
-        if (record < 0) continue;
-        // The bytes received only grow: what is new goes after what is there.
+    // The bytes received only grow: what is new goes after what is there.
+    const auto bringRecordUpToDate = [&] {
+        if (record < 0) return;
         const std::string received = simulator.received();
         while (recorded < received.size()) {
             const ssize_t n =
@@ -79,8 +80,14 @@ int main(int argc, char** argv) {
             if (n <= 0 && errno != EINTR) break;
             if (n > 0) recorded += static_cast<std::size_t>(n);
         }
+    };
+    for (;;) {
+        if (sigtimedwait(&signals, nullptr, &tick) >= 0) break;
+        bringRecordUpToDate();
     }
     simulator.stop();
+    // What came in since the last tick, so that the record is whole on exit.
+    bringRecordUpToDate();
     if (record >= 0) ::close(record);
     if (!link.empty()) RemoveDeviceLink(link, simulator.slavePath());
     return 0;

@@ -40,6 +40,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             result.help = true;
         } else if (name == "--link") {
             if (const std::string* text = value()) result.linkPath = *text;
+        } else if (name == "--device") {
+            if (const std::string* text = value()) result.devicePath = *text;
         } else if (name == "--record") {
             if (const std::string* text = value()) result.recordPath = *text;
         } else if (name == "--password") {
@@ -122,10 +124,15 @@ interrupted (SIGINT or SIGTERM).
   --link PATH            also make PATH a symbolic link to the device
                          (removed on exit); replaces only a link of this
                          user's to a pseudo-terminal, left by an earlier run
+  --device PATH          serve on the terminal PATH instead of a new
+                         pseudo-terminal, e.g. the host end of a virtual
+                         machine's serial port; what waits there is thrown
+                         away first, and it is held open until the end
   --record FILE          keep every byte received in FILE, written as bytes
-                         arrive (for checking what a program sent); FILE is
-                         made or emptied at start, and refused when it is a
-                         symbolic link, not a regular file, or another user's
+                         arrive and once more on exit (for checking what a
+                         program sent); FILE is made or emptied at start, and
+                         refused when it is a symbolic link, not a regular
+                         file, or another user's
 
 Starting state:
   --password TEXT        the router password (default "pelnotra")

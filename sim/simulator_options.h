@@ -38,6 +38,7 @@ struct SimulatorOptions {
 struct CommandLine {
     SimulatorOptions options;
     std::string linkPath;    // --link: a symbolic link to the device
+    std::string devicePath;  // --device: serve on this terminal, not a new one
     std::string recordPath;  // --record: a file that keeps every byte received
     bool help = false;
     std::string error;  // not empty: the arguments were refused

@@ -307,10 +307,10 @@ TEST(Q73RouterConfig, AcceptsTheWholeCatalogueAndTheFixedLines) {
 }
 
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
-    const CommandLine line =
-        parseCommandLine({"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061",
-                          "--mapping", "tcp:80:10.0.0.1:8080", "--version", "1.6.00",
-                          "--hangup-after", "3", "--link", "/tmp/x", "--echo-password"});
+    const CommandLine line = parseCommandLine(
+        {"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061", "--mapping",
+         "tcp:80:10.0.0.1:8080", "--version", "1.6.00", "--hangup-after", "3", "--link", "/tmp/x",
+         "--echo-password", "--device", "/dev/pts/9"});
     ASSERT_EQ(line.error, "");
     EXPECT_EQ(line.options.mode, StartMode::MultiPc);
     ASSERT_EQ(line.options.mappings.size(), 2u);
@@ -319,6 +319,7 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(line.options.version, "1.6.00");
     EXPECT_EQ(line.options.hangupAfter, 3);
     EXPECT_EQ(line.linkPath, "/tmp/x");
+    EXPECT_EQ(line.devicePath, "/dev/pts/9");
     EXPECT_TRUE(line.options.echoPassword);
 
     for (const std::vector<std::string>& bad :
@@ -327,6 +328,7 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
                                                {"--mapping", "icmp:1:10.0.0.1:1"},
                                                {"--mode", "both"},
                                                {"--slow"},
+                                               {"--device"},
                                                {"--slow", "-5"},
                                                {"--hangup-after", "0"},
                                                {"--no-vc", "--mapping", "tcp:1:10.0.0.1:1"},

@@ -14,10 +14,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "pty_pair.h"
 #include "q73_simulator.h"
 
 namespace cofralin {
@@ -136,6 +139,27 @@ TEST(Q73Simulator, SurvivesThePortBeingClosedAndOpenedAgain) {
     port.send("\r");
     EXPECT_EQ(port.drain(), "\r\nLogin incorrect\r\nPassword: ");
     EXPECT_TRUE(simulator.waitForReceived("exit\r\n\r", 1s));
+}
+
+TEST(Q73Simulator, ServesOnATerminalThatExistsWithoutWhatWaitedThere) {
+    // The test is the far end, as a virtual machine is for its serial port's
+    // host end; the pair's slave stays open the whole time, as there.
+    testing::PtyPair line;
+    ASSERT_FALSE(line.path().empty());
+    line.send("left over\r");
+    line.received(50ms);  // the echo of the terminal's cooked mode
+    Q73Simulator simulator(loggedIn());
+    ASSERT_TRUE(simulator.startOn(line.path())) << simulator.error();
+    EXPECT_EQ(simulator.slavePath(), line.path());
+    line.send("\r");
+    EXPECT_EQ(line.received(1s), "\r\nZarn-DSL>");
+    EXPECT_EQ(simulator.received(), "\r");
+
+    for (const char* refused : {"/nonexistent/tty", "/dev/null"}) {
+        Q73Simulator other;
+        EXPECT_FALSE(other.startOn(refused)) << refused;
+        EXPECT_NE(other.error(), "") << refused;
+    }
 }
 
 // A faulty simulator started with `options`, and its port opened as the
@@ -270,6 +294,42 @@ TEST(Q73SimProgram, PrintsThePathLinksItAndCleansUpOnSigterm) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST(Q73SimProgram, OnAGivenDeviceKeepsEveryByteInTheRecordUpToTheEnd) {
+    namespace fs = std::filesystem;
+    testing::PtyPair line;
+    ASSERT_FALSE(line.path().empty());
+    const fs::path record =
+        fs::temp_directory_path() / ("q73sim-record-" + std::to_string(::getpid()));
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::execl(Q73SIM_PATH, "q73sim", "--logged-in", "--device", line.path().c_str(), "--record",
+                record.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string path;
+    char byte = 0;
+    while (::read(out[0], &byte, 1) == 1 && byte != '\n') path += byte;
+    ::close(out[0]);
+    EXPECT_EQ(path, line.path());
+    line.send("\r");
+    EXPECT_EQ(line.received(1s), "\r\nZarn-DSL>");
+    // Ended at once: the bytes of the last 100 ms are written on the way out.
+    line.send("exit\r\n");
+    EXPECT_EQ(line.received(1s), "exit\r\nBye\r\n");
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream in(record, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "\rexit\r\n");
+    fs::remove(record);
 }
 
 }  // namespace
