@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libgmock-dev xvfb xauth x11-utils xdotool imagemagick
           dpkg-dev file clang clang-format libclang-rt-14-dev
-          lintian appstream desktop-file-utils)
+          lintian appstream desktop-file-utils
+          qemu-system-x86 busybox-static xz-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

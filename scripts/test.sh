@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs the whole
-# test suite: the tests, the installed Debian package against the simulator,
-# and the tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# test suite: the tests, the serial drivers' tests in a virtual machine, the
+# installed Debian package against the simulator, and the tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,6 +11,7 @@ bash scripts/check-format.sh
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci
+bash scripts/vm-test.sh build/ci
 
 bash scripts/package-test.sh build/ci
 
