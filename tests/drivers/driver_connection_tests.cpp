@@ -6,8 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -159,6 +159,12 @@ TEST(DriverUnplug, DuringAWaitIsToldWithinASecondAndThePlugAgainIsANewDevice) {
               << " ms" << std::endl;
     EXPECT_TRUE(session.state.RouterPort->lost());
     EXPECT_FALSE(session.state.RouterPort->write("\r"));
+    // What the loss rests on: the driver hangs the descriptor up.
+    char byte = 0;
+    EXPECT_LE(::read(session.fd, &byte, 1), 0);
+    errno = 0;
+    EXPECT_EQ(::write(session.fd, "\r", 1), -1);
+    EXPECT_EQ(errno, EIO);
     ASSERT_TRUE(vm::HostDoes("stop adapter"));
 
     // Plugged in again while the old descriptor is still open: a new device
