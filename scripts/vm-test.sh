@@ -273,14 +273,17 @@ stop_sim() {
   kill "$pid" 2> /dev/null || true
   wait "$pid" 2> /dev/null || true
   unset "sim_pid[$1]"
+  # The record is its owner's alone (it holds the passwords sent); the tests
+  # read a copy that the guest's plain user may open.
+  if [ -f "$work/$1.record" ]; then install -m 0644 "$work/$1.record" "$shared/$1.record"; fi
 }
 
 start_sim() {
   local line=$1
   shift
   stop_sim "$line"
-  rm -f "$shared/$line.record" "$work/$line.sim"
-  "$q73sim" --device "${line_pty[$line]}" --record "$shared/$line.record" "$@" \
+  rm -f "$shared/$line.record" "$work/$line.record" "$work/$line.sim"
+  "$q73sim" --device "${line_pty[$line]}" --record "$work/$line.record" "$@" \
     > "$work/$line.sim" 2>&1 &
   sim_pid[$line]=$!
   for _ in $(seq 100); do

@@ -19,9 +19,10 @@
 #include "exchange.h"
 #include "login.h"
 #include "port_discovery.h"
-#include "scripted_view.h"
+#include "router_session.h"
+#include "scripted_frontend.h"
 #include "serial_line.h"
-#include "session_state.h"
+#include "simulator_session.h"
 #include "vm_guest.h"
 
 namespace cofralin {
@@ -41,12 +42,7 @@ const std::string kConnectionBytes =
 // A session with the shipped catalogue, its port opened on `port`'s device.
 struct Session {
     ::testing::AssertionResult open(const SerialPort& port) {
-        const CatalogueLoadResult loaded =
-            LoadCommandCatalogue(state.CommandCatalogue, COFRALIN_SOURCE_DIR);
-        if (loaded.status != CatalogueLoadResult::Status::Loaded) {
-            return ::testing::AssertionFailure() << "CONFIG.TXT was not loaded";
-        }
-        state.DefaultPassword = std::string(kBuiltInPassword);
+        if (auto loaded = testing::LoadShippedCatalogue(settings); !loaded) return loaded;
         auto line = std::make_unique<TermiosSerialLine>();
         const TermiosSerialLine::OpenResult opened = line->open(port.device.path);
         if (!opened.opened)
@@ -61,12 +57,7 @@ struct Session {
         state.PortDevice = port.device.path;
         return ::testing::AssertionSuccess();
     }
-    ConnectionOutcome connect() {
-        state.KeepTrying = 1;
-        state.SentLineCount = 0;
-        Exchange exchange(state, view, kConnectDisplay);
-        return RunConnectionProcedure(exchange);
-    }
+    Outcome connect() { return RunConnectionProcedure(state, view); }
     // Takes the router's answer to the last line, then closes the port. The
     // program keeps the port open after a connection; closed at once, the
     // settings found at the open (echo on) would send that answer back.
@@ -77,8 +68,9 @@ struct Session {
         state.RouterPort.reset();
     }
 
-    SessionState state;
-    testing::ScriptedView view;
+    Settings settings;
+    RouterSession state{settings};
+    testing::ScriptedFrontend view;
     int fd = -1;
 };
 
@@ -108,8 +100,9 @@ TEST_P(DriverConnection, LogsInAt9600EightNOneWithTheBytesOfAPseudoTerminal) {
     EXPECT_EQ(kept.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(kept.c_cflag & (PARENB | CSTOPB), 0u);
 
-    EXPECT_EQ(session.connect(), ConnectionOutcome::Connected) << session.view.lastStatus();
-    EXPECT_EQ(session.view.lastStatus(), kConnectedText);
+    const Outcome outcome = session.connect();
+    EXPECT_EQ(outcome.ending, Ending::Done) << outcome.message;
+    EXPECT_EQ(outcome.message, kConnectedText);
     EXPECT_EQ(session.state.SinglePcActive, 1);
     EXPECT_EQ(session.state.MultiPcActive, 0);
     EXPECT_FALSE(session.state.RouterPort->lost());
@@ -139,16 +132,13 @@ TEST(DriverUnplug, DuringAWaitIsToldWithinASecondAndThePlugAgainIsANewDevice) {
         unplug = vm::HostDoes("unplug adapter");
     });
     const Clock::time_point started = Clock::now();
-    const ConnectionOutcome outcome = session.connect();
+    const Outcome outcome = session.connect();
     const Clock::time_point told = Clock::now();
     host.join();
     ASSERT_TRUE(unplug);
 
-    EXPECT_EQ(outcome, ConnectionOutcome::LineLost);
-    EXPECT_EQ(session.view.lastStatus(), LineLostStatusText(port->name));
-    EXPECT_EQ(
-        session.view.lastStatus().find("Se perdió la conexión con el puerto " + port->name + "."),
-        0u);
+    EXPECT_EQ(outcome.ending, Ending::LineLost);
+    EXPECT_EQ(outcome.message, "Se perdió la conexión con el puerto " + port->name + ".");
     EXPECT_GT(told, asked) << "the procedure ended before the unplug";
     // From the request on the console, so the host's share is counted too.
     const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(told - asked);
@@ -184,7 +174,8 @@ TEST(DriverUnplug, DuringAWaitIsToldWithinASecondAndThePlugAgainIsANewDevice) {
     ASSERT_TRUE(vm::HostDoes("sim adapter"));
     Session fresh;
     ASSERT_TRUE(fresh.open(*again));
-    EXPECT_EQ(fresh.connect(), ConnectionOutcome::Connected) << fresh.view.lastStatus();
+    const Outcome reconnected = fresh.connect();
+    EXPECT_EQ(reconnected.ending, Ending::Done) << reconnected.message;
     fresh.close();
     ASSERT_TRUE(vm::HostDoes("stop adapter"));
     EXPECT_EQ(vm::ReadShared("adapter.record"), kConnectionBytes);
