@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
+bash scripts/check-layers.sh
 
 cmake --preset ci
 cmake --build --preset ci
