@@ -93,6 +93,11 @@ CMainDlg::CMainDlg(Settings& settings, QWidget* parent)
     initialiseResources();
     ui_->setupUi(this);
     UseDialogLook(*this);
+    portSelector_ = ui_->idc_1001;
+    singlePcRadio_ = ui_->idc_1002;
+    multiPcRadio_ = ui_->idc_1003;
+    portsButton_ = ui_->idc_1004;
+    updateButton_ = ui_->idc_1005;
     frontend_ = std::make_unique<QtFrontend>(*this);
 
     QIcon icon;
@@ -109,14 +114,14 @@ CMainDlg::CMainDlg(Settings& settings, QWidget* parent)
     connect(about, &QAction::triggered, this, &CMainDlg::showAbout);
 
     // "activated", not a change of the index: choosing the open port again reconnects.
-    connect(ui_->idc_1001, &QComboBox::activated, this, &CMainDlg::onPortSelected);
-    connect(ui_->idc_1001, &QComboBox::currentIndexChanged, this, &CMainDlg::showPortInfo);
-    connect(ui_->idc_1001, &PortSelector::aboutToShowPopup, this, &CMainDlg::readPorts);
-    ui_->idc_1001->refuseTypedNames();
-    connect(ui_->idc_1002, &QRadioButton::clicked, this, &CMainDlg::onSinglePcClicked);
-    connect(ui_->idc_1003, &QRadioButton::clicked, this, &CMainDlg::onMultiPcClicked);
-    connect(ui_->idc_1004, &QPushButton::clicked, this, &CMainDlg::onPortsClicked);
-    connect(ui_->idc_1005, &QPushButton::clicked, this, &CMainDlg::onUpdateClicked);
+    connect(portSelector_, &QComboBox::activated, this, &CMainDlg::onPortSelected);
+    connect(portSelector_, &QComboBox::currentIndexChanged, this, &CMainDlg::showPortInfo);
+    connect(portSelector_, &PortSelector::aboutToShowPopup, this, &CMainDlg::readPorts);
+    portSelector_->refuseTypedNames();
+    connect(singlePcRadio_, &QRadioButton::clicked, this, &CMainDlg::onSinglePcClicked);
+    connect(multiPcRadio_, &QRadioButton::clicked, this, &CMainDlg::onMultiPcClicked);
+    connect(portsButton_, &QPushButton::clicked, this, &CMainDlg::onPortsClicked);
+    connect(updateButton_, &QPushButton::clicked, this, &CMainDlg::onUpdateClicked);
     connect(ui_->idc_1006, &QPushButton::clicked, this, &CMainDlg::onHelpClicked);
     connect(ui_->idc_2, &QPushButton::clicked, this, &CMainDlg::reject);
     session_.runLog.onFailure = [this](const std::string& message) { tellRunLogFailure(message); };
@@ -150,18 +155,18 @@ bool CMainDlg::initialise() {
         session_.runLog.setPath(settings_.RunLogFolder / kRunLogName);
     }
 
-    ui_->idc_1001->setCurrentIndex(-1);
+    portSelector_->setCurrentIndex(-1);
     readPorts();
 
     window_ = MainWindowState{};
     showWindowState();
     session_.SetRouterMode(RouterMode::Unknown);
-    ui_->idc_1001->setFocus(Qt::OtherFocusReason);
+    portSelector_->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
 void CMainDlg::readPorts() {
-    PortSelector* ports = ui_->idc_1001;
+    PortSelector* ports = portSelector_;
     std::optional<SerialPort> keep;
     if (ports->currentIndex() >= 0) {
         const std::string chosen = ports->currentText().toStdString();
@@ -192,7 +197,7 @@ void CMainDlg::readPorts() {
 }
 
 void CMainDlg::showPortInfo() {
-    const PortSelector* ports = ui_->idc_1001;
+    const PortSelector* ports = portSelector_;
     const int index = ports->currentIndex();
     const QString device =
         index >= 0 ? ports->itemData(index, Qt::ToolTipRole).toString() : QString();
@@ -200,7 +205,7 @@ void CMainDlg::showPortInfo() {
     if (!device.isEmpty()) lines << device;
     if (!portRefusal_.isEmpty()) lines << portRefusal_;
     ui_->portInfoLabel->setText(lines.join(QLatin1Char('\n')));
-    ui_->idc_1001->setToolTip(device);
+    portSelector_->setToolTip(device);
 }
 
 void CMainDlg::showWindowState() {
@@ -208,17 +213,17 @@ void CMainDlg::showWindowState() {
         QWidget* picture = QtFrontend::findControl(*this, LampControl(lamp));
         picture->setVisible(lamp == window_.lamp);
     }
-    ui_->idc_1002->setEnabled(window_.modesEnabled);
-    ui_->idc_1003->setEnabled(window_.modesEnabled);
-    ui_->idc_1004->setEnabled(window_.portsEnabled);
-    ui_->idc_1005->setEnabled(window_.updateEnabled);
+    singlePcRadio_->setEnabled(window_.modesEnabled);
+    multiPcRadio_->setEnabled(window_.modesEnabled);
+    portsButton_->setEnabled(window_.portsEnabled);
+    updateButton_->setEnabled(window_.updateEnabled);
 
     // An exclusive group refuses to uncheck its checked button; the marks
     // are set as a pair, so it is lifted for the moment.
-    QButtonGroup* group = ui_->idc_1002->group();
+    QButtonGroup* group = singlePcRadio_->group();
     if (group) group->setExclusive(false);
-    ui_->idc_1002->setChecked(window_.singleChecked);
-    ui_->idc_1003->setChecked(window_.multiChecked);
+    singlePcRadio_->setChecked(window_.singleChecked);
+    multiPcRadio_->setChecked(window_.multiChecked);
     if (group) group->setExclusive(true);
 }
 
@@ -238,7 +243,7 @@ void CMainDlg::tellRunLogFailure(const std::string& message) {
 
 void CMainDlg::onPortSelected(int index) {
     if (index < 0) return;
-    const std::string port = ui_->idc_1001->itemText(index).toStdString();
+    const std::string port = portSelector_->itemText(index).toStdString();
     ShowConnecting(window_);
     showWindowState();
     // The device the selector showed for that name, not whatever bears it now.
@@ -272,8 +277,8 @@ void CMainDlg::closeLostPort() {
     showWindowState();
     {
         // Nothing is chosen now: choosing the port again opens it afresh.
-        const QSignalBlocker quiet(ui_->idc_1001);
-        ui_->idc_1001->setCurrentIndex(-1);
+        const QSignalBlocker quiet(portSelector_);
+        portSelector_->setCurrentIndex(-1);
     }
     showPortInfo();
 }
@@ -380,7 +385,7 @@ void CMainDlg::runPortsDialog() {
 
 void CMainDlg::runUpdateRouterSoftware() {
     // The button is not usable while the procedure runs.
-    ui_->idc_1005->setEnabled(false);
+    updateButton_->setEnabled(false);
     const Outcome outcome = UpdateRouterSoftware(session_, *frontend_);
     // The upgrade program has the serial line now: the program ends with
     // status 0, without the cancel action.
@@ -388,7 +393,7 @@ void CMainDlg::runUpdateRouterSoftware() {
         done(QDialog::Accepted);
         return;
     }
-    ui_->idc_1005->setEnabled(true);
+    updateButton_->setEnabled(true);
 }
 
 }  // namespace cofralin

@@ -36,6 +36,8 @@
 #include "router_session.h"
 
 class QDir;
+class QPushButton;
+class QRadioButton;
 
 namespace Ui {
 class CMainDlg;
@@ -43,6 +45,7 @@ class CMainDlg;
 
 namespace cofralin {
 
+class PortSelector;
 class QtFrontend;
 
 // The address the help entry of the catalogue names: a URL ("scheme://...",
@@ -110,6 +113,12 @@ private:
     Settings& settings_;
     RouterSession session_;
     std::unique_ptr<Ui::CMainDlg> ui_;
+    // The controls the handlers read and set, by their role.
+    PortSelector* portSelector_;
+    QRadioButton* singlePcRadio_;
+    QRadioButton* multiPcRadio_;
+    QPushButton* portsButton_;
+    QPushButton* updateButton_;
     std::unique_ptr<QtFrontend> frontend_;
     // What the port selector offers, with the device behind each name.
     std::vector<SerialPort> offeredPorts_;

@@ -33,27 +33,28 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       ui_(std::make_unique<Ui::CPasswordDlg>()) {
     ui_->setupUi(this);
+    passwordEdit_ = ui_->idc_1017;
     UseDialogLook(*this);
     // The hidden Cancel carries Escape and the close box; the user never sees it.
     connect(ui_->idc_1, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);
     // C0 controls, DEL and the C1 controls: a paste that holds one is undone.
-    ui_->idc_1017->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[^\\p{Cc}]*")), ui_->idc_1017));
-    connect(ui_->idc_1017, &QLineEdit::inputRejected, this, &CPasswordDlg::refuseControlCharacters);
+    passwordEdit_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^\\p{Cc}]*")), passwordEdit_));
+    connect(passwordEdit_, &QLineEdit::inputRejected, this, &CPasswordDlg::refuseControlCharacters);
 }
 
 CPasswordDlg::~CPasswordDlg() = default;
 
 std::optional<QString> CPasswordDlg::ask() {
     if (exec() != QDialog::Accepted) return std::nullopt;
-    return ui_->idc_1017->text();
+    return passwordEdit_->text();
 }
 
 void CPasswordDlg::accept() {
     // A text set past the validator is refused here as well.
-    if (holdsControlCharacter(ui_->idc_1017->text())) {
-        ui_->idc_1017->clear();
+    if (holdsControlCharacter(passwordEdit_->text())) {
+        passwordEdit_->clear();
         refuseControlCharacters();
         return;
     }
@@ -63,14 +64,14 @@ void CPasswordDlg::accept() {
 void CPasswordDlg::refuseControlCharacters() {
     QtFrontend(*this).showMessage(controlCharacterText().toStdString(), std::string(kErrorCaption),
                                   MessageButtons::Ok, MessageSeverity::Failure);
-    ui_->idc_1017->setFocus(Qt::OtherFocusReason);
+    passwordEdit_->setFocus(Qt::OtherFocusReason);
 }
 
 void CPasswordDlg::showEvent(QShowEvent* event) {
-    ui_->idc_1017->clear();
+    passwordEdit_->clear();
     // The keyboard goes to the password, so that what is typed is not lost
     // and Enter (the default button) sends it.
-    ui_->idc_1017->setFocus(Qt::OtherFocusReason);
+    passwordEdit_->setFocus(Qt::OtherFocusReason);
     QDialog::showEvent(event);
 }
 

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+class QLineEdit;
+
 namespace Ui {
 class CPasswordDlg;
 }
@@ -40,6 +42,7 @@ private:
     void refuseControlCharacters();
 
     std::unique_ptr<Ui::CPasswordDlg> ui_;
+    QLineEdit* passwordEdit_;
 };
 
 }  // namespace cofralin

@@ -100,6 +100,11 @@ CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
     udpList_ = ui_->idc_1025;
     tcpList_ = ui_->idc_1026;
     deleteButton_ = ui_->idc_3;
+    publicPort_ = ui_->idc_1018;
+    privatePort_ = ui_->idc_1019;
+    privateAddress_ = ui_->idc_1020;
+    udpRadio_ = ui_->idc_1021;
+    tcpRadio_ = ui_->idc_1022;
     frontend_ = std::make_unique<QtFrontend>(*this, kStatusId);
 
     // The group boxes only frame their controls; they must not lie over them.
@@ -107,7 +112,7 @@ CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
     ui_->idc_1027->lower();
     ui_->trafficTypeFrame->lower();
 
-    for (QLineEdit* port : {ui_->idc_1018, ui_->idc_1019}) {
+    for (QLineEdit* port : {publicPort_, privatePort_}) {
         port->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
         port->installEventFilter(this);
@@ -117,11 +122,11 @@ CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
         connect(entries, &QListWidget::itemSelectionChanged, this,
                 [this] { deleteButton_->setEnabled(true); });
     }
-    connect(ui_->idc_1020, &IpAddressEdit::fieldChanged, this,
-            [this] { texts_.PrivateAddressText = toRouterBytes(ui_->idc_1020->text()); });
-    connect(ui_->idc_1021, &QRadioButton::clicked, this,
+    connect(privateAddress_, &IpAddressEdit::fieldChanged, this,
+            [this] { texts_.PrivateAddressText = toRouterBytes(privateAddress_->text()); });
+    connect(udpRadio_, &QRadioButton::clicked, this,
             [this] { onTrafficTypeClicked(udpList_, tcpList_); });
-    connect(ui_->idc_1022, &QRadioButton::clicked, this,
+    connect(tcpRadio_, &QRadioButton::clicked, this,
             [this] { onTrafficTypeClicked(tcpList_, udpList_); });
     connect(ui_->idc_1, &QPushButton::clicked, this, &CPortsDlg::accept);
     connect(ui_->idc_2, &QPushButton::clicked, this, &QDialog::reject);
@@ -133,7 +138,7 @@ CPortsDlg::~CPortsDlg() = default;
 
 void CPortsDlg::initialise() {
     texts_ = PortMappingTexts{};
-    ui_->idc_1020->setText(fromUtf8(std::string(kNoPrivateAddress)));
+    privateAddress_->setText(fromUtf8(std::string(kNoPrivateAddress)));
     RefreshMappings(session_, *frontend_, this);
 }
 
@@ -147,8 +152,8 @@ int CPortsDlg::exec() {
 }
 
 bool CPortsDlg::eventFilter(QObject* watched, QEvent* event) {
-    const bool publicPort = watched == ui_->idc_1018;
-    if (publicPort || watched == ui_->idc_1019) {
+    const bool publicPort = watched == publicPort_;
+    if (publicPort || watched == privatePort_) {
         if (event->type() == QEvent::FocusIn) {
             startNewEntry();
         } else if (event->type() == QEvent::FocusOut) {
@@ -165,7 +170,7 @@ void CPortsDlg::onTrafficTypeClicked(QListWidget* shown, QListWidget* hidden) {
     hidden->hide();
     deleteButton_->setEnabled(false);
     for (QWidget* input : std::initializer_list<QWidget*>{
-             ui_->idc_1018, ui_->idc_1019, ui_->idc_1020, ui_->idc_1027, ui_->idc_1028,
+             publicPort_, privatePort_, privateAddress_, ui_->idc_1027, ui_->idc_1028,
              ui_->idc_1029, ui_->idc_1030, ui_->idc_1031}) {
         input->setEnabled(true);
     }
@@ -179,14 +184,14 @@ void CPortsDlg::startNewEntry() {
 }
 
 TrafficType CPortsDlg::checkedTrafficType() const {
-    if (ui_->idc_1022->isChecked()) return TrafficType::Tcp;
-    return ui_->idc_1021->isChecked() ? TrafficType::Udp : TrafficType::None;
+    if (tcpRadio_->isChecked()) return TrafficType::Tcp;
+    return udpRadio_->isChecked() ? TrafficType::Udp : TrafficType::None;
 }
 
 QWidget& CPortsDlg::fieldOf(ValueField field) const {
-    if (field == ValueField::PublicPort) return *ui_->idc_1018;
-    if (field == ValueField::PrivatePort) return *ui_->idc_1019;
-    return *ui_->idc_1020;
+    if (field == ValueField::PublicPort) return *publicPort_;
+    if (field == ValueField::PrivatePort) return *privatePort_;
+    return *privateAddress_;
 }
 
 void CPortsDlg::accept() {

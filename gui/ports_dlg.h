@@ -17,7 +17,9 @@
 #include "port_mappings.h"
 #include "value_checks.h"
 
+class QLineEdit;
 class QListWidget;
+class QRadioButton;
 
 namespace Ui {
 class CPortsDlg;
@@ -77,6 +79,11 @@ private:
     QListWidget* udpList_;
     QListWidget* tcpList_;
     QPushButton* deleteButton_;
+    QLineEdit* publicPort_;
+    QLineEdit* privatePort_;
+    IpAddressEdit* privateAddress_;
+    QRadioButton* udpRadio_;
+    QRadioButton* tcpRadio_;
     std::unique_ptr<QtFrontend> frontend_;
     PortMappingTexts texts_;
 };

@@ -31,8 +31,8 @@ const Ipv4Address kPublicRouter{{192, 0, 2, 1}};
 const Ipv4Address kPublicHost{{192, 0, 2, 10}};
 const Ipv4Address kPublicRemote{{192, 0, 2, 2}};
 constexpr int kPublicPrefix = 26;
-const Ipv4Address kManagementAddress{{10, 1, 1, 1}};
-constexpr int kManagementPrefix = 24;
+const Ipv4Address kMgmtAddress{{10, 1, 1, 1}};
+constexpr int kMgmtPrefix = 24;
 const Ipv4Address kPrivateRouter{{172, 26, 0, 1}};
 constexpr int kPrivatePrefix = 28;
 const Ipv4Address kDnsServer{{198, 51, 100, 53}};
@@ -143,8 +143,8 @@ RouterConfig factoryConfig(const SimulatorOptions& options) {
         // The public subnet sits on the LAN and the PC takes its address by DHCP.
         config.lan = LanNetwork{{kPublicRouter, kPublicPrefix}, true};
         config.dhcp.mode = DhcpMode::Server;
-        vc.localAddress = kManagementAddress;
-        vc.remote = {kManagementAddress, kManagementPrefix};
+        vc.localAddress = kMgmtAddress;
+        vc.remote = {kMgmtAddress, kMgmtPrefix};
         vc.natEnabled = false;
     } else {
         // The public address sits on the circuit, translated for a private LAN.

@@ -3,6 +3,7 @@
 // settings and the values it read, so that each list is checked without a
 // router. The procedure sends a list back to back with Operation::SendLines.
 
+#include <array>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -27,6 +28,15 @@ struct DhcpServerValues {
     std::string_view poolStart;      // the first address the server hands out
     std::string_view defaultRouter;  // the router the server names
 };
+
+// The templates DhcpServerLines sends.
+inline constexpr std::array kDhcpServerCommands{CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
+                                                CatalogueKey::SET_DHCP_MODE_SERVER,
+                                                CatalogueKey::SET_DHCP_SERVER_START,
+                                                CatalogueKey::SET_DHCP_SERVER_ROUTER,
+                                                CatalogueKey::SET_DHCP_SERVER_DNS,
+                                                CatalogueKey::SET_DHCP_SERVER_WIN,
+                                                CatalogueKey::SET_DHCP_SERVER_LEASE};
 
 // The LAN with its subnet, the DHCP server in server mode, its pool start, its
 // default router, DNS, WINS and lease. `modeEnding` ends the LAN and the mode

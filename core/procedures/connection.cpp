@@ -13,21 +13,13 @@ namespace {
 
 constexpr int kSilentPassLimit = 60;
 
-// Every command template the connection may send, the circuit's creation included.
-constexpr std::array kConnectionCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
-                                         CatalogueKey::SHOW_VC_INTERNET,
-                                         CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-                                         CatalogueKey::SET_DHCP_MODE_SERVER,
-                                         CatalogueKey::SET_DHCP_SERVER_START,
-                                         CatalogueKey::SET_DHCP_SERVER_ROUTER,
-                                         CatalogueKey::SET_DHCP_SERVER_DNS,
-                                         CatalogueKey::SET_DHCP_SERVER_WIN,
-                                         CatalogueKey::SET_DHCP_SERVER_LEASE,
-                                         CatalogueKey::SAVE_ALL,
-                                         CatalogueKey::EXIT_CLI,
-                                         CatalogueKey::SHOW_DHCP_SERVER_SETTING};
+// Every command template the connection may send, with the DHCP server's
+// of the circuit's creation.
+constexpr std::array kConnectionCommands{
+    CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::SHOW_VC_INTERNET, CatalogueKey::SAVE_ALL,
+    CatalogueKey::EXIT_CLI, CatalogueKey::SHOW_DHCP_SERVER_SETTING};
 
-// The connection dialog's exchange: a progress bar, nothing shown.
+// What the connection tells by itself: the progress, nothing else.
 constexpr ExchangeDisplay kConnectDisplay{true, false, false};
 
 // What a connection reads before it leaves the command line.
@@ -95,7 +87,7 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
 // see the bare prompt. A bare prompt ends the wait only once the listing (its
 // labels or "not in table") has come. `created` tells whether the circuit was
 // created.
-Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
+Phase vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
     RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -112,7 +104,7 @@ Phase circuitPhase(Exchange& exchange, const PasswordChooser& passwords, bool& c
         watch.see(exchange.LatestReply());
         if (exchange.ReplyContains(kVcMissingText)) {
             created = true;
-            for (const std::string& line : CircuitCreationLines(session.catalogue())) {
+            for (const std::string& line : VcCreationLines(session.catalogue())) {
                 exchange.SendLine(line);
             }
             session.SetRouterMode(RouterMode::SinglePc);
@@ -169,7 +161,7 @@ Outcome finish(Exchange& exchange, Ending ending) {
 
 }  // namespace
 
-ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue) {
+ConfigurationLines VcCreationLines(const CommandCatalogue& catalogue) {
     ConfigurationLines lines{"add vc internet\r\n"};
     const ConfigurationLines dhcp =
         DhcpServerLines(catalogue, LineEnding::CrLf,
@@ -192,8 +184,10 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
     Operation run(session, frontend, kConnectDisplay, RunStart{});
     Exchange& exchange = run.exchange();
     frontend.progress(0);
-    if (const std::optional<CatalogueKey> missing =
-            FirstEmptyTemplate(session.catalogue(), kConnectionCommands)) {
+    std::optional<CatalogueKey> missing =
+        FirstEmptyTemplate(session.catalogue(), kDhcpServerCommands);
+    if (!missing) missing = FirstEmptyTemplate(session.catalogue(), kConnectionCommands);
+    if (missing) {
         Outcome outcome;
         outcome.ending = Ending::MissingCommand;
         outcome.message = MissingCommandText(*missing);
@@ -204,7 +198,7 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
 
     PasswordChooser passwords(session.settings().DefaultPassword);
     Phase phase = logInPhase(exchange, passwords);
-    if (phase == Phase::Done) phase = circuitPhase(exchange, passwords, vcCreated);
+    if (phase == Phase::Done) phase = vcPhase(exchange, passwords, vcCreated);
     if (phase == Phase::Done && !vcCreated) phase = detectMode(exchange);
     if (phase != Phase::Done) return finish(exchange, endingOf(phase));
 

@@ -24,7 +24,7 @@ inline constexpr std::string_view kCreationPoolStart = "192.000.002.010";
 inline constexpr std::string_view kCreationDefaultRouter = "192.000.002.001";
 
 // What a connection starts from: KeepTrying 1, the line counter 0, no mode
-// known. The procedure starts so; the connection dialog shows so at once.
+// known. The procedure starts so; a front end may show so before it runs.
 void PrepareConnection(RouterSession& session);
 
 // The whole connection procedure on an open port. It tells the progress (one
@@ -37,6 +37,6 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend);
 
 // What the connection procedure sends to create the internet circuit in
 // single-PC form: the circuit, its LAN and DHCP server, save and exit.
-ConfigurationLines CircuitCreationLines(const CommandCatalogue& catalogue);
+ConfigurationLines VcCreationLines(const CommandCatalogue& catalogue);
 
 }  // namespace cofralin

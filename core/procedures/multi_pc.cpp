@@ -11,7 +11,7 @@ namespace cofralin {
 
 namespace {
 
-// The multi-PC dialog's exchange: a progress bar, nothing shown.
+// What the multi-PC switch tells by itself: the progress, nothing else.
 constexpr ExchangeDisplay kMultiPcDisplay{true, false, false};
 
 // The command templates the opening sends.

@@ -1,7 +1,7 @@
 #pragma once
 // The switch to multi-PC mode ("Multipuesto").
 //
-// How it works: opening the dialog logs in, reads the internet circuit's local
+// How it works: the opening logs in, reads the internet circuit's local
 // address to show as the management address, and logs out. On OK the procedure
 // logs in again and reads the DHCP server's router, mask and pool start (what
 // single-PC mode left there); it gives the LAN the address and mask the user
@@ -59,7 +59,7 @@ std::vector<ConfigurationLines> MultiPcLines(const CommandCatalogue& catalogue,
                                              const MultiPcInput& input,
                                              const MultiPcValues& values);
 
-// What the multi-PC dialog shows when it opens: logs in, reads the
+// The opening, which the multi-PC dialog shows before it asks: logs in, reads the
 // circuit's local address and logs out. The address is the outcome's
 // vcLocalAddress, unset when none was read; a closed port, a password not
 // given or a router that does not answer leave it unset (the first and last

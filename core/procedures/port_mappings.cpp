@@ -13,8 +13,8 @@ namespace cofralin {
 
 namespace {
 
-// The port-mapping dialog's exchange: no bar, nothing shown by SendLine or
-// DrainReply; the procedures show the replies themselves.
+// What the mapping procedures tell by themselves: nothing; they show the
+// replies where they want them.
 constexpr ExchangeDisplay kPortsDisplay{false, false, false};
 
 constexpr unsigned long kHighestPort = 65535;
@@ -331,7 +331,7 @@ Outcome AddMapping(RouterSession& session, Frontend& frontend, TrafficType type,
         return EndedWith(Ending::NotConfirmed);
     }
     // Yes was answered: log in afresh, as the delete does, even after a
-    // password not given earlier in the dialog.
+    // password not given earlier.
     Operation run(session, frontend, kPortsDisplay, RunStart{.keepTrying = true});
     return run.Finish(addMapping(run, type, texts, events));
 }

@@ -46,8 +46,8 @@ public:
     virtual void mappingsListed(const MappingTables& tables) = 0;
 };
 
-// What the user typed for a new mapping, as router bytes. The opening of the
-// dialog resets them; the edits copy into them as they lose the focus.
+// What the user typed for a new mapping, as router bytes; the front end
+// fills them as the user types them.
 struct PortMappingTexts {
     std::string PublicPortText;
     std::string PrivatePortText;

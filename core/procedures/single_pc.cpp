@@ -11,21 +11,16 @@ namespace cofralin {
 
 namespace {
 
-// The single-PC dialog's exchange: it shows each line sent and each reply.
+// What the single-PC switch tells by itself: the progress, each line sent and
+// each reply.
 constexpr ExchangeDisplay kSinglePcDisplay{true, true, true};
 
-// Every command template the switch sends, the read-back's included.
+// Every command template the switch sends, the read-back's included, with
+// the DHCP server's.
 constexpr std::array kSinglePcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
                                        CatalogueKey::SHOW_VC_INTERNET,
                                        CatalogueKey::DISABLE_IP_NETWORK_LAN,
                                        CatalogueKey::DELETE_IP_NETWORK_LAN,
-                                       CatalogueKey::ADD_IP_NETWORK_LAN_ADDRESS_ENABLE_YES,
-                                       CatalogueKey::SET_DHCP_MODE_SERVER,
-                                       CatalogueKey::SET_DHCP_SERVER_START,
-                                       CatalogueKey::SET_DHCP_SERVER_ROUTER,
-                                       CatalogueKey::SET_DHCP_SERVER_DNS,
-                                       CatalogueKey::SET_DHCP_SERVER_WIN,
-                                       CatalogueKey::SET_DHCP_SERVER_LEASE,
                                        CatalogueKey::DISABLE_VC_INTERNET,
                                        CatalogueKey::SET_VC_INTERNET_REMOTE_IP_ADDRESS,
                                        CatalogueKey::SET_VC_INTERNET_LOCAL_IP_ADDRESS,
@@ -39,13 +34,13 @@ constexpr std::array kSinglePcCommands{CatalogueKey::SET_ADSL_OPEN_ANSI,
 
 // The circuit's labels as this run's listing gave them; a later reply with a
 // label overrides an earlier one.
-struct CircuitListing {
+struct VcListing {
     std::optional<std::string> remoteSubnet;
     std::optional<std::string> localAddress;
 };
 
 // Lists the internet circuit. False when the wait gave up (the user told).
-bool readCircuit(Operation& run, CircuitListing& listing) {
+bool readVc(Operation& run, VcListing& listing) {
     return run.ReadListing({CatalogueKey::SET_ADSL_OPEN_ANSI, CatalogueKey::SHOW_VC_INTERNET},
                            kVcListingMarks, [&](const std::string& reply) {
                                if (reply.find(kRemoteAddressLabel) != std::string::npos) {
@@ -60,7 +55,7 @@ bool readCircuit(Operation& run, CircuitListing& listing) {
 }
 
 // Fills the values read from the listing; the message that says why not otherwise.
-std::optional<std::string> deriveValues(const CircuitListing& listing, SinglePcValues& values) {
+std::optional<std::string> deriveValues(const VcListing& listing, SinglePcValues& values) {
     if (!listing.remoteSubnet) return MissingLabelText(kRemoteAddressLabel);
     if (!listing.localAddress || listing.localAddress->empty()) {
         return MissingLabelText(kLocalAddressLabel);
@@ -92,8 +87,8 @@ Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
     }
     if (const auto stop = LoginEnding(run.LogIn(false))) return *stop;
 
-    CircuitListing listing;
-    if (!readCircuit(run, listing)) return run.GaveUp();
+    VcListing listing;
+    if (!readVc(run, listing)) return run.GaveUp();
     run.read().vcRemoteSubnet = listing.remoteSubnet;
     run.read().vcLocalAddress = listing.localAddress;
     if (const std::optional<std::string> why = deriveValues(listing, values)) {
@@ -142,7 +137,9 @@ Outcome RunSinglePcSwitch(RouterSession& session, Frontend& frontend, const Sing
     Operation run(session, frontend, kSinglePcDisplay,
                   RunStart{.keepTrying = true, .countFromZero = true});
     if (!run.RequirePort()) return run.Finish(run.GaveUp());
-    if (!run.RequireTemplates(kSinglePcCommands)) return run.Finish(Ending::MissingCommand);
+    if (!run.RequireTemplates(kSinglePcCommands) || !run.RequireTemplates(kDhcpServerCommands)) {
+        return run.Finish(Ending::MissingCommand);
+    }
     return run.Finish(switchToSinglePc(run, input));
 }
 

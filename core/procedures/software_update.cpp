@@ -9,8 +9,8 @@ namespace cofralin {
 
 namespace {
 
-// The main window's exchange: no status text, no progress bar.
-constexpr ExchangeDisplay kMainWindowDisplay{false, false, false};
+// The update tells nothing by itself: no status, no progress.
+constexpr ExchangeDisplay kUpdateDisplay{false, false, false};
 
 constexpr std::size_t kVersionOffset = 42;
 constexpr std::size_t kVersionLength = 6;
@@ -139,7 +139,7 @@ int CompareVersions(std::string_view a, std::string_view b) {
 
 Outcome UpdateRouterSoftware(RouterSession& session, Frontend& frontend,
                              const ProgramSearch& search) {
-    Operation run(session, frontend, kMainWindowDisplay, RunStart{.keepTrying = true});
+    Operation run(session, frontend, kUpdateDisplay, RunStart{.keepTrying = true});
     return run.Finish(runUpdate(run, search));
 }
 

@@ -10,7 +10,7 @@
 // program, the rest is split at blanks and tabs into its arguments. The program is looked up like a
 // command (a name without a slash in the current directory first, then along PATH), the port is
 // released so that the program can open it, and the program is started without waiting. If it
-// cannot be started the port is opened again, so the main window can go on; only a started program
+// cannot be started the port is opened again, so the front end can go on; only a started program
 // lets the caller end.
 //
 //   ComposeUpgradeCommand      the command line for the port in use

@@ -248,26 +248,31 @@ std::size_t TermiosSerialLine::readSome(std::span<char> buffer, Clock::time_poin
             std::this_thread::sleep_until(quietEnd);
             return 0;
         }
-        if (entry.revents & POLLIN) {
-            // What a hung-up device still holds is taken before the loss shows.
-            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-            if (n > 0) {
-                gatherUntil_ = Clock::now() + kGatherTime;
-                return static_cast<std::size_t>(n);
-            }
-            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            // End of file on a terminal is a hang-up.
-            if (n == 0 || deviceGone(errno)) {
-                lost_ = true;
-                return 0;
-            }
-            std::this_thread::sleep_until(quietEnd);
+        // POLLHUP, POLLERR or POLLNVAL without data.
+        if (!(entry.revents & POLLIN)) {
+            lost_ = true;
             return 0;
         }
-        // POLLHUP, POLLERR or POLLNVAL without data.
+        if (const std::optional<std::size_t> taken = takeWaiting(buffer, quietEnd)) return *taken;
+    }
+}
+
+std::optional<std::size_t> TermiosSerialLine::takeWaiting(std::span<char> buffer,
+                                                          Clock::time_point quietEnd) {
+    // What a hung-up device still holds is taken before the loss shows.
+    const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    if (n > 0) {
+        gatherUntil_ = Clock::now() + kGatherTime;
+        return static_cast<std::size_t>(n);
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return std::nullopt;
+    // End of file on a terminal is a hang-up.
+    if (n == 0 || deviceGone(errno)) {
         lost_ = true;
         return 0;
     }
+    std::this_thread::sleep_until(quietEnd);
+    return 0;
 }
 
 OpenTrial TryOpenExclusive(const std::string& device, const std::filesystem::path& lockDirectory) {

@@ -106,6 +106,10 @@ public:
     int fileDescriptor() const { return fd_; }
 
 private:
+    // Reads what poll said is waiting: the count taken (0 when the read
+    // ended the wait), nothing when poll is to be asked again.
+    std::optional<std::size_t> takeWaiting(std::span<char> buffer, Clock::time_point quietEnd);
+
     std::filesystem::path lockDirectory_;
     UucpLock lock_;
     int fd_ = -1;

@@ -1,5 +1,5 @@
 #pragma once
-// The exchange with the router's command line, one copy per dialog.
+// The exchange with the router's command line, one per procedure run.
 //
 // How it works: lines are written back to back; a drain then takes what the
 // line holds, a burst at a time, until the line has been quiet for the quiet

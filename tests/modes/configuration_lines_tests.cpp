@@ -56,7 +56,7 @@ TEST(ConfigurationLines, PutEachValueInItsLineAndLeaveNoPlaceholder) {
 
     const Case cases[] = {
         {"creation",
-         CircuitCreationLines(catalogue),
+         VcCreationLines(catalogue),
          {"add vc internet\r\n", "add ip network lan address 192.0.2.0/26 enable yes\r\n",
           "set dhcp server start_address 192.000.002.010 \r\n",
           "set dhcp server router 192.000.002.001 \r\n", "exit\r\n"}},
