@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "dialog_look.h"
 #include "main_dlg.h"
 
 namespace cofralin {
@@ -48,6 +49,8 @@ CConfigApp::CConfigApp(int& argc, char** argv)
 }
 
 int CConfigApp::run() {
+    // The windows and the message boxes share the desktop's font.
+    UseDesktopFont();
     CMainDlg mainWindow(settings_);
     // A refused catalogue ends the program before the window shows.
     if (!mainWindow.initialise()) return 0;

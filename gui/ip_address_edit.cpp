@@ -88,6 +88,14 @@ public:
 
     int typedDigits = 0;
 
+    // Room for "255" in the font in use, beside the line edit's own margins.
+    QSize sizeHint() const override {
+        constexpr int kEditMargins = 2 * 2 + 1;  // the edit's margins and the caret
+        return {fontMetrics().horizontalAdvance(QStringLiteral("255")) + kEditMargins,
+                QLineEdit::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 protected:
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);

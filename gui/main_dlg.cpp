@@ -101,6 +101,7 @@ CMainDlg::CMainDlg(Settings& settings, QWidget* parent)
     frontend_ = std::make_unique<QtFrontend>(*this);
 
     QIcon icon;
+    icon.addFile(QStringLiteral(":/images/icon.svg"));
     icon.addFile(QStringLiteral(":/images/icon_32.png"));
     icon.addFile(QStringLiteral(":/images/icon_16.png"));
     setWindowIcon(icon);

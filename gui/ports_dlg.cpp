@@ -10,6 +10,7 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QTextOption>
+#include <algorithm>
 
 #include "dialog_look.h"
 #include "ip_address_edit.h"
@@ -22,8 +23,8 @@ namespace cofralin {
 
 namespace {
 
-// The lists' default tab stops: every 32 horizontal dialog units (1.5 px each).
-constexpr qreal kListTabStop = 32 * 1.5;
+// The lists' default tab stops: every 32 horizontal dialog units.
+constexpr int kListTabStop = 32;
 constexpr int kStatusId = 1023;
 
 // Draws an entry with its tabs expanded at the lists' tab stops; the entry's
@@ -46,7 +47,7 @@ public:
         const QRectF area = item.rect.adjusted(margin, 0, -margin, 0);
         QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
         layout.setWrapMode(QTextOption::NoWrap);
-        layout.setTabStopDistance(kListTabStop);
+        layout.setTabStopDistance(DialogUnits(item.font).across(kListTabStop));
         painter->save();
         painter->setFont(item.font);
         const bool selected = item.state.testFlag(QStyle::State_Selected);
@@ -75,6 +76,19 @@ void clearSelection(QListWidget* list) {
 }  // namespace
 
 WrappingPushButton::WrappingPushButton(QWidget* parent) : QPushButton(parent) {}
+
+QSize WrappingPushButton::sizeHint() const {
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (const QString& word : text().split(u' ', Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    const QRect lines = metrics.boundingRect(QRect(0, 0, widest, 100000),
+                                             Qt::AlignCenter | Qt::TextWordWrap, text());
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_PushButton, &option, lines.size(), this);
+}
 
 void WrappingPushButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);

@@ -38,6 +38,10 @@ class WrappingPushButton : public QPushButton {
 public:
     explicit WrappingPushButton(QWidget* parent = nullptr);
 
+    // As wide as its longest word, as tall as its lines.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
