@@ -1,12 +1,16 @@
 // Takes a picture of every window as a new user first sees it, to check the
 // look by eye; run by screenshot.sh under Xvfb. Not a test.
-// Usage: cofralin_window_pictures OUTPUT_DIR
+// Usage: cofralin_window_pictures OUTPUT_DIR [FAMILY POINTS]
+// FAMILY and POINTS stand for the desktop's font; the screen's scale is the
+// environment's (QT_SCALE_FACTOR).
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -35,6 +39,11 @@ int failures = 0;
 
 void save(QWidget& window, const QString& name) {
     window.ensurePolished();
+    // As showing the window would: its layout, then each container's.
+    if (window.layout()) window.layout()->activate();
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (widget->layout()) widget->layout()->activate();
+    }
     const QString path = output.filePath(name + QStringLiteral(".png"));
     if (!window.grab().save(path)) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
@@ -79,11 +88,13 @@ void messagePicture(const QString& name, const std::string& text, const std::str
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR [FAMILY POINTS]\n", argv[0]);
         return 2;
     }
     output = QDir(QString::fromLocal8Bit(argv[1]));
+    if (argc == 4)
+        QApplication::setFont(QFont(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3])));
     const cofralin::testing::WorkingFolder folder;
 
     {
