@@ -98,6 +98,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COFRALIN_PACKAGE_NAME "cofralin")
 set(CPACK_DEBIAN_COFRALIN_PACKAGE_CONTROL_EXTRA "${staged}/conffiles")
 set(CPACK_DEBIAN_COFRALIN_PACKAGE_SUGGESTS "q73sim")
+# Without it Qt reaches a Wayland desktop only through XWayland.
+set(CPACK_DEBIAN_COFRALIN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_COFRALIN_DESCRIPTION
     "configures the Q73 ADSL router through its serial console
 Cofralin is a desktop tool with a Spanish interface for the technician who

@@ -432,8 +432,11 @@ public:
     explicit DialogSizer(QDialog& dialog) : QObject(&dialog), dialog_(dialog) {
         setObjectName(QStringLiteral("dialogSizer"));
         if (OnWayland()) {
-            dialog.setWindowFlag(Qt::FramelessWindowHint, true);
+            // The bar reads the close box from the flags first. Qt drops a
+            // frameless hint added to customised title flags, so the flags
+            // are set anew.
             titleBar_ = new TitleBar(dialog);
+            dialog.setWindowFlags(dialog.windowType() | Qt::FramelessWindowHint);
             new WindowEdge(dialog);
         }
         apply();

@@ -3,15 +3,19 @@
 # no error and no warning, the AppStream metainfo and the desktop entry valid,
 # the catalogue a configuration file that keeps the operator's edits. Then it
 # checks that the installed program starts from its desktop entry's folder and
-# drives the installed router simulator: under Xvfb, key presses and a click
-# pick COM1:, confirm the connection and switch to multi-PC mode, and the
-# simulator must receive the lines of each step.
+# drives the installed router simulator: under Xvfb, key presses pick COM1:,
+# confirm the connection and switch to multi-PC mode, and the simulator must
+# receive the lines of each step; the window's title is read back. Last, the
+# program starts on a Wayland compositor (weston, headless) by itself, through
+# the recommended qt6-wayland, and the compositor's protocol log must show
+# its full title on a window of fixed size.
 set -euo pipefail
 build=${1:?usage: package-test.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 work=$(mktemp -d)
 cleanup() {
-  kill "${app_pid:-}" "${sim_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true
+  kill "${app_pid:-}" "${wayland_app_pid:-}" "${weston_pid:-}" "${sim_pid:-}" "${xvfb_pid:-}" \
+    2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -85,7 +89,9 @@ start_program() {
 # One more start after a failed one, told above, so that a fault of the
 # display is not taken for one of the program; a second failure fails.
 start_program || { echo "starting once more"; start_program; } || exit 1
-echo "main window shown"
+title=$(xdotool getwindowname "$window")
+[ "$title" = 'Q73 ADSL Zarn Router 1.5.1' ] || { echo "the window's title on X11 is '$title'"; exit 1; }
+echo "main window shown, its title on X11 read back: $title"
 
 # Waits until the simulator has received TEXT (a grep pattern) COUNT times.
 await_received() {
@@ -119,11 +125,15 @@ await_received 'show dhcp server'
 await_received $'exit *\r$' 1
 echo "the installed program connected to the simulator"
 
-# OK in "Comunicación" (it has the focus once the outcome shows), then a click
-# on "Multipuesto"; the dialog's opening reads the router, then OK switches.
+# OK in "Comunicación" (it has the focus once the outcome shows); back in the
+# main window the selector has the focus again: Tab reaches the checked mode
+# button, "Monopuesto", and Down moves to "Multipuesto" and clicks it. The
+# dialog's opening reads the router, then OK switches.
 sleep 0.5
 press 'Comunicación' Return
-xdotool mousemove --window "$window" 175 124 click 1
+sleep 0.5
+press 'Q73 ADSL Zarn Router 1.5.1' Tab
+press 'Q73 ADSL Zarn Router 1.5.1' Down
 await_received 'show vc internet' 2
 await_received $'exit *\r$' 2
 sleep 0.5
@@ -132,3 +142,42 @@ await_received 'capture text_file filtro'
 await_received 'set dhcp mode disable'
 await_received $'exit *\r$' 3
 echo "the installed program switched the simulated router to multi-PC mode"
+
+# The same program on a Wayland desktop: weston without a screen, no X
+# display, and the session marked as Wayland, as a desktop marks it. Qt
+# must choose its Wayland platform by itself; weston's protocol log shows
+# what the window asks of the compositor.
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+runtime="$work/runtime"
+mkdir -m 700 "$runtime"
+XDG_RUNTIME_DIR="$runtime" WAYLAND_DEBUG=server \
+  weston --backend=headless-backend.so --socket=cofralin-test --idle-time=0 \
+  > /dev/null 2> "$work/weston.log" &
+weston_pid=$!
+for _ in $(seq 300); do [ -S "$runtime/cofralin-test" ] && break; sleep 0.1; done
+[ -S "$runtime/cofralin-test" ] || { echo "weston did not start:"; tail -5 "$work/weston.log"; exit 1; }
+(cd "$folder" && exec env -u DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$runtime" \
+  WAYLAND_DISPLAY=cofralin-test XDG_SESSION_TYPE=wayland COFRALIN_COM1="$work/com1" \
+  /usr/bin/cofralin 2> "$work/wayland-app.err") &
+wayland_app_pid=$!
+titled=""
+for _ in $(seq 200); do
+  titled=$(grep -a -o 'xdg_toplevel@[0-9]*\.set_title("Q73 ADSL Zarn Router 1\.5\.1")' \
+    "$work/weston.log" | head -1 || true)
+  [ -n "$titled" ] && break
+  kill -0 "$wayland_app_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$titled" ]; then
+  echo "no window titled 'Q73 ADSL Zarn Router 1.5.1' reached weston; the program printed:"
+  sed 's/^/  /' "$work/wayland-app.err"
+  exit 1
+fi
+echo "on Wayland, weston received: $titled"
+# A fixed window: the least and the largest size it asks for are one.
+toplevel=${titled%%.set_title*}
+min=$(grep -a -o "$toplevel\.set_min_size([0-9, ]*)" "$work/weston.log" | tail -1 | sed 's/.*(//')
+max=$(grep -a -o "$toplevel\.set_max_size([0-9, ]*)" "$work/weston.log" | tail -1 | sed 's/.*(//')
+[ -n "$min" ] && [ "$min" = "$max" ] || { echo "the window can be resized: min ($min, max ($max"; exit 1; }
+echo "on Wayland the main window has a fixed size ($min"

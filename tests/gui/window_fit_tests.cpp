@@ -4,7 +4,9 @@
 // controls inside it, clear of its title), and every control lies inside its
 // window. The fonts and sizes are walked here; the screen's resolution and
 // scale are the process's (CTest runs this once per pair, with QT_FONT_DPI
-// and QT_SCALE_FACTOR, and says which in COFRALIN_FIT_DPI and COFRALIN_FIT_SCALE).
+// and QT_SCALE_FACTOR, and says which in COFRALIN_FIT_DPI and
+// COFRALIN_FIT_SCALE). Qt turns 144 dpi into a scale of 1.5 over 96; once
+// more with that scaling off, the fonts alone grow by half.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -342,6 +344,12 @@ const std::vector<WindowCase>& windowCases() {
              auto* selector = qobject_cast<QComboBox*>(QtFrontend::findControl(*window, 1001));
              selector->addItem(QStringLiteral("COM4:"));
              selector->setCurrentIndex(0);
+             // The line under the selector with a device and a refused port.
+             window->findChild<QLabel*>(QStringLiteral("portInfoLabel"))
+                 ->setText(QStringLiteral(
+                     "/dev/ttyUSB0 · FT232R USB UART · A10K3XYZ\n"
+                     "Sin permiso para abrir /dev/ttyUSB1 (grupo dialout): ejecute «sudo usermod "
+                     "-aG dialout tecnico» y vuelva a iniciar la sesión."));
              return window;
          }},
         {"About",
@@ -440,7 +448,8 @@ TEST(WindowFit, EveryWindowAtEveryFontAndSize) {
     // The screen is the one CTest asked for.
     const int dpi = environmentNumber("COFRALIN_FIT_DPI", 96);
     const int scale = environmentNumber("COFRALIN_FIT_SCALE", 1);
-    ASSERT_DOUBLE_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), dpi / 96.0 * scale)
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_DOUBLE_EQ(screen->logicalDotsPerInch() * screen->devicePixelRatio(), dpi * scale)
         << "QT_FONT_DPI and QT_SCALE_FACTOR did not take";
 
     const WorkingFolder folder;

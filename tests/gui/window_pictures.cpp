@@ -3,14 +3,17 @@
 // Usage: cofralin_window_pictures OUTPUT_DIR [FAMILY POINTS]
 // FAMILY and POINTS stand for the desktop's font; the screen's scale is the
 // environment's (QT_SCALE_FACTOR).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -61,12 +64,23 @@ void setStatus(QWidget& window, int id, std::string_view text) {
 
 // The window is drawn without being run: running the dialogs would start
 // their talk with the router.
+// Shows or hides, enables or disables a control as the dialog's state does.
+void setControl(QWidget& window, int id, bool shown, bool enabled) {
+    if (QWidget* control = QtFrontend::findControl(window, id)) {
+        control->setVisible(shown);
+        control->setEnabled(enabled);
+    }
+}
+
+// `state` puts the window's buttons as they stand when `status` shows.
 template <typename Window>
-void picture(const QString& name, int statusId = 0, std::string_view status = {}) {
+void picture(const QString& name, int statusId = 0, std::string_view status = {},
+             const std::function<void(QWidget&)>& state = {}) {
     Settings settings;
     RouterSession session(settings);
     Window window(session);
     if (statusId != 0) setStatus(window, statusId, status);
+    if (state) state(window);
     save(window, name);
 }
 
@@ -107,18 +121,32 @@ int main(int argc, char** argv) {
         CAboutDlg about;
         save(about, QStringLiteral("about"));
     }
-    picture<CConnectDlg>(QStringLiteral("connection"), 1007, WithPressNote(kConnectedText, true));
+    picture<CConnectDlg>(QStringLiteral("connection"), 1007, WithPressNote(kConnectedText, true),
+                         [](QWidget& window) { setControl(window, 1, true, true); });
     picture<CConnectDlg>(QStringLiteral("connection-failed"), 1007,
-                         WithPressNote(kWrongPasswordText, false));
+                         WithPressNote(kWrongPasswordText, false),
+                         [](QWidget& window) { setControl(window, 2, true, true); });
     {
         CPasswordDlg prompt;
         save(prompt, QStringLiteral("password"));
     }
     picture<CSinglePcDlg>(QStringLiteral("single-pc"), 1016, kSinglePcPromptText);
     picture<CSinglePcDlg>(QStringLiteral("single-pc-failed"), 1016,
-                          WithPressNote(kSinglePcFailedText, false));
+                          WithPressNote(kSinglePcFailedText, false), [](QWidget& window) {
+                              setControl(window, 1, false, false);
+                              setControl(window, 2, true, true);
+                          });
     picture<CMultiPcDlg>(QStringLiteral("multi-pc"), 1012, kMultiPcPromptText);
     picture<CPortsDlg>(QStringLiteral("ports"));
+    // A type chosen, with a mapping listed.
+    picture<CPortsDlg>(QStringLiteral("ports-udp"), 1023, "\r\nZarn-DSL>", [](QWidget& window) {
+        if (auto* udp = qobject_cast<QAbstractButton*>(QtFrontend::findControl(window, 1021))) {
+            udp->click();
+        }
+        if (auto* list = qobject_cast<QListWidget*>(QtFrontend::findControl(window, 1025))) {
+            list->addItem(QStringLiteral(" 8080\t192.168.1.20\t80"));
+        }
+    });
 
     std::string longest(kShippedNewerText);
     for (const char* version : {"A1B2C3", "A1B2C4"}) {
