@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QImage>
+#include <QKeySequence>
 #include <QLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
+#include <QTest>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -114,6 +116,24 @@ TEST(WindowLook, TabWalksEachWindowInReadingOrder) {
         RouterSession session(settings);
         const std::unique_ptr<QWidget> window = c.make(settings, session);
         EXPECT_EQ(tabOrderOf(*window, c.order.front()), c.order) << c.name;
+    }
+}
+
+// Return and Escape end the main window from its first control, as they
+// did before "Salir" moved to the end of the tab order.
+TEST(WindowLook, ReturnAndEscapeEndTheMainWindow) {
+    const WorkingFolder folder;
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        Settings settings;
+        CMainDlg window(settings);
+        ASSERT_TRUE(window.initialise());
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_EQ(controlOf(focus), QStringLiteral("idc_1001"));
+        QTest::keyClick(focus, key);
+        EXPECT_FALSE(window.isVisible()) << QKeySequence(key).toString().toStdString();
     }
 }
 
