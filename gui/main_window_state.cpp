@@ -69,8 +69,10 @@ void ApplyConnectionOutcome(MainWindowState& window, bool connected, const Route
 }
 
 bool StartMultiPcSwitch(MainWindowState& window, const RouterSession& session) {
-    markMulti(window);
-    if (session.SinglePcActive != 1) return false;
+    if (session.SinglePcActive != 1) {
+        markMulti(window);
+        return false;
+    }
     window.portsEnabled = true;
     return true;
 }
@@ -90,8 +92,10 @@ void FinishMultiPcSwitch(MainWindowState& window, RouterSession& session, Switch
 }
 
 bool StartSinglePcSwitch(MainWindowState& window, const RouterSession& session) {
-    markSingle(window);
-    if (session.MultiPcActive != 1) return false;
+    if (session.MultiPcActive != 1) {
+        markSingle(window);
+        return false;
+    }
     window.portsEnabled = false;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "dialog_look.h"
 #include "dialog_texts.h"
@@ -16,6 +17,8 @@ namespace cofralin {
 
 namespace {
 constexpr int kProgressEnd = 53;
+// As the connection dialog's timer: long enough for the window to be painted.
+constexpr int kOpeningDelayMs = 50;
 constexpr int kProgressId = 1011;
 constexpr int kStatusId = 1012;
 
@@ -34,6 +37,7 @@ CMultiPcDlg::CMultiPcDlg(RouterSession& session, QWidget* parent)
     lanMask_ = ui_->idc_1014;
     defaultStation_ = ui_->idc_1015;
     mgmtAddress_ = ui_->idc_1016;
+    progress_ = ui_->idc_1011;
     frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
     ui_->idc_2->setVisible(false);
     ui_->idc_2->setEnabled(false);
@@ -55,27 +59,33 @@ IpAddressEdit& CMultiPcDlg::fieldOf(ValueField field) const {
 }
 
 void CMultiPcDlg::showEvent(QShowEvent* event) {
-    // The opening runs once, just before the dialog first appears.
+    // The dialog shows at once; its opening runs once, on the first tick
+    // after it has appeared, under its own progress bar.
     if (!event->spontaneous() && !opened_) {
         opened_ = true;
         input_ = MultiPcInput{};
         lanAddress_->setText(QString::fromStdString(input_.lanAddress));
         lanMask_->setText(QString::fromStdString(input_.lanMask));
         defaultStation_->setText(QString::fromStdString(input_.defaultStation));
+        mgmtAddress_->setEnabled(false);
+        progress_->setRange(0, kProgressEnd);
+        progress_->setValue(0);
         frontend_->status(std::string(kMultiPcPromptText));
         // OK stays inert while the opening talks to the router, so that nothing
-        // can end the dialog before it is up.
+        // can end the dialog before it has read what it shows.
         ok_->setEnabled(false);
-        const Outcome opening = ReadMgmtAddress(session_, *frontend_);
-        ok_->setEnabled(true);
-        mgmtAddress_->setText(QString::fromStdString(
-            Windows1252ToUtf8(opening.read.vcLocalAddress.value_or(std::string()))));
-        mgmtAddress_->setEnabled(false);
-        ui_->idc_1011->setRange(0, kProgressEnd);
-        ui_->idc_1011->setValue(0);
-        ok_->setFocus(Qt::OtherFocusReason);
+        QTimer::singleShot(kOpeningDelayMs, this, &CMultiPcDlg::runOpening);
     }
     QDialog::showEvent(event);
+}
+
+void CMultiPcDlg::runOpening() {
+    const Outcome opening = ReadMgmtAddress(session_, *frontend_);
+    mgmtAddress_->setText(QString::fromStdString(
+        Windows1252ToUtf8(opening.read.vcLocalAddress.value_or(std::string()))));
+    progress_->setValue(0);
+    ok_->setEnabled(true);
+    ok_->setFocus(Qt::OtherFocusReason);
 }
 
 void CMultiPcDlg::onOk() {

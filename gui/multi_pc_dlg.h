@@ -11,6 +11,7 @@
 #include "multi_pc.h"
 #include "value_checks.h"
 
+class QProgressBar;
 class QPushButton;
 
 namespace Ui {
@@ -39,6 +40,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Reads the management address it shows; OK is usable afterwards.
+    void runOpening();
     void onOk();
     IpAddressEdit& fieldOf(ValueField field) const;
 
@@ -49,6 +52,7 @@ private:
     IpAddressEdit* lanMask_;
     IpAddressEdit* defaultStation_;
     IpAddressEdit* mgmtAddress_;
+    QProgressBar* progress_;
     std::unique_ptr<QtFrontend> frontend_;
     // The values as last changed in the address fields.
     MultiPcInput input_;

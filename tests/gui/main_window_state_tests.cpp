@@ -88,6 +88,8 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     ApplyConnectionOutcome(window, true, state);
     ASSERT_TRUE(StartMultiPcSwitch(window, state));
     EXPECT_TRUE(window.portsEnabled);
+    // The recorded mode keeps its mark while the dialog runs.
+    EXPECT_TRUE(window.singleChecked && !window.multiChecked);
     FinishMultiPcSwitch(window, state, SwitchOutcome::Switched);
     EXPECT_EQ(state.MultiPcActive, 1);
     EXPECT_EQ(state.SinglePcActive, 0);
@@ -119,6 +121,7 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     ApplyConnectionOutcome(multi, true, state);
     ASSERT_TRUE(StartSinglePcSwitch(multi, state));
     EXPECT_FALSE(multi.portsEnabled);
+    EXPECT_TRUE(multi.multiChecked && !multi.singleChecked);
     FinishSinglePcSwitch(multi, state, SwitchOutcome::Switched);
     EXPECT_EQ(state.SinglePcActive, 1);
     EXPECT_EQ(state.MultiPcActive, 0);

@@ -201,6 +201,10 @@ TEST_F(ModeWindows, MultiPcDialogOpeningShowsTheManagementAddressReadOnly) {
     ASSERT_TRUE(session.start());
     CMultiPcDlg dialog(session.routerSession);
     dialog.show();
+    // The dialog is up at once; OK waits for the opening's read.
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(control<QPushButton>(dialog, 1)->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QPushButton>(dialog, 1)->isEnabled(); }));
     auto* management = control<IpAddressEdit>(dialog, 1016);
     EXPECT_EQ(management->text(), "10.1.1.1");
     EXPECT_FALSE(management->isEnabled());
@@ -306,17 +310,22 @@ TEST_F(MainWindowModes, MultiPcSwitchIsEditedUnderTheArrowAndRecordsTheMode) {
     ASSERT_TRUE(radio(window, 1002)->isChecked());
     bool arrowWhileEditing = false;
     bool portsEnabledBefore = false;
+    bool oldModeMarkedMeanwhile = false;
     ModalScript script;
     script.then(ModalScript::canPress(kMultiDlg, 1), [&](QWidget* w) {
         // Nobody holds the wait cursor around the dialog while the user edits it.
         arrowWhileEditing = QApplication::overrideCursor() == nullptr;
         portsEnabledBefore = portsEnabled(window);
+        // The mark moves only once the switch has gone through.
+        oldModeMarkedMeanwhile =
+            radio(window, 1002)->isChecked() && !radio(window, 1003)->isChecked();
         ModalScript::press(w, 1);
     });
     script.run([&] { radio(window, 1003)->click(); });
     ASSERT_TRUE(script.finished());
     EXPECT_TRUE(arrowWhileEditing);
     EXPECT_TRUE(portsEnabledBefore);
+    EXPECT_TRUE(oldModeMarkedMeanwhile);
     EXPECT_EQ(window.session().MultiPcActive, 1);
     EXPECT_EQ(window.session().SinglePcActive, 0);
     EXPECT_TRUE(radio(window, 1003)->isChecked());
