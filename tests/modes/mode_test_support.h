@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <initializer_list>
 #include <mutex>
@@ -82,6 +83,13 @@ public:
         std::lock_guard lock(mutex_);
         return received_;
     }
+    // Everything received, once it ends with `last` (or after `wait` when it never does).
+    std::string receivedThrough(std::string_view last,
+                                std::chrono::milliseconds wait = std::chrono::seconds(2)) const {
+        std::unique_lock lock(mutex_);
+        arrived_.wait_for(lock, wait, [&] { return received_.ends_with(last); });
+        return received_;
+    }
 
 private:
     void serve() {
@@ -96,6 +104,7 @@ private:
                 std::lock_guard lock(mutex_);
                 received_.append(buffer, static_cast<std::size_t>(n));
             }
+            arrived_.notify_all();
             for (ssize_t i = 0; i < n; ++i) {
                 const char c = buffer[i];
                 if (c == '\n') continue;
@@ -116,6 +125,7 @@ private:
     Listing listing_;
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
     std::string received_;
     std::thread thread_;
 };

@@ -308,8 +308,7 @@ TEST(MultiPcSwitchListing, ShortAddressesAreCutAtTheLineEnd) {
     EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::Done);
 
     // The router's CR LF after each short address stays out of the lines sent.
-    std::this_thread::sleep_for(200ms);
-    const std::string received = router.received();
+    const std::string received = router.receivedThrough(line("exit"));
     EXPECT_NE(received.find(line("set vc internet remote_ip_address 10.0.0.10/255.255.255.248")),
               std::string::npos)
         << received;
@@ -325,9 +324,8 @@ TEST(MultiPcSwitchListing, MissingLabelStopsBeforeConfiguringAndLeavesTheCommand
     ScriptedFrontend& view = scripted.frontend;
     EXPECT_EQ(RunMultiPcSwitch(scripted.session, view, {}).ending, Ending::ListingIncomplete);
 
-    std::this_thread::sleep_for(200ms);
     // Already logged in: one drain and one nudge, the listing, then only the exit.
-    EXPECT_EQ(router.received(), "\r\r" + listingBytes() + line("exit"));
+    EXPECT_EQ(router.receivedThrough(line("exit")), "\r\r" + listingBytes() + line("exit"));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, MissingLabelText("Start IP Address:"));
     EXPECT_EQ(view.messages[0].caption, "Error");
