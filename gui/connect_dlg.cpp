@@ -20,17 +20,11 @@ constexpr int kProgressId = 1006;
 }  // namespace
 
 CConnectDlg::CConnectDlg(RouterSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
-      session_(session),
-      ui_(std::make_unique<Ui::CConnectDlg>()) {
-    ui_->setupUi(this);
-    UseDialogLook(*this);
+    : RouterDialog(session, parent, {}, kStatusId, kProgressId) {
     ok_ = ui_->idc_1;
     cancel_ = ui_->idc_2;
     progress_ = ui_->idc_1006;
     statusText_ = ui_->idc_1007;
-    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &CConnectDlg::reject);
     timer_.setInterval(kTimerPeriodMs);

@@ -5,12 +5,12 @@
 // connected, Cancel (Rejected) otherwise. It has no close box, and Escape
 // counts only once Cancel is enabled.
 
-#include <QDialog>
 #include <QTimer>
 #include <memory>
 #include <optional>
 
 #include "connection.h"
+#include "router_dialog.h"
 
 class QLabel;
 class QProgressBar;
@@ -22,9 +22,7 @@ class CConnectDlg;
 
 namespace cofralin {
 
-class QtFrontend;
-
-class CConnectDlg final : public QDialog {
+class CConnectDlg final : public RouterDialog<Ui::CConnectDlg> {
     Q_OBJECT
 
 public:
@@ -43,13 +41,10 @@ protected:
 private:
     void onTimer();
 
-    RouterSession& session_;
-    std::unique_ptr<Ui::CConnectDlg> ui_;
     QPushButton* ok_;
     QPushButton* cancel_;
     QProgressBar* progress_;
     QLabel* statusText_;
-    std::unique_ptr<QtFrontend> frontend_;
     QTimer timer_;
     // The timer keeps ticking while the password prompt runs its own loop;
     // the procedure runs once per showing all the same.

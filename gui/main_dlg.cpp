@@ -284,22 +284,18 @@ void CMainDlg::closeLostPort() {
     showPortInfo();
 }
 
-void CMainDlg::onMultiPcClicked() {
-    const bool run = StartMultiPcSwitch(window_, session_);
+void CMainDlg::onMultiPcClicked() { runSwitch(RouterMode::MultiPc); }
+
+void CMainDlg::onSinglePcClicked() { runSwitch(RouterMode::SinglePc); }
+
+void CMainDlg::runSwitch(RouterMode to) {
+    const bool run = StartSwitch(window_, session_, to);
+    // Before anything is painted: the click's mark goes back to the recorded mode.
     showWindowState();
     if (!run) return;
     // The dialog shows the wait cursor itself while it talks to the router;
     // while the user edits it, the arrow shows.
-    FinishMultiPcSwitch(window_, session_, runMultiPcDialog());
-    showWindowState();
-    closeLostPort();
-}
-
-void CMainDlg::onSinglePcClicked() {
-    const bool run = StartSinglePcSwitch(window_, session_);
-    showWindowState();
-    if (!run) return;
-    FinishSinglePcSwitch(window_, session_, runSinglePcDialog());
+    FinishSwitch(window_, session_, to, runSwitchDialog(to));
     showWindowState();
     closeLostPort();
 }
@@ -367,13 +363,12 @@ SwitchOutcome outcomeOf(const std::optional<Ending>& result) {
 
 }  // namespace
 
-SwitchOutcome CMainDlg::runSinglePcDialog() {
-    CSinglePcDlg dialog(session_, this);
-    dialog.exec();
-    return outcomeOf(dialog.switchResult());
-}
-
-SwitchOutcome CMainDlg::runMultiPcDialog() {
+SwitchOutcome CMainDlg::runSwitchDialog(RouterMode to) {
+    if (to == RouterMode::SinglePc) {
+        CSinglePcDlg dialog(session_, this);
+        dialog.exec();
+        return outcomeOf(dialog.switchResult());
+    }
     CMultiPcDlg dialog(session_, this);
     dialog.exec();
     return outcomeOf(dialog.switchResult());

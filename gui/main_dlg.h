@@ -94,8 +94,10 @@ public slots:
 private:
     // The dialogs of the router operations, one call each.
     // Each runs its dialog modally and tells how it left the router.
-    SwitchOutcome runSinglePcDialog();
-    SwitchOutcome runMultiPcDialog();
+    // A click on the radio button of `to`: its dialog when the other mode is
+    // the recorded one.
+    void runSwitch(RouterMode to);
+    SwitchOutcome runSwitchDialog(RouterMode to);
     void runPortsDialog();
     void runUpdateRouterSoftware();
 

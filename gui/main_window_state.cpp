@@ -4,14 +4,14 @@ namespace cofralin {
 
 namespace {
 
-void markSingle(MainWindowState& window) {
-    window.singleChecked = true;
-    window.multiChecked = false;
+// The radio mark on `mode`'s button alone.
+void mark(MainWindowState& window, RouterMode mode) {
+    window.singleChecked = mode == RouterMode::SinglePc;
+    window.multiChecked = mode == RouterMode::MultiPc;
 }
 
-void markMulti(MainWindowState& window) {
-    window.singleChecked = false;
-    window.multiChecked = true;
+RouterMode other(RouterMode mode) {
+    return mode == RouterMode::MultiPc ? RouterMode::SinglePc : RouterMode::MultiPc;
 }
 
 // "Gestionar Puertos" is usable exactly in the mode recorded after a switch,
@@ -23,8 +23,7 @@ void followRecordedMode(MainWindowState& window, const RouterSession& session) {
 // A switch given up half-way: no mode is known until the next connection.
 void forgetMode(MainWindowState& window, RouterSession& session) {
     session.SetRouterMode(RouterMode::Unknown);
-    window.singleChecked = false;
-    window.multiChecked = false;
+    mark(window, RouterMode::Unknown);
 }
 
 }  // namespace
@@ -61,53 +60,33 @@ void ApplyConnectionOutcome(MainWindowState& window, bool connected, const Route
     window.modesEnabled = true;
     window.updateEnabled = true;
     if (session.MultiPcActive == 1) {
-        markMulti(window);
+        mark(window, RouterMode::MultiPc);
         window.portsEnabled = true;
     }
     // Single-PC leaves "Gestionar Puertos" as an earlier connection left it.
-    if (session.SinglePcActive == 1) markSingle(window);
+    if (session.SinglePcActive == 1) mark(window, RouterMode::SinglePc);
 }
 
-bool StartMultiPcSwitch(MainWindowState& window, const RouterSession& session) {
-    if (session.SinglePcActive != 1) {
-        markMulti(window);
+bool StartSwitch(MainWindowState& window, const RouterSession& session, RouterMode to) {
+    if (session.mode() != other(to)) {
+        mark(window, to);
         return false;
     }
-    window.portsEnabled = true;
+    window.portsEnabled = to == RouterMode::MultiPc;
     return true;
 }
 
-void FinishMultiPcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome) {
+void FinishSwitch(MainWindowState& window, RouterSession& session, RouterMode to,
+                  SwitchOutcome outcome) {
     if (outcome == SwitchOutcome::Switched) {
-        session.SetRouterMode(RouterMode::MultiPc);
-        markMulti(window);
+        session.SetRouterMode(to);
+        mark(window, to);
     } else if (outcome == SwitchOutcome::ModeUnknown) {
         forgetMode(window, session);
     } else {
         // Not switched (given up at the password prompt, no port, no answer):
-        // the mark goes back.
-        markSingle(window);
-    }
-    followRecordedMode(window, session);
-}
-
-bool StartSinglePcSwitch(MainWindowState& window, const RouterSession& session) {
-    if (session.MultiPcActive != 1) {
-        markSingle(window);
-        return false;
-    }
-    window.portsEnabled = false;
-    return true;
-}
-
-void FinishSinglePcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome) {
-    if (outcome == SwitchOutcome::Switched) {
-        session.SetRouterMode(RouterMode::SinglePc);
-        markSingle(window);
-    } else if (outcome == SwitchOutcome::ModeUnknown) {
-        forgetMode(window, session);
-    } else {
-        markMulti(window);
+        // the mark stays on the recorded mode.
+        mark(window, other(to));
     }
     followRecordedMode(window, session);
 }

@@ -50,18 +50,17 @@ enum class SwitchOutcome {
 };
 
 // The mode radio buttons. A click has already moved the mark to the clicked
-// button. Start* tells whether the mode dialog is to run (only when the other
+// button. StartSwitch tells whether the mode dialog is to run (only when the other
 // mode is the active one); when it is not, the mark stays where the click put
 // it. When it is, the marks keep showing the recorded mode while the dialog
-// runs: Finish* is told how the switch ended and records the new mode and
+// runs: FinishSwitch is told how the switch ended and records the new mode and
 // moves the mark, leaves the mark where it was, or records no mode at all (no
 // mark, both flags 0, as after a connection that found no mode). A switch that
-// did not go through never changes the mode flags. Start* sets "Gestionar
-// Puertos" for the mode being tried; Finish* sets it for the mode recorded
+// did not go through never changes the mode flags. StartSwitch sets "Gestionar
+// Puertos" for the mode being tried; FinishSwitch sets it for the mode recorded
 // afterwards (usable in multi-PC only).
-bool StartMultiPcSwitch(MainWindowState& window, const RouterSession& session);
-void FinishMultiPcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome);
-bool StartSinglePcSwitch(MainWindowState& window, const RouterSession& session);
-void FinishSinglePcSwitch(MainWindowState& window, RouterSession& session, SwitchOutcome outcome);
+bool StartSwitch(MainWindowState& window, const RouterSession& session, RouterMode to);
+void FinishSwitch(MainWindowState& window, RouterSession& session, RouterMode to,
+                  SwitchOutcome outcome);
 
 }  // namespace cofralin

@@ -26,19 +26,13 @@ std::string toStd(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
 CMultiPcDlg::CMultiPcDlg(RouterSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      session_(session),
-      ui_(std::make_unique<Ui::CMultiPcDlg>()) {
-    ui_->setupUi(this);
-    UseDialogLook(*this);
+    : RouterDialog(session, parent, Qt::WindowCloseButtonHint, kStatusId, kProgressId) {
     ok_ = ui_->idc_1;
     lanAddress_ = ui_->idc_1013;
     lanMask_ = ui_->idc_1014;
     defaultStation_ = ui_->idc_1015;
     mgmtAddress_ = ui_->idc_1016;
     progress_ = ui_->idc_1011;
-    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
     ui_->idc_2->setVisible(false);
     ui_->idc_2->setEnabled(false);
 

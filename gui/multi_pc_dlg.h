@@ -4,11 +4,11 @@
 // for that); OK runs the whole switch and always closes the dialog (Accepted).
 // Cancel is never shown, so Escape and the close box do nothing.
 
-#include <QDialog>
 #include <memory>
 #include <optional>
 
 #include "multi_pc.h"
+#include "router_dialog.h"
 #include "value_checks.h"
 
 class QProgressBar;
@@ -21,9 +21,8 @@ class CMultiPcDlg;
 namespace cofralin {
 
 class IpAddressEdit;
-class QtFrontend;
 
-class CMultiPcDlg final : public QDialog {
+class CMultiPcDlg final : public RouterDialog<Ui::CMultiPcDlg> {
     Q_OBJECT
 
 public:
@@ -45,15 +44,12 @@ private:
     void onOk();
     IpAddressEdit& fieldOf(ValueField field) const;
 
-    RouterSession& session_;
-    std::unique_ptr<Ui::CMultiPcDlg> ui_;
     QPushButton* ok_;
     IpAddressEdit* lanAddress_;
     IpAddressEdit* lanMask_;
     IpAddressEdit* defaultStation_;
     IpAddressEdit* mgmtAddress_;
     QProgressBar* progress_;
-    std::unique_ptr<QtFrontend> frontend_;
     // The values as last changed in the address fields.
     MultiPcInput input_;
     bool opened_ = false;

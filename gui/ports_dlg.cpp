@@ -104,13 +104,8 @@ void WrappingPushButton::paintEvent(QPaintEvent*) {
 }
 
 CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
-      session_(session),
-      ui_(std::make_unique<Ui::CPortsDlg>()) {
-    ui_->setupUi(this);
-    UseDialogLook(*this);
+    : RouterDialog(session, parent, Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint,
+                   kStatusId) {
     udpList_ = ui_->idc_1025;
     tcpList_ = ui_->idc_1026;
     deleteButton_ = ui_->idc_3;
@@ -119,7 +114,6 @@ CPortsDlg::CPortsDlg(RouterSession& session, QWidget* parent)
     privateAddress_ = ui_->idc_1020;
     udpRadio_ = ui_->idc_1021;
     tcpRadio_ = ui_->idc_1022;
-    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId);
 
     // The group boxes only frame their controls; they must not lie over them.
     ui_->idc_1028->lower();

@@ -8,13 +8,13 @@
 // run the procedures of port_mappings.h and leave the dialog open; "Salir",
 // Escape and the close box end it without sending anything.
 
-#include <QDialog>
 #include <QPushButton>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "port_mappings.h"
+#include "router_dialog.h"
 #include "value_checks.h"
 
 class QLineEdit;
@@ -28,7 +28,6 @@ class CPortsDlg;
 namespace cofralin {
 
 class IpAddressEdit;
-class QtFrontend;
 
 // A push button whose caption wraps at its blanks, as the two action buttons
 // of the dialog are too narrow for one line.
@@ -46,7 +45,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class CPortsDlg final : public QDialog, private MappingEvents {
+class CPortsDlg final : public RouterDialog<Ui::CPortsDlg>, private MappingEvents {
     Q_OBJECT
 
 public:
@@ -78,8 +77,6 @@ private:
     TrafficType checkedTrafficType() const;
     QWidget& fieldOf(ValueField field) const;
 
-    RouterSession& session_;
-    std::unique_ptr<Ui::CPortsDlg> ui_;
     QListWidget* udpList_;
     QListWidget* tcpList_;
     QPushButton* deleteButton_;
@@ -88,7 +85,6 @@ private:
     IpAddressEdit* privateAddress_;
     QRadioButton* udpRadio_;
     QRadioButton* tcpRadio_;
-    std::unique_ptr<QtFrontend> frontend_;
     PortMappingTexts texts_;
 };
 

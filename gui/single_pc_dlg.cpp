@@ -22,17 +22,11 @@ std::string toStd(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
 CSinglePcDlg::CSinglePcDlg(RouterSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      session_(session),
-      ui_(std::make_unique<Ui::CSinglePcDlg>()) {
-    ui_->setupUi(this);
-    UseDialogLook(*this);
+    : RouterDialog(session, parent, Qt::WindowCloseButtonHint, kStatusId, kProgressId) {
     ok_ = ui_->idc_1;
     cancel_ = ui_->idc_2;
     mgmtAddress_ = ui_->idc_1013;
     mgmtMask_ = ui_->idc_1014;
-    frontend_ = std::make_unique<QtFrontend>(*this, kStatusId, kProgressId);
 
     ui_->idc_1015->setRange(0, kProgressEnd);
     ui_->idc_1015->setValue(0);

@@ -5,10 +5,10 @@
 // it stays open in its failed state until the user presses Cancel (Rejected).
 // Escape and the close box count only once Cancel is shown.
 
-#include <QDialog>
 #include <memory>
 #include <optional>
 
+#include "router_dialog.h"
 #include "single_pc.h"
 
 class QPushButton;
@@ -20,9 +20,8 @@ class CSinglePcDlg;
 namespace cofralin {
 
 class IpAddressEdit;
-class QtFrontend;
 
-class CSinglePcDlg final : public QDialog {
+class CSinglePcDlg final : public RouterDialog<Ui::CSinglePcDlg> {
     Q_OBJECT
 
 public:
@@ -40,13 +39,10 @@ private:
     // Cancel shown and usable, OK hidden, the reason told above.
     void showFailed();
 
-    RouterSession& session_;
-    std::unique_ptr<Ui::CSinglePcDlg> ui_;
     QPushButton* ok_;
     QPushButton* cancel_;
     IpAddressEdit* mgmtAddress_;
     IpAddressEdit* mgmtMask_;
-    std::unique_ptr<QtFrontend> frontend_;
     // The values as last changed in the address fields.
     SinglePcInput input_;
     std::optional<Ending> result_;

@@ -22,37 +22,17 @@ constexpr std::array kConnectionCommands{
 // What the connection tells by itself: the progress, nothing else.
 constexpr ExchangeDisplay kConnectDisplay{true, false, false};
 
-// What a connection reads before it leaves the command line.
-enum class Phase { Done, NoAnswer, WrongPassword, LineLost, Stopped };
-
-// How a phase that did not end well ends the procedure.
-Ending endingOf(Phase phase) {
-    switch (phase) {
-        case Phase::Done:
-            return Ending::Done;
-        case Phase::NoAnswer:
-            return Ending::NoAnswer;
-        case Phase::WrongPassword:
-            return Ending::LoginFailed;
-        case Phase::LineLost:
-            return Ending::LineLost;
-        case Phase::Stopped:
-            return Ending::Stopped;
-    }
-    return Ending::NoAnswer;
-}
-
-// The phase a wait cut short by the line or a stop ends with.
-std::optional<Phase> interruption(const Exchange& exchange) {
-    if (exchange.LineLost()) return Phase::LineLost;
-    if (exchange.Stopped()) return Phase::Stopped;
+// How a wait cut short by the line or a stop ends the connection.
+std::optional<Ending> interruption(const Exchange& exchange) {
+    if (exchange.LineLost()) return Ending::LineLost;
+    if (exchange.Stopped()) return Ending::Stopped;
     return std::nullopt;
 }
 
 // Nudges until a drained reply is exactly the prompt, answering "Quick Setup?"
 // and the password requests; the tests of each pass look at the reply of the
 // pass before.
-Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
+Ending logInPhase(Exchange& exchange, PasswordChooser& passwords) {
     RouterSession& session = exchange.session();
     int silentPasses = 0;
     Exchange::Deadline deadline = exchange.startWait();
@@ -77,8 +57,8 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
             break;
         }
     }
-    if (silentPasses != 0 || (!sawPrompt && session.KeepTrying == 1)) return Phase::NoAnswer;
-    return session.KeepTrying == 1 ? Phase::Done : Phase::WrongPassword;
+    if (silentPasses != 0 || (!sawPrompt && session.KeepTrying == 1)) return Ending::NoAnswer;
+    return session.KeepTrying == 1 ? Ending::Done : Ending::LoginFailed;
 }
 
 // Lists the internet circuit and creates it when it is not in the table. The
@@ -87,7 +67,7 @@ Phase logInPhase(Exchange& exchange, PasswordChooser& passwords) {
 // see the bare prompt. A bare prompt ends the wait only once the listing (its
 // labels or "not in table") has come. `created` tells whether the circuit was
 // created.
-Phase vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
+Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
     RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -97,7 +77,7 @@ Phase vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& create
     exchange.ClearReply();
     ListingWatch watch(kVcListingMarks);
     do {
-        if (deadline.passed()) return Phase::NoAnswer;
+        if (deadline.passed()) return Ending::NoAnswer;
         exchange.SendLine(kNudge);
         exchange.DrainReply();
         if (const auto stop = interruption(exchange)) return *stop;
@@ -110,24 +90,24 @@ Phase vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& create
             session.SetRouterMode(RouterMode::SinglePc);
         } else if (created && AsksForPassword(exchange)) {
             const std::optional<std::string> line = relogin.next(exchange, deadline);
-            if (!line) return Phase::WrongPassword;
+            if (!line) return Ending::LoginFailed;
             exchange.SendPassword(*line);
         }
         exchange.ShowReply();
     } while (!exchange.ReplyIsPrompt() || !watch.listed());
-    return Phase::Done;
+    return Ending::Done;
 }
 
 // Reads the DHCP server setting: enabled is single-PC mode, disabled multi-PC.
-Phase detectMode(Exchange& exchange) {
+Ending detectMode(Exchange& exchange) {
     RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SHOW_DHCP_SERVER_SETTING, LineEnding::CrLf);
     const bool listed = exchange.AwaitListing(AwaitOrder::NudgeFirst, kDhcpListingMarks, [&] {
         if (exchange.ReplyContains(kDhcpEnabledWord)) session.SetRouterMode(RouterMode::SinglePc);
         if (exchange.ReplyContains(kDhcpDisabledWord)) session.SetRouterMode(RouterMode::MultiPc);
     });
-    if (listed) return Phase::Done;
-    return interruption(exchange).value_or(Phase::NoAnswer);
+    if (listed) return Ending::Done;
+    return interruption(exchange).value_or(Ending::NoAnswer);
 }
 
 // The outcome in words; a failure leaves no mode.
@@ -197,10 +177,10 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
     bool vcCreated = false;
 
     PasswordChooser passwords(session.settings().DefaultPassword);
-    Phase phase = logInPhase(exchange, passwords);
-    if (phase == Phase::Done) phase = vcPhase(exchange, passwords, vcCreated);
-    if (phase == Phase::Done && !vcCreated) phase = detectMode(exchange);
-    if (phase != Phase::Done) return finish(exchange, endingOf(phase));
+    Ending phase = logInPhase(exchange, passwords);
+    if (phase == Ending::Done) phase = vcPhase(exchange, passwords, vcCreated);
+    if (phase == Ending::Done && !vcCreated) phase = detectMode(exchange);
+    if (phase != Ending::Done) return finish(exchange, phase);
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
     // Its write is the last chance to find the device gone.

@@ -79,18 +79,18 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     MainWindowState window;
     ApplyConnectionOutcome(window, true, Flags(0, 0));
     Flags none(0, 0);
-    EXPECT_FALSE(StartMultiPcSwitch(window, none));
+    EXPECT_FALSE(StartSwitch(window, none, RouterMode::MultiPc));
     EXPECT_TRUE(window.multiChecked && !window.singleChecked);
     EXPECT_FALSE(window.portsEnabled);
 
     // From single-PC, the switch going through.
     Flags state(1, 0);
     ApplyConnectionOutcome(window, true, state);
-    ASSERT_TRUE(StartMultiPcSwitch(window, state));
+    ASSERT_TRUE(StartSwitch(window, state, RouterMode::MultiPc));
     EXPECT_TRUE(window.portsEnabled);
     // The recorded mode keeps its mark while the dialog runs.
     EXPECT_TRUE(window.singleChecked && !window.multiChecked);
-    FinishMultiPcSwitch(window, state, SwitchOutcome::Switched);
+    FinishSwitch(window, state, RouterMode::MultiPc, SwitchOutcome::Switched);
     EXPECT_EQ(state.MultiPcActive, 1);
     EXPECT_EQ(state.SinglePcActive, 0);
     EXPECT_TRUE(window.multiChecked && !window.singleChecked);
@@ -100,8 +100,8 @@ TEST(MainWindowStateTest, MultiPcSwitch) {
     Flags givenUp(1, 0, 0);
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
-    ASSERT_TRUE(StartMultiPcSwitch(back, givenUp));
-    FinishMultiPcSwitch(back, givenUp, SwitchOutcome::NotSwitched);
+    ASSERT_TRUE(StartSwitch(back, givenUp, RouterMode::MultiPc));
+    FinishSwitch(back, givenUp, RouterMode::MultiPc, SwitchOutcome::NotSwitched);
     EXPECT_EQ(givenUp.SinglePcActive, 1);
     EXPECT_EQ(givenUp.MultiPcActive, 0);
     EXPECT_TRUE(back.singleChecked && !back.multiChecked);
@@ -113,16 +113,16 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     MainWindowState window;
     Flags single(1, 0);
     ApplyConnectionOutcome(window, true, single);
-    EXPECT_FALSE(StartSinglePcSwitch(window, single));
+    EXPECT_FALSE(StartSwitch(window, single, RouterMode::SinglePc));
     EXPECT_TRUE(window.singleChecked);
 
     Flags state(0, 1);
     MainWindowState multi;
     ApplyConnectionOutcome(multi, true, state);
-    ASSERT_TRUE(StartSinglePcSwitch(multi, state));
+    ASSERT_TRUE(StartSwitch(multi, state, RouterMode::SinglePc));
     EXPECT_FALSE(multi.portsEnabled);
     EXPECT_TRUE(multi.multiChecked && !multi.singleChecked);
-    FinishSinglePcSwitch(multi, state, SwitchOutcome::Switched);
+    FinishSwitch(multi, state, RouterMode::SinglePc, SwitchOutcome::Switched);
     EXPECT_EQ(state.SinglePcActive, 1);
     EXPECT_EQ(state.MultiPcActive, 0);
     EXPECT_TRUE(multi.singleChecked && !multi.multiChecked);
@@ -130,8 +130,8 @@ TEST(MainWindowStateTest, SinglePcSwitch) {
     Flags givenUp(0, 1, 0);
     MainWindowState back;
     ApplyConnectionOutcome(back, true, givenUp);
-    ASSERT_TRUE(StartSinglePcSwitch(back, givenUp));
-    FinishSinglePcSwitch(back, givenUp, SwitchOutcome::NotSwitched);
+    ASSERT_TRUE(StartSwitch(back, givenUp, RouterMode::SinglePc));
+    FinishSwitch(back, givenUp, RouterMode::SinglePc, SwitchOutcome::NotSwitched);
     EXPECT_EQ(givenUp.MultiPcActive, 1);
     EXPECT_TRUE(back.multiChecked && !back.singleChecked);
     EXPECT_TRUE(back.portsEnabled);  // multi-PC is still recorded
@@ -146,17 +146,17 @@ TEST(MainWindowStateTest, SwitchGivenUpHalfWayRecordsNoMode) {
         MainWindowState window;
         ApplyConnectionOutcome(window, true, state);
         if (toMulti) {
-            ASSERT_TRUE(StartMultiPcSwitch(window, state));
-            FinishMultiPcSwitch(window, state, SwitchOutcome::ModeUnknown);
+            ASSERT_TRUE(StartSwitch(window, state, RouterMode::MultiPc));
+            FinishSwitch(window, state, RouterMode::MultiPc, SwitchOutcome::ModeUnknown);
         } else {
-            ASSERT_TRUE(StartSinglePcSwitch(window, state));
-            FinishSinglePcSwitch(window, state, SwitchOutcome::ModeUnknown);
+            ASSERT_TRUE(StartSwitch(window, state, RouterMode::SinglePc));
+            FinishSwitch(window, state, RouterMode::SinglePc, SwitchOutcome::ModeUnknown);
         }
         EXPECT_EQ(state.SinglePcActive, 0);
         EXPECT_EQ(state.MultiPcActive, 0);
         EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, false, true, false, false}));
         // A click then only moves the mark.
-        EXPECT_FALSE(StartMultiPcSwitch(window, state));
+        EXPECT_FALSE(StartSwitch(window, state, RouterMode::MultiPc));
         ApplyConnectionOutcome(window, true, Flags(0, 1));
         EXPECT_EQ(window, (MainWindowState{Lamp::Connected, true, true, true, false, true}));
     }
