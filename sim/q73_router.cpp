@@ -171,7 +171,8 @@ RouterConfig factoryConfig(const SimulatorOptions& options) {
 }  // namespace
 
 Q73Router::Q73Router(const SimulatorOptions& options)
-    : password_(options.password),
+    : options_(options),
+      password_(options.password),
       loggedInAfterSetup_(options.loggedIn),
       echoPassword_(options.echoPassword) {
     state_.version = options.version;
@@ -244,6 +245,9 @@ std::string Q73Router::endLine() {
 
     const std::vector<std::string> words = splitWords(line);
     if (words.empty()) return std::string(kRouterPrompt);
+    if (const std::string* answer = answerFor(line)) {
+        return "\r\n" + *answer + "\r\n" + std::string(kRouterPrompt);
+    }
     if (is(words, {"exit"})) {
         state_.cli = CliState::Password;
         return "\r\nBye\r\n";
@@ -505,6 +509,25 @@ std::string Q73Router::filterCommand(const std::vector<std::string>& words) {
     return std::string(kUnknownCommand);
 }
 
+std::string Q73Router::listingLine(std::string_view label, std::size_t column,
+                                   std::string_view value) const {
+    for (const std::string& omitted : options_.omittedLabels) {
+        if (omitted == label) return {};
+    }
+    for (const auto& [listed, given] : options_.listedValues) {
+        if (listed == label) return labelLine(label, column, given);
+    }
+    return labelLine(label, column, value);
+}
+
+const std::string* Q73Router::answerFor(std::string_view line) const {
+    const std::string typed = lowerCase(line.substr(line.find_first_not_of(" \t")));
+    for (const auto& [prefix, answer] : options_.answers) {
+        if (typed.starts_with(lowerCase(prefix))) return &answer;
+    }
+    return nullptr;
+}
+
 std::string Q73Router::showDhcpServer() const {
     const RouterConfig& config = state_.running;
     const DhcpSettings& dhcp = config.dhcp;
@@ -514,14 +537,14 @@ std::string Q73Router::showDhcpServer() const {
     // tells the mode from them.
     std::string text = "DHCP Server: ";
     text += dhcp.mode == DhcpMode::Server ? "ENABLED\r\n" : "DISABLED\r\n";
-    text += labelLine("IP Router:", kDhcpValueColumn, formatPadded(dhcp.router));
-    text += labelLine("IP Mask:", kDhcpValueColumn, formatPadded(mask));
-    text += labelLine("Start IP Address:", kDhcpValueColumn, formatPadded(dhcp.start));
-    text += labelLine("Pool size:", kDhcpValueColumn, "50");
-    text += labelLine("DNS Server:", kDhcpValueColumn, formatPadded(dhcp.dns));
-    text += labelLine("WINS Server:", kDhcpValueColumn, formatPadded(dhcp.wins));
+    text += listingLine("IP Router:", kDhcpValueColumn, formatPadded(dhcp.router));
+    text += listingLine("IP Mask:", kDhcpValueColumn, formatPadded(mask));
+    text += listingLine("Start IP Address:", kDhcpValueColumn, formatPadded(dhcp.start));
+    text += listingLine("Pool size:", kDhcpValueColumn, "50");
+    text += listingLine("DNS Server:", kDhcpValueColumn, formatPadded(dhcp.dns));
+    text += listingLine("WINS Server:", kDhcpValueColumn, formatPadded(dhcp.wins));
     text +=
-        labelLine("Lease time:", kDhcpValueColumn, std::to_string(dhcp.leaseSeconds) + " seconds");
+        listingLine("Lease time:", kDhcpValueColumn, std::to_string(dhcp.leaseSeconds) + " seconds");
     return text;
 }
 
@@ -530,16 +553,16 @@ std::string Q73Router::showVcInternet() const {
     const InternetVc& vc = *state_.running.vc;
     auto onOff = [](bool on) { return on ? "enabled" : "disabled"; };
     std::string text = "VC internet\r\n";
-    text += labelLine("Status:", kVcValueColumn, onOff(vc.enabled));
-    text += labelLine("Encapsulation:", kVcValueColumn, "rfc1483 routed llc");
-    text += labelLine("VPI/VCI:", kVcValueColumn, "8/32");
-    text += labelLine("Local IP Address:", kVcValueColumn, formatPadded(vc.localAddress));
+    text += listingLine("Status:", kVcValueColumn, onOff(vc.enabled));
+    text += listingLine("Encapsulation:", kVcValueColumn, "rfc1483 routed llc");
+    text += listingLine("VPI/VCI:", kVcValueColumn, "8/32");
+    text += listingLine("Local IP Address:", kVcValueColumn, formatPadded(vc.localAddress));
     text +=
-        labelLine("Remote IP Address:", kVcValueColumn,
+        listingLine("Remote IP Address:", kVcValueColumn,
                   formatPadded(vc.remote.address) + "/" + std::to_string(vc.remote.prefix) + " ");
-    text += labelLine("Option nat:", kVcValueColumn, onOff(vc.natEnabled));
-    text += labelLine("Option default_route:", kVcValueColumn, onOff(vc.defaultRoute));
-    text += labelLine("Nat default address:", kVcValueColumn,
+    text += listingLine("Option nat:", kVcValueColumn, onOff(vc.natEnabled));
+    text += listingLine("Option default_route:", kVcValueColumn, onOff(vc.defaultRoute));
+    text += listingLine("Nat default address:", kVcValueColumn,
                       vc.natDefaultAddress ? formatPadded(*vc.natDefaultAddress) : "none");
     const char* heading = " Public Port   Private Address     Private Port\r\n";
     for (const NatProtocol protocol : {NatProtocol::Udp, NatProtocol::Tcp}) {
@@ -555,12 +578,12 @@ std::string Q73Router::showVcInternet() const {
 
 std::string Q73Router::showSystem() const {
     std::string text;
-    text += labelLine("Model:", kSystemValueColumn, "Q73 ADSL");
-    text += labelLine("System Version:", kSystemValueColumn, state_.version);
-    text += labelLine("Boot loader:", kSystemValueColumn, "1.0.2");
-    text += labelLine("Memory:", kSystemValueColumn, "8 MB");
+    text += listingLine("Model:", kSystemValueColumn, "Q73 ADSL");
+    text += listingLine("System Version:", kSystemValueColumn, state_.version);
+    text += listingLine("Boot loader:", kSystemValueColumn, "1.0.2");
+    text += listingLine("Memory:", kSystemValueColumn, "8 MB");
     text +=
-        labelLine("ADSL standard:", kSystemValueColumn,
+        listingLine("ADSL standard:", kSystemValueColumn,
                   state_.running.adslStandard.empty() ? "multimode" : state_.running.adslStandard);
     return text;
 }

@@ -53,6 +53,13 @@ private:
     std::string endLine();
     std::string runCommand(const std::vector<std::string>& words, bool& noPrompt);
 
+    // A listing line: the label, its value from `column` on, as the options
+    // may change or leave out.
+    std::string listingLine(std::string_view label, std::size_t column,
+                            std::string_view value) const;
+    // The answer the options give to `line`, if any.
+    const std::string* answerFor(std::string_view line) const;
+
     std::string showDhcpServer() const;
     std::string showVcInternet() const;
     std::string showSystem() const;
@@ -64,6 +71,7 @@ private:
     std::string filterCommand(const std::vector<std::string>& words);
 
     RouterState state_;
+    SimulatorOptions options_;
     std::string password_;
     bool loggedInAfterSetup_ = false;
     bool echoPassword_ = false;

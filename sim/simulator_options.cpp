@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <optional>
 
 namespace cofralin {
 
@@ -13,6 +14,25 @@ bool parseCount(const std::string& text, int& value) {
     if (error != std::errc() || end != text.data() + text.size() || parsed < 0) return false;
     value = parsed;
     return true;
+}
+
+// "FIRST=SECOND" split at its first "="; \xNN in the second stands for that byte.
+std::optional<std::pair<std::string, std::string>> parsePair(const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) return std::nullopt;
+    std::string second;
+    for (std::size_t i = equals + 1; i < text.size(); ++i) {
+        unsigned byte = 0;
+        if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() &&
+            std::from_chars(text.data() + i + 2, text.data() + i + 4, byte, 16).ptr ==
+                text.data() + i + 4) {
+            second += static_cast<char>(byte);
+            i += 3;
+        } else {
+            second += text[i];
+        }
+    }
+    return std::pair{text.substr(0, equals), second};
 }
 
 }  // namespace
@@ -74,12 +94,23 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             }
         } else if (name == "--version") {
             if (const std::string* text = value()) {
-                if (text->size() == 6) {
+                if (!text->empty() && text->size() <= 16 &&
+                    text->find_first_of(" \t\r\n") == std::string::npos) {
                     options.version = *text;
                 } else {
-                    result.error = "--version takes six characters, not " + *text;
+                    result.error = "--version takes one word of 1 to 16 characters, not " + *text;
                 }
             }
+        } else if (name == "--answer" || name == "--list") {
+            if (const std::string* text = value()) {
+                if (const auto pair = parsePair(*text)) {
+                    (name == "--answer" ? options.answers : options.listedValues).push_back(*pair);
+                } else {
+                    result.error = name + " takes TEXT=VALUE, not " + *text;
+                }
+            }
+        } else if (name == "--without") {
+            if (const std::string* text = value()) options.omittedLabels.push_back(*text);
         } else if (name == "--silent") {
             options.silent = true;
         } else if (name == "--chatter") {
@@ -147,8 +178,8 @@ Starting state:
   --mapping udp|tcp:PUBLIC:ADDRESS:PRIVATE
                          a static port mapping to start with; repeatable,
                          e.g. --mapping udp:5060:192.168.1.10:5060
-  --version TEXT         software version shown by "show system", six
-                         characters (default "1.5.09")
+  --version TEXT         software version shown by "show system", one word
+                         of up to 16 characters (default "1.5.09")
 
 Faults:
   --silent               never answer anything
@@ -169,6 +200,14 @@ Faults:
                          answer (as a router that is slow to start a listing;
                          300 leaves only the bare prompt on the line for a
                          program that reads too soon)
+  --answer PREFIX=TEXT   answer every command line that starts with PREFIX
+                         with the line TEXT (say "Error: ..."), changing
+                         nothing: a router that refuses that line; repeatable
+  --list LABEL=VALUE     print VALUE after LABEL in the listings instead of
+                         the real value; \xNN in VALUE stands for that byte;
+                         repeatable
+  --without LABEL        leave the line of LABEL out of the listings;
+                         repeatable
   --pace                 send output at 9600 bit/s (960 bytes a second)
   --seed N               where garbage and zero bytes fall (default 73)
 

@@ -3,6 +3,7 @@
 // (tests) and from the q73sim command line.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "router_state.h"
@@ -20,7 +21,14 @@ struct SimulatorOptions {
     bool noVc = false;                     // the internet circuit is missing
     StartMode mode = StartMode::SinglePc;  // single: DHCP server on; multi: off
     std::vector<NatMapping> mappings;      // preloaded static mappings
-    std::string version = "1.5.09";        // six characters
+    std::string version = "1.5.09";        // the word after "System Version:"
+    // Lines that start with the first text are answered with the second
+    // (an "Error: ..." line), changing nothing: a router that refuses them.
+    std::vector<std::pair<std::string, std::string>> answers;
+    // A listing label's value printed as given (any bytes), not the real one.
+    std::vector<std::pair<std::string, std::string>> listedValues;
+    // Listing labels whose whole line is left out.
+    std::vector<std::string> omittedLabels;
 
     // Faults.
     bool silent = false;          // never answers

@@ -306,11 +306,28 @@ TEST(Q73RouterConfig, AcceptsTheWholeCatalogueAndTheFixedLines) {
     EXPECT_EQ(bare.feed("add vc internet\r\n"), "add vc internet\r\n\r\nZarn-DSL>");
 }
 
+TEST(Q73RouterListings, RefusedLinesAndGivenOrMissingValuesChangeOnlyWhatTheyName) {
+    SimulatorOptions options = loggedIn();
+    options.answers = {{"save all", "Error: no hay espacio"}};
+    options.listedValues = {{"Start IP Address:", "999.1.1.1"}};
+    options.omittedLabels = {"System Version:"};
+    Q73Router router(options);
+    EXPECT_EQ(replyTo(router, "SAVE ALL"), "\r\nError: no hay espacio\r\n\r\nZarn-DSL>");
+    EXPECT_EQ(router.state().saveCount, 0);
+    const std::string dhcp = replyTo(router, "show dhcp server");
+    EXPECT_EQ(cut(dhcp, "Start IP Address:", 19, 9), "999.1.1.1");
+    EXPECT_EQ(cut(dhcp, "IP Router:", 19, 15), "192.000.002.001");
+    const std::string system = replyTo(router, "show system");
+    EXPECT_EQ(system.find("System Version:"), std::string::npos);
+    EXPECT_NE(system.find("Model:"), std::string::npos);
+}
+
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
     const CommandLine line = parseCommandLine(
         {"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061", "--mapping",
          "tcp:80:10.0.0.1:8080", "--version", "1.6.00", "--hangup-after", "3", "--link", "/tmp/x",
-         "--echo-password", "--device", "/dev/pts/9"});
+         "--echo-password", "--device", "/dev/pts/9", "--answer", "save all=Error: lleno", "--list",
+         "IP Mask:=255\\x1b", "--without", "System Version:"});
     ASSERT_EQ(line.error, "");
     EXPECT_EQ(line.options.mode, StartMode::MultiPc);
     ASSERT_EQ(line.options.mappings.size(), 2u);
@@ -321,9 +338,16 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(line.linkPath, "/tmp/x");
     EXPECT_EQ(line.devicePath, "/dev/pts/9");
     EXPECT_TRUE(line.options.echoPassword);
+    EXPECT_EQ(line.options.answers,
+              (std::vector<std::pair<std::string, std::string>>{{"save all", "Error: lleno"}}));
+    EXPECT_EQ(line.options.listedValues,
+              (std::vector<std::pair<std::string, std::string>>{{"IP Mask:", "255\x1b"}}));
+    EXPECT_EQ(line.options.omittedLabels, std::vector<std::string>{"System Version:"});
 
     for (const std::vector<std::string>& bad :
-         std::vector<std::vector<std::string>>{{"--version", "1.6"},
+         std::vector<std::vector<std::string>>{{"--version", "1.6 beta"},
+                                               {"--answer", "save all"},
+                                               {"--list", "=1"},
                                                {"--mapping", "udp:0:10.0.0.1:1"},
                                                {"--mapping", "icmp:1:10.0.0.1:1"},
                                                {"--mode", "both"},
