@@ -543,8 +543,8 @@ std::string Q73Router::showDhcpServer() const {
     text += listingLine("Pool size:", kDhcpValueColumn, "50");
     text += listingLine("DNS Server:", kDhcpValueColumn, formatPadded(dhcp.dns));
     text += listingLine("WINS Server:", kDhcpValueColumn, formatPadded(dhcp.wins));
-    text +=
-        listingLine("Lease time:", kDhcpValueColumn, std::to_string(dhcp.leaseSeconds) + " seconds");
+    text += listingLine("Lease time:", kDhcpValueColumn,
+                        std::to_string(dhcp.leaseSeconds) + " seconds");
     return text;
 }
 
@@ -559,11 +559,11 @@ std::string Q73Router::showVcInternet() const {
     text += listingLine("Local IP Address:", kVcValueColumn, formatPadded(vc.localAddress));
     text +=
         listingLine("Remote IP Address:", kVcValueColumn,
-                  formatPadded(vc.remote.address) + "/" + std::to_string(vc.remote.prefix) + " ");
+                    formatPadded(vc.remote.address) + "/" + std::to_string(vc.remote.prefix) + " ");
     text += listingLine("Option nat:", kVcValueColumn, onOff(vc.natEnabled));
     text += listingLine("Option default_route:", kVcValueColumn, onOff(vc.defaultRoute));
     text += listingLine("Nat default address:", kVcValueColumn,
-                      vc.natDefaultAddress ? formatPadded(*vc.natDefaultAddress) : "none");
+                        vc.natDefaultAddress ? formatPadded(*vc.natDefaultAddress) : "none");
     const char* heading = " Public Port   Private Address     Private Port\r\n";
     for (const NatProtocol protocol : {NatProtocol::Udp, NatProtocol::Tcp}) {
         text += protocol == NatProtocol::Udp ? kUdpTitle : kTcpTitle;
@@ -582,9 +582,9 @@ std::string Q73Router::showSystem() const {
     text += listingLine("System Version:", kSystemValueColumn, state_.version);
     text += listingLine("Boot loader:", kSystemValueColumn, "1.0.2");
     text += listingLine("Memory:", kSystemValueColumn, "8 MB");
-    text +=
-        listingLine("ADSL standard:", kSystemValueColumn,
-                  state_.running.adslStandard.empty() ? "multimode" : state_.running.adslStandard);
+    text += listingLine(
+        "ADSL standard:", kSystemValueColumn,
+        state_.running.adslStandard.empty() ? "multimode" : state_.running.adslStandard);
     return text;
 }
 

@@ -43,12 +43,14 @@ Ending logInPhase(Exchange& exchange, PasswordChooser& passwords) {
         // Its write may be what finds the device gone: no password prompt then.
         if (const auto stop = interruption(exchange)) return *stop;
         if (exchange.ReplyContains("Quick Setup?")) exchange.SendLine("no\r\n");
-        if (AsksForPassword(exchange)) {
-            AnswerPasswordRequest(exchange, passwords, deadline);
+        if (passwords.wanted(exchange)) {
+            // The nudge just sent is answered before the password.
+            passwords.answer(exchange, deadline, 1);
             exchange.ClearReply();
         }
         const std::size_t length = exchange.DrainReply();
         if (const auto stop = interruption(exchange)) return *stop;
+        passwords.drained(exchange.LatestReply());
         exchange.ShowReply();
         ++silentPasses;
         if (length > 1) silentPasses = 0;
@@ -81,6 +83,7 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
         exchange.SendLine(kNudge);
         exchange.DrainReply();
         if (const auto stop = interruption(exchange)) return *stop;
+        relogin.drained(exchange.LatestReply());
         watch.see(exchange.LatestReply());
         if (exchange.ReplyContains(kVcMissingText)) {
             created = true;
@@ -88,10 +91,10 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
                 exchange.SendLine(line);
             }
             session.SetRouterMode(RouterMode::SinglePc);
-        } else if (created && AsksForPassword(exchange)) {
-            const std::optional<std::string> line = relogin.next(exchange, deadline);
-            if (!line) return Ending::LoginFailed;
-            exchange.SendPassword(*line);
+        } else if (created && relogin.wanted(exchange)) {
+            // The next pass's nudge ends the password.
+            relogin.answer(exchange, deadline, 0);
+            if (session.KeepTrying != 1) return Ending::LoginFailed;
         }
         exchange.ShowReply();
     } while (!exchange.ReplyIsPrompt() || !watch.listed());

@@ -32,6 +32,9 @@
 namespace cofralin {
 
 inline constexpr std::string_view kCliPrompt = "\r\nZarn-DSL>";
+// The prompt as it shows after any text, and the router's refusal of a password.
+inline constexpr std::string_view kPromptWord = "Zarn-DSL>";
+inline constexpr std::string_view kLoginIncorrectWord = "Login incorrect";
 inline constexpr std::string_view kNudge = "\r";
 
 // What a procedure's exchange tells its front end on its own.

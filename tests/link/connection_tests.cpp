@@ -84,7 +84,7 @@ TEST(Connection, TheBuiltInPasswordGoesFirstWithoutLineEndThenTheTypedOne) {
     ASSERT_TRUE(c.session.start());
     EXPECT_EQ(c.run(), Ending::Done);
     EXPECT_EQ(c.session.receivedThrough("exit\r\n"),
-              "\r\rpelnotra\r\rmala\r\n\r\rsecreto\r\n\r" + kDetection);
+              "\r\rpelnotra\r\rmala\r\n\rsecreto\r\n\r" + kDetection);
     EXPECT_EQ(c.session.frontend.passwordPrompts, 2);
     EXPECT_EQ(c.session.routerSession.UserPassword, "secreto\r\n");
 }
@@ -297,6 +297,34 @@ TEST(EnsureLogin, ARouterThatEchoesPasswordsLeavesNoneInTheLog) {
     EXPECT_EQ(logged.find("secreto"), std::string::npos) << logged;
     EXPECT_NE(logged.find("********\r\nLogin incorrect"), std::string::npos) << logged;
     EXPECT_NE(logged.find("*******\r\nZarn-DSL>"), std::string::npos) << logged;
+}
+
+// A router that echoes the password in clear, or answers late, has taken the
+// built-in password: the verdict comes from what follows the password, so the
+// user is never asked and nothing typed reaches the router.
+TEST(Login, AnEchoingOrSlowRouterThatTookTheBuiltInPasswordAsksForNothingMore) {
+    for (const bool echo : {false, true}) {
+        for (const int slowMs : {0, 200}) {
+            SCOPED_TRACE(::testing::Message() << "echo " << echo << ", slow " << slowMs);
+            SimulatorOptions options;
+            options.echoPassword = echo;
+            options.slowMs = slowMs;
+            Connection c(options);
+            ASSERT_TRUE(c.session.start());
+            EXPECT_EQ(c.run(), Ending::Done) << c.last.message;
+            EXPECT_EQ(c.session.frontend.passwordPrompts, 0);
+
+            testing::SimulatorSession session(options);
+            ASSERT_TRUE(session.start());
+            session.routerSession.KeepTrying = 1;
+            Exchange exchange(session.routerSession, session.frontend, {});
+            EXPECT_EQ(EnsureLogin(exchange, false), LoginOutcome::LoggedIn);
+            EXPECT_EQ(session.frontend.passwordPrompts, 0);
+            const std::string sent = session.receivedThrough("never", 300ms);
+            EXPECT_EQ(sent.find_first_not_of("\r", sent.find("pelnotra") + 8), std::string::npos)
+                << sent;
+        }
+    }
 }
 
 TEST(EnsureLogin, ASilentRouterIsGivenUpAtTheWaitBound) {

@@ -200,7 +200,7 @@ TEST_F(MultiPcSwitchWithPassword, CancelledPasswordSkipsAllConfiguration) {
     EXPECT_EQ(session.routerSession.KeepTrying, 0);
     EXPECT_EQ(session.frontend.passwordPrompts, 1);
     EXPECT_TRUE(session.frontend.messages.empty());
-    EXPECT_EQ(session.receivedThrough("\rpelnotra\r\r\r"), "\rpelnotra\r\r\r");
+    EXPECT_EQ(session.receivedThrough("\rpelnotra\r\r"), "\rpelnotra\r\r");
     expectRouterUntouched(before);
 }
 

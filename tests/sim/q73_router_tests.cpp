@@ -323,11 +323,27 @@ TEST(Q73RouterListings, RefusedLinesAndGivenOrMissingValuesChangeOnlyWhatTheyNam
 }
 
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
-    const CommandLine line = parseCommandLine(
-        {"--mode", "multi", "--mapping", "udp:5060:192.168.001.010:5061", "--mapping",
-         "tcp:80:10.0.0.1:8080", "--version", "1.6.00", "--hangup-after", "3", "--link", "/tmp/x",
-         "--echo-password", "--device", "/dev/pts/9", "--answer", "save all=Error: lleno", "--list",
-         "IP Mask:=255\\x1b", "--without", "System Version:"});
+    const CommandLine line = parseCommandLine({"--mode",
+                                               "multi",
+                                               "--mapping",
+                                               "udp:5060:192.168.001.010:5061",
+                                               "--mapping",
+                                               "tcp:80:10.0.0.1:8080",
+                                               "--version",
+                                               "1.6.00",
+                                               "--hangup-after",
+                                               "3",
+                                               "--link",
+                                               "/tmp/x",
+                                               "--echo-password",
+                                               "--device",
+                                               "/dev/pts/9",
+                                               "--answer",
+                                               "save all=Error: lleno",
+                                               "--list",
+                                               "IP Mask:=255\\x1b",
+                                               "--without",
+                                               "System Version:"});
     ASSERT_EQ(line.error, "");
     EXPECT_EQ(line.options.mode, StartMode::MultiPc);
     ASSERT_EQ(line.options.mappings.size(), 2u);
