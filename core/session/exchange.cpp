@@ -4,8 +4,6 @@
 #include <array>
 #include <iterator>
 
-#include "run_log.h"
-
 namespace cofralin {
 
 namespace {
@@ -40,12 +38,18 @@ bool Exchange::Deadline::passed() const { return std::chrono::steady_clock::now(
 Exchange::Exchange(RouterSession& session, Frontend& frontend, ExchangeDisplay display)
     : session_(session), frontend_(frontend), display_(display) {}
 
+Exchange::~Exchange() {
+    const std::string held = echoMask_.flush();
+    if (!held.empty() && session_.runLog.enabled()) session_.runLog.Append(held);
+}
+
 void Exchange::SendLine(std::string_view text) { send(text, text, text != kNudge); }
 
 void Exchange::SendPassword(std::string_view password) {
     std::string_view typed = password;
     if (typed.ends_with("\r\n")) typed.remove_suffix(2);
     send(password, std::string(typed.size(), '*'), false);
+    echoMask_.expect(password);
 }
 
 bool Exchange::LineLost() const { return session_.RouterPort && session_.RouterPort->lost(); }
@@ -93,7 +97,7 @@ std::size_t Exchange::DrainReply() {
         }
     }
     if (display_.showsReplies) frontend_.status(Windows1252ToUtf8(reply));
-    if (session_.runLog.enabled()) LogReply(session_, reply);
+    if (session_.runLog.enabled()) session_.runLog.Append(echoMask_.pass(reply));
     return reply.size();
 }
 

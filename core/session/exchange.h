@@ -27,6 +27,7 @@
 #include "frontend.h"
 #include "line_composition.h"
 #include "router_session.h"
+#include "run_log.h"
 #include "windows_1252.h"
 
 namespace cofralin {
@@ -64,6 +65,10 @@ private:
 class Exchange {
 public:
     Exchange(RouterSession& session, Frontend& frontend, ExchangeDisplay display);
+    // Logs what the run log still holds back of a password's echo.
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
 
     RouterSession& session() { return session_; }
     Frontend& frontend() { return frontend_; }
@@ -137,6 +142,7 @@ private:
     ExchangeDisplay display_;
     const Deadline* innermostWait_ = nullptr;
     std::vector<std::string> sent_;
+    EchoMask echoMask_;
 };
 
 }  // namespace cofralin

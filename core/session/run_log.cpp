@@ -7,13 +7,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "router_session.h"
-
 namespace cofralin {
 
 namespace {
 
 constexpr std::string_view kLineEnding = "\r\n";
+// How many bytes of other text may come before the echo of a password ends:
+// the answer to a line sent before it.
+constexpr std::size_t kEchoWithin = 256;
 
 std::string describeError(int error) {
     switch (error) {
@@ -76,31 +77,76 @@ std::optional<std::string> AppendToRunLog(const std::filesystem::path& path,
     return failure;
 }
 
-std::string MaskSecrets(std::string_view text, std::initializer_list<std::string_view> secrets) {
-    std::string masked(text);
-    for (const std::string_view secret : secrets) {
-        if (secret.empty()) continue;
-        // Overlapping occurrences are masked as well ("aa" in "aaa").
-        for (std::size_t at = text.find(secret); at != std::string_view::npos;
-             at = text.find(secret, at + 1)) {
-            masked.replace(at, secret.size(), secret.size(), '*');
-        }
-    }
-    return masked;
-}
-
-void RunLog::Append(std::string_view reply, std::initializer_list<std::string_view> secrets) {
+void RunLog::Append(std::string_view bytes) {
     if (!enabled()) return;
-    const std::optional<std::string> failure = AppendToRunLog(path_, MaskSecrets(reply, secrets));
+    const std::optional<std::string> failure = AppendToRunLog(path_, bytes);
     if (!failure || failureTold_) return;
     failureTold_ = true;
     if (onFailure) onFailure(RunLogFailureMessage(path_, *failure));
 }
 
-void LogReply(RouterSession& session, std::string_view reply) {
-    std::string_view typed = session.UserPassword;
-    if (typed.ends_with(kLineEnding)) typed.remove_suffix(kLineEnding.size());
-    session.runLog.Append(reply, {session.settings().DefaultPassword, typed});
+void EchoMask::expect(std::string_view password) {
+    // A typed password ends in the CR LF of its line, which is no character of it.
+    if (password.ends_with(kLineEnding)) password.remove_suffix(kLineEnding.size());
+    secret_ = std::string(password);
+    held_.clear();
+    passed_.clear();
+    // How far a partial match falls back on a mismatch (the prefix function).
+    fallback_.assign(secret_.size(), 0);
+    for (std::size_t i = 1, k = 0; i < secret_.size(); ++i) {
+        while (k > 0 && secret_[i] != secret_[k]) k = fallback_[k - 1];
+        if (secret_[i] == secret_[k]) ++k;
+        fallback_[i] = k;
+    }
+    budget_ = secret_.size() + kEchoWithin;
+}
+
+void EchoMask::release(std::string& out, std::size_t count) {
+    out.append(held_, 0, count);
+    passed_.append(held_, 0, count);
+    held_.erase(0, count);
+}
+
+std::string EchoMask::pass(std::string_view reply) {
+    std::string out;
+    for (const char byte : reply) {
+        if (secret_.empty()) {
+            out += byte;
+            continue;
+        }
+        while (!held_.empty() && byte != secret_[held_.size()]) {
+            release(out, held_.size() - fallback_[held_.size() - 1]);
+        }
+        // The echo starts where the router's answers so far end: at the first
+        // byte, or after a prompt ("Password: ", "Zarn-DSL>") or a line.
+        const std::string_view before = std::string_view(passed_).substr(
+            passed_.size() - std::min<std::size_t>(passed_.size(), 2));
+        const bool mayStart = !held_.empty() || passed_.empty() || before.ends_with(": ") ||
+                              before.ends_with('>') || before.ends_with('\n');
+        if (byte == secret_[held_.size()] && mayStart) {
+            held_ += byte;
+        } else {
+            out += byte;
+            passed_ += byte;
+        }
+        if (held_.size() == secret_.size()) {
+            out.append(held_.size(), '*');
+            held_.clear();
+            secret_.clear();
+        } else if (--budget_ == 0) {
+            // No echo in clear: the router echoes asterisks, or nothing.
+            release(out, held_.size());
+            secret_.clear();
+        }
+    }
+    return out;
+}
+
+std::string EchoMask::flush() {
+    std::string out(held_.size(), '*');
+    held_.clear();
+    secret_.clear();
+    return out;
 }
 
 std::string RunLogFailureMessage(const std::filesystem::path& path, std::string_view reason) {

@@ -6,24 +6,23 @@
 // following a symbolic link and without waiting (O_NOFOLLOW | O_NONBLOCK), and
 // creates it readable by its owner alone (replies hold addresses and the
 // router's configuration). Anything but a regular file (a link, a FIFO, a
-// device, a folder) is left untouched. Before a reply is written, the
-// passwords the program sends are masked with as many asterisks, so that a
-// router that echoes them never puts them in the log; the reply buffer itself
-// is left as the router sent it. Each session has its own log; the first
+// device, a folder) is left untouched. Before a reply is written, the echo of
+// a password the program sent is masked with as many asterisks (EchoMask), so
+// that a router that echoes it, whole or in pieces, never puts it in the log;
+// the reply buffer itself is left as the router sent it. Each session has its
+// own log; the first
 // append that fails is told, once, through the log's `onFailure` hook, and
 // the drain goes on either way.
 
 #include <filesystem>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace cofralin {
-
-class RouterSession;
 
 // The name the window's run log has in its folder.
 inline constexpr std::string_view kRunLogName = "Router.log";
@@ -41,8 +40,8 @@ public:
     // Told, once per path, why the log could not be written.
     std::function<void(const std::string& message)> onFailure;
 
-    // Appends `reply` with every byte of each of `secrets` in it masked.
-    void Append(std::string_view reply, std::initializer_list<std::string_view> secrets);
+    // Appends `bytes` as they are.
+    void Append(std::string_view bytes);
 
 private:
     std::filesystem::path path_;
@@ -54,13 +53,30 @@ private:
 std::optional<std::string> AppendToRunLog(const std::filesystem::path& path,
                                           std::string_view bytes);
 
-// `text` with every byte that lies inside an occurrence of one of `secrets`
-// replaced by '*'. Empty secrets mask nothing.
-std::string MaskSecrets(std::string_view text, std::initializer_list<std::string_view> secrets);
+// Masks the echo of a password in what the router sends after it: the
+// password's characters, in order, as they come, however the drains cut
+// them. Bytes that might begin the echo are held back until the next bytes
+// tell; what turns out not to be the echo goes out as it came. Text that does
+// not echo the password within a few hundred bytes ends the expectation, so
+// a router that echoes asterisks, or nothing, gets nothing masked.
+class EchoMask {
+public:
+    // A password went out: its echo is to come.
+    void expect(std::string_view password);
+    // What of `reply` may be logged now, the echo masked.
+    std::string pass(std::string_view reply);
+    // What is still held back, masked: at the end of the run.
+    std::string flush();
 
-// Logs one drained reply in the session's run log, the built-in and the
-// typed password masked.
-void LogReply(RouterSession& session, std::string_view reply);
+private:
+    void release(std::string& out, std::size_t count);
+
+    std::string secret_;
+    std::vector<std::size_t> fallback_;  // where a partial match goes on after a mismatch
+    std::string held_;                   // the partial match, as it came
+    std::string passed_;                 // what went out since the password
+    std::size_t budget_ = 0;             // bytes the echo may still take to come
+};
 
 // The message the window shows when the log at `path` cannot be written.
 std::string RunLogFailureMessage(const std::filesystem::path& path, std::string_view reason);

@@ -143,8 +143,8 @@ TEST_F(MainWindowTest, FailedOpenKeepsTheAmberLampAndTheButtons) {
 TEST_F(MainWindowTest, ARunLogThatCannotBeWrittenIsToldOnceWithoutWaiting) {
     window->session().runLog.setPath("Router.log");
     ASSERT_EQ(::mkfifo("Router.log", 0600), 0);
-    LogReply(window->session(), "uno");
-    LogReply(window->session(), "dos");
+    window->session().runLog.Append("uno");
+    window->session().runLog.Append("dos");
     const QList<QMessageBox*> boxes =
         window->findChildren<QMessageBox*>(QStringLiteral("runLogFailure"));
     ASSERT_EQ(boxes.size(), 1);
