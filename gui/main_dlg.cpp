@@ -357,7 +357,10 @@ namespace {
 
 SwitchOutcome outcomeOf(const std::optional<Ending>& result) {
     if (result == Ending::Done) return SwitchOutcome::Switched;
-    if (result == Ending::HalfConfigured) return SwitchOutcome::ModeUnknown;
+    // Refused or not shown afterwards: lines had gone out, the mode is unknown.
+    if (result == Ending::HalfConfigured || result == Ending::NotAccepted) {
+        return SwitchOutcome::ModeUnknown;
+    }
     return SwitchOutcome::NotSwitched;
 }
 

@@ -1,11 +1,13 @@
 #include "connection.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
 
 #include "listing_marks.h"
 #include "operation.h"
+#include "refusals.h"
 
 namespace cofralin {
 
@@ -63,13 +65,38 @@ Ending logInPhase(Exchange& exchange, PasswordChooser& passwords) {
     return session.KeepTrying == 1 ? Ending::Done : Ending::LoginFailed;
 }
 
-// Lists the internet circuit and creates it when it is not in the table. The
-// creation ends with EXIT_CLI, after which the router asks for the password
-// again: the wait logs in anew with the password that worked, so that it can
-// see the bare prompt. A bare prompt ends the wait only once the listing (its
-// labels or "not in table") has come. `created` tells whether the circuit was
-// created.
-Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created) {
+// Whether `collected`, what came after the listing commands, shows the
+// circuit missing: "not in table" in the answer to the listing command (after
+// its echo or, from a router that echoes nothing, after the prompt that ends
+// the answer to the line before it), and none of the circuit's labels there.
+bool VcMissingIn(std::string_view collected, std::string_view listingCommand) {
+    std::size_t answer =
+        listingCommand.empty() ? std::string_view::npos : collected.find(listingCommand);
+    if (answer != std::string_view::npos) {
+        answer += listingCommand.size();
+    } else if ((answer = collected.find(kPromptWord)) != std::string_view::npos) {
+        answer += kPromptWord.size();
+    } else {
+        return false;
+    }
+    const std::string_view listed = collected.substr(answer);
+    if (listed.find(kVcMissingText) == std::string_view::npos) return false;
+    for (const std::string_view label :
+         {kRemoteAddressLabel, kLocalAddressLabel, kUdpTableTitle, kTcpTableTitle}) {
+        if (listed.find(label) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+// Lists the internet circuit and creates it when the listing shows it
+// missing. The creation ends with EXIT_CLI, after which the router asks for
+// the password again: the wait logs in anew with the password that worked,
+// so that it can see the bare prompt. A bare prompt ends the wait only once
+// the listing (its labels or "not in table") has come. `created` tells
+// whether the circuit was created; a refused creation ends not accepted,
+// `refused` saying what.
+Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created,
+               std::string& refused) {
     RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -78,6 +105,9 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
     Exchange::Deadline deadline = exchange.startWait();
     exchange.ClearReply();
     ListingWatch watch(kVcListingMarks);
+    const std::string listingCommand(Trimmed(session.catalogue()[CatalogueKey::SHOW_VC_INTERNET]));
+    const ConfigurationLines creation = VcCreationLines(session.catalogue());
+    std::string collected;
     do {
         if (deadline.passed()) return Ending::NoAnswer;
         exchange.SendLine(kNudge);
@@ -85,11 +115,11 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
         if (const auto stop = interruption(exchange)) return *stop;
         relogin.drained(exchange.LatestReply());
         watch.see(exchange.LatestReply());
-        if (exchange.ReplyContains(kVcMissingText)) {
+        if (!created) collected += exchange.LatestReply();
+        if (!created && VcMissingIn(collected, listingCommand)) {
             created = true;
-            for (const std::string& line : VcCreationLines(session.catalogue())) {
-                exchange.SendLine(line);
-            }
+            exchange.KeepReplies();
+            for (const std::string& line : creation) exchange.SendLine(line);
             session.SetRouterMode(RouterMode::SinglePc);
         } else if (created && relogin.wanted(exchange)) {
             // The next pass's nudge ends the password.
@@ -98,7 +128,12 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
         }
         exchange.ShowReply();
     } while (!exchange.ReplyIsPrompt() || !watch.listed());
-    return Ending::Done;
+    if (!created) return Ending::Done;
+    for (const std::string& text :
+         RefusalTexts(session.catalogue(), RefusalsIn(exchange.TakeReplies(), creation))) {
+        refused += (refused.empty() ? "" : "\n") + text;
+    }
+    return refused.empty() ? Ending::Done : Ending::NotAccepted;
 }
 
 // Reads the DHCP server setting: enabled is single-PC mode, disabled multi-PC.
@@ -113,8 +148,9 @@ Ending detectMode(Exchange& exchange) {
     return interruption(exchange).value_or(Ending::NoAnswer);
 }
 
-// The outcome in words; a failure leaves no mode.
-Outcome finish(Exchange& exchange, Ending ending) {
+// The outcome in words (`told` when the procedure said more); a failure
+// leaves no mode.
+Outcome finish(Exchange& exchange, Ending ending, const std::string& told = {}) {
     RouterSession& session = exchange.session();
     Outcome outcome;
     outcome.ending = ending;
@@ -135,7 +171,7 @@ Outcome finish(Exchange& exchange, Ending ending) {
             outcome.message = kStoppedText;
             break;
         default:
-            outcome.message = kRouterSilentText;
+            outcome.message = told.empty() ? std::string(kRouterSilentText) : told;
             break;
     }
     session.SetRouterMode(RouterMode::Unknown);
@@ -180,10 +216,11 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
     bool vcCreated = false;
 
     PasswordChooser passwords(session.settings().DefaultPassword);
+    std::string refused;
     Ending phase = logInPhase(exchange, passwords);
-    if (phase == Ending::Done) phase = vcPhase(exchange, passwords, vcCreated);
+    if (phase == Ending::Done) phase = vcPhase(exchange, passwords, vcCreated, refused);
     if (phase == Ending::Done && !vcCreated) phase = detectMode(exchange);
-    if (phase != Ending::Done) return finish(exchange, phase);
+    if (phase != Ending::Done) return finish(exchange, phase, refused);
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
     // Its write is the last chance to find the device gone.

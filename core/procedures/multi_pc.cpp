@@ -113,6 +113,10 @@ Ending switchToMultiPc(Operation& run, const MultiPcInput& input) {
     for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), input, values)) {
         run.SendConfiguration(batch);
         if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) return run.GaveUp();
+        // A refused line stops the switch before the next batch builds on it.
+        if (const std::vector<Refusal> refused = run.Refusals(); !refused.empty()) {
+            return run.StopRefused(refused, kSwitchNotDoneHalfText);
+        }
     }
     return ReadBackAndLeave(
         run,

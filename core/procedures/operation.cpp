@@ -82,10 +82,29 @@ void Operation::SendLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) exchange_.SendLine(line);
 }
 
-void Operation::SendConfiguration(const std::vector<std::string>& lines) {
+void Operation::SendConfiguration(const std::vector<std::string>& lines, bool warnsHalfConfigured) {
     if (lines.empty()) return;
     configurationSent_ = true;
+    warnsHalfConfigured_ = warnsHalfConfigured_ || warnsHalfConfigured;
+    exchange_.KeepReplies();
+    configured_.insert(configured_.end(), lines.begin(), lines.end());
     SendLines(lines);
+}
+
+std::vector<Refusal> Operation::Refusals() {
+    std::vector<Refusal> refusals =
+        CountedRefusals(catalogue(), RefusalsIn(exchange_.TakeReplies(), configured_));
+    configured_.clear();
+    return refusals;
+}
+
+Ending Operation::StopRefused(const std::vector<std::string>& texts, std::string_view closing) {
+    SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    std::string text;
+    for (const std::string& line : texts) text += (text.empty() ? "" : "\n") + line;
+    if (!closing.empty()) text += "\n" + std::string(closing);
+    ShowError(text);
+    return Ending::NotAccepted;
 }
 
 void Operation::Tell(const Message& message) {
@@ -128,7 +147,7 @@ void Operation::tellGaveUp() {
     } else {
         text = std::string(kRouterSilentText);
     }
-    if (configurationSent_) text += "\n" + std::string(kHalfConfiguredText);
+    if (configurationSent_ && warnsHalfConfigured_) text += "\n" + std::string(kHalfConfiguredText);
     ShowError(text);
 }
 

@@ -42,6 +42,7 @@
 #include "exchange.h"
 #include "login.h"
 #include "outcome.h"
+#include "refusals.h"
 
 namespace cofralin {
 
@@ -92,9 +93,21 @@ public:
 
     void SendLine(std::string_view text) { exchange_.SendLine(text); }
     void SendLines(const std::vector<std::string>& lines);
-    // Configuration lines: from the first one on, a wait that gives up tells
-    // the user that the router may be half-configured.
-    void SendConfiguration(const std::vector<std::string>& lines);
+    // Configuration lines: what the router answers to them is kept for
+    // Refusals, and from the first one on a wait that gives up tells the
+    // user that the router may be half-configured (unless `warnsHalfConfigured`
+    // is false: a change of one setting).
+    void SendConfiguration(const std::vector<std::string>& lines, bool warnsHalfConfigured = true);
+    // What the router refused of the configuration sent since the last look,
+    // but the lines that only clear (see refusals.h); empty when it took all.
+    std::vector<Refusal> Refusals();
+    // Tells `texts`, one a line, followed by `closing`, leaves the command
+    // line and ends not accepted.
+    Ending StopRefused(const std::vector<std::string>& texts, std::string_view closing);
+    // The same, naming each refusal's setting.
+    Ending StopRefused(const std::vector<Refusal>& refusals, std::string_view closing) {
+        return StopRefused(RefusalTexts(catalogue(), refusals), closing);
+    }
     void SendCatalogueLine(
         CatalogueKey key, LineEnding ending,
         std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {}) {
@@ -124,6 +137,8 @@ private:
     Exchange exchange_;
     bool busy_;
     bool configurationSent_ = false;
+    bool warnsHalfConfigured_ = false;
+    std::vector<std::string> configured_;  // sent since the last look at the refusals
     bool portLost_ = false;
     bool portClosed_ = false;
     RouterReading read_;

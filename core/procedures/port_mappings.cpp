@@ -169,6 +169,21 @@ Ending refresh(Operation& run, MappingEvents* events) {
     return Ending::Done;
 }
 
+// The refusals of a mapping change: the mapping's own line as the change
+// refused ("El Router no aceptó añadir el puerto ..."), any other by its setting.
+std::vector<std::string> mappingRefusalTexts(Operation& run, const std::vector<Refusal>& refusals,
+                                             std::string_view verb, TrafficType type,
+                                             std::string_view portText) {
+    std::vector<std::string> texts;
+    for (const Refusal& refusal : refusals) {
+        // The add's and the delete's own lines both name "nat".
+        const bool mappingLine = refusal.line.find("nat ") != std::string::npos;
+        texts.push_back(mappingLine ? MappingNotTakenText(verb, protocolName(type), portText)
+                                    : RefusalTexts(run.catalogue(), {refusal}).front());
+    }
+    return texts;
+}
+
 // Says which change the refreshed lists do not show.
 Ending notAccepted(Operation& run, std::string_view verb, TrafficType type,
                    std::string_view portText) {
@@ -181,10 +196,14 @@ Ending addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& te
     if (const Ending opened = openCommandLine(run, addCommands(type)); opened != Ending::Done) {
         return opened;
     }
-    run.SendLines(AddMappingLines(run.catalogue(), type, texts));
+    run.SendConfiguration(AddMappingLines(run.catalogue(), type, texts), false);
     // The command line is left only after the bare prompt was seen: a router
     // that asks for its password after the exit never shows that prompt again.
     if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
+    if (const std::vector<Refusal> refused = run.Refusals(); !refused.empty()) {
+        return run.StopRefused(
+            mappingRefusalTexts(run, refused, "añadir", type, texts.PublicPortText), {});
+    }
     run.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
     return Ending::Done;
 }
@@ -215,9 +234,15 @@ Ending deleteMapping(Operation& run, TrafficType type, std::string_view portText
     if (const Ending opened = openCommandLine(run, kDeleteCommands); opened != Ending::Done) {
         return opened;
     }
-    run.SendLines(DeleteMappingLines(run.catalogue(), type, portText));
+    run.SendConfiguration(DeleteMappingLines(run.catalogue(), type, portText), false);
     if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
+    const std::vector<Refusal> refused = run.Refusals();
+    if (!refused.empty()) {
+        run.StopRefused(
+            mappingRefusalTexts(run, refused, "eliminar", type, withoutLeadingBlank(portText)), {});
+    }
     const Ending refreshed = refresh(run, events);
+    if (!refused.empty()) return Ending::NotAccepted;
     if (refreshed == Ending::Done &&
         ListsPublicPort(tableOf(*run.read().mappings, type), portText)) {
         return notAccepted(run, "eliminar", type, withoutLeadingBlank(portText));

@@ -90,7 +90,7 @@ Ending ReadBackAndLeave(Operation& run, const SentSettings& sent,
     if (refused.empty()) return Ending::Done;
     std::string text;
     for (const std::string& line : refused) text += line + "\n";
-    text += kSwitchNotDoneText;
+    text += kSwitchNotDoneHalfText;
     run.ShowError(text);
     return Ending::NotAccepted;
 }

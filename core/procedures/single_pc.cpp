@@ -96,6 +96,9 @@ Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
     }
     run.SendConfiguration(SinglePcLines(run.catalogue(), input, values));
     if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return run.GaveUp();
+    if (const std::vector<Refusal> refused = run.Refusals(); !refused.empty()) {
+        return run.StopRefused(refused, kSwitchNotDoneHalfText);
+    }
     return ReadBackAndLeave(
         run, SentSettings{.dhcpServerOn = true,
                           .vcLocalAddress = input.mgmtAddress,

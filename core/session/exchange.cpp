@@ -96,6 +96,7 @@ std::size_t Exchange::DrainReply() {
             quietEnd = now + kQuietTime;
         }
     }
+    if (keeping_) kept_ += reply;
     if (display_.showsReplies) frontend_.status(Windows1252ToUtf8(reply));
     if (session_.runLog.enabled()) session_.runLog.Append(echoMask_.pass(reply));
     return reply.size();

@@ -104,6 +104,14 @@ public:
     // Every line sent so far, as sent, but the nudges and the passwords.
     const std::vector<std::string>& SentLines() const { return sent_; }
 
+    // From now on every drained reply is kept as well, until taken: what the
+    // router answered to lines sent meanwhile.
+    void KeepReplies() { keeping_ = true; }
+    std::string TakeReplies() {
+        keeping_ = false;
+        return std::exchange(kept_, {});
+    }
+
     // True once the line has told that its device is gone; nothing is sent then.
     bool LineLost() const;
     // True once the session was asked to stop; nothing is sent then.
@@ -143,6 +151,8 @@ private:
     const Deadline* innermostWait_ = nullptr;
     std::vector<std::string> sent_;
     EchoMask echoMask_;
+    bool keeping_ = false;
+    std::string kept_;
 };
 
 }  // namespace cofralin

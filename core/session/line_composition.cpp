@@ -18,6 +18,13 @@ std::string ReplaceAll(std::string_view text, std::string_view token,
     return result;
 }
 
+std::string_view Trimmed(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
 std::string ComposeLine(
     std::string_view value, LineEnding ending,
     std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions) {

@@ -22,6 +22,9 @@ enum class LineEnding { BlankCrLf, CrLf };
 // over non-overlapping occurrences; replaced text is not searched again.
 std::string ReplaceAll(std::string_view text, std::string_view token, std::string_view replacement);
 
+// `text` without the blanks, tabs, CR and LF around it.
+std::string_view Trimmed(std::string_view text);
+
 // The value followed by " \r\n" or "\r\n", then each token replaced in the order given.
 std::string ComposeLine(
     std::string_view value, LineEnding ending,

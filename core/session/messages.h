@@ -32,11 +32,15 @@ inline constexpr std::string_view kWrongPasswordText = "La password no es correc
 // Added to a missing template's name when nothing was sent.
 inline constexpr std::string_view kNothingSentText = "No se ha enviado nada al Router.";
 
-// A mode switch that gave up half-way, and the last line of the message that
-// names the settings the router did not take.
+// A mode switch that gave up half-way.
 inline constexpr std::string_view kHalfConfiguredText =
     "El Router puede haber quedado configurado a medias: conecte de nuevo.";
-inline constexpr std::string_view kSwitchNotDoneText = "El cambio de modo no se ha completado.";
+// The last lines of the message of a switch that stopped at a refusal or a
+// read-back difference: lines have gone out, so the router's mode is no
+// longer known.
+inline constexpr std::string_view kSwitchNotDoneHalfText =
+    "El cambio de modo no se ha completado.\n"
+    "El Router puede haber quedado configurado a medias: conecte de nuevo.";
 // A switch that stopped before configuring anything.
 std::string MissingLabelText(std::string_view label);
 std::string UnusableValueText(std::string_view what, std::string_view value);

@@ -147,6 +147,50 @@ TEST(Connection, AMissingCircuitIsCreatedOnceInSinglePcFormWithoutTheDhcpQuery) 
     EXPECT_EQ(router.saved.dhcp.mode, DhcpMode::Server);
 }
 
+// "not in table" creates the circuit only when it answers the circuit's
+// listing, and a creation the router refuses is no connection.
+TEST(Connection, TheCircuitIsCreatedOnlyWhenItsListingSaysSoAndARefusalIsTold) {
+    const struct Case {
+        const char* what;
+        bool noVc;
+        std::pair<std::string, std::string> answer;
+        Ending ending;
+        std::string message;
+        RouterMode mode;
+        bool created;
+    } cases[] = {
+        {"the line before the listing says not in table",
+         false,
+         {"set adsl open ansi", "Error: vc internet not in table"},
+         Ending::Done,
+         std::string(kConnectedText),
+         RouterMode::MultiPc,
+         false},
+        {"the router refuses the creation",
+         true,
+         {"add vc internet", "Error: no hay memoria"},
+         Ending::NotAccepted,
+         "El Router no aceptó crear el circuito de Internet (add vc internet).",
+         RouterMode::Unknown,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimulatorOptions options = atPrompt();
+        options.mode = StartMode::MultiPc;
+        options.noVc = c.noVc;
+        options.answers = {c.answer};
+        Connection c2(options);
+        ASSERT_TRUE(c2.session.start());
+        EXPECT_EQ(c2.run(), c.ending);
+        EXPECT_EQ(c2.last.message, c.message);
+        EXPECT_EQ(c2.session.routerSession.mode(), c.mode);
+        const std::string received = c2.session.receivedThrough("never", 300ms);
+        EXPECT_EQ(received.find("add vc internet") != std::string::npos, c.created) << received;
+        EXPECT_EQ(c2.session.simulator.snapshot().saveCount, c.created ? 1 : 0);
+    }
+}
+
 TEST(Connection, ASecondConnectionInTheSameRunDetectsTheModeAgain) {
     SimulatorOptions options = atPrompt();
     options.noVc = true;

@@ -38,50 +38,98 @@ Ending runSwitch(Switch which, SimulatorSession& session) {
     return RunMultiPcSwitch(session.routerSession, session.frontend, {}).ending;
 }
 
-TEST(SwitchReadBack, ALineTheRouterRefusedIsNamedAndTheSwitchDoesNotCount) {
+// A router that refuses a line of the switch, whichever: the refusal is
+// named, nothing more is configured, the command line is left and the
+// switch does not count.
+TEST(SwitchRefusals, ALineTheRouterRefusedIsNamedAndNothingMoreIsSent) {
+    const std::string singleEnd = line("save all") + "\r\r" + line("exit");
+    const std::string multiFirstEnd =
+        line("set vc internet local_ip_address 192.000.002.010") + "\r\r" + line("exit");
     const struct Case {
         Switch which;
         // Brings the router into a state where one line of the switch is refused.
         std::initializer_list<std::string_view> setUp;
+        // Or has it refuse a line outright.
+        std::string answered;
         std::string refusedLine;
         std::string message;
+        std::string end;  // the last lines the router gets
     } cases[] = {
         // The circuit's local address, the pool start of single-PC mode, lies
         // outside the LAN that the switch gives the DHCP server.
         {Switch::SinglePc,
          {"set vc internet local_ip_address 192.0.3.10"},
+         {},
          line("set dhcp server start_address 192.000.003.010"),
-         "El Router no aceptó la dirección inicial del servidor DHCP (192.000.003.010)."},
+         "El Router no aceptó la dirección inicial del servidor DHCP (192.000.003.010).",
+         singleEnd},
         // The pool start, the circuit's local address of multi-PC mode, is the
         // broadcast address of the circuit's remote subnet.
         {Switch::MultiPc,
          {"delete ip network lan", "set dhcp server start_address 192.0.2.63",
           "add ip network lan address 192.0.2.1/26 enable yes"},
+         {},
          line("set vc internet local_ip_address 192.000.002.063"),
-         "El Router no aceptó la dirección local del circuito (192.000.002.063)."},
+         "El Router no aceptó la dirección local del circuito (192.000.002.063).",
+         line("set vc internet local_ip_address 192.000.002.063") + "\r\r" + line("exit")},
+        // Settings no listing shows.
+        {Switch::SinglePc,
+         {},
+         "save all",
+         line("save all"),
+         "El Router no aceptó guardar la configuración (save all).",
+         singleEnd},
+        {Switch::SinglePc,
+         {},
+         "set vc internet option default_route",
+         line("set vc internet option default_route enable"),
+         "El Router no aceptó la ruta por defecto (set vc internet option default_route "
+         "enable).",
+         singleEnd},
+        {Switch::MultiPc,
+         {},
+         "set vc internet option nat",
+         line("set vc internet option nat enable"),
+         "El Router no aceptó la traducción de direcciones (NAT) (set vc internet option nat "
+         "enable).",
+         singleEnd},
+        // The filter not added cannot be attached either: both are named.
+        {Switch::MultiPc,
+         {},
+         "add filter",
+         "add filter filtro\r\n",
+         "El Router no aceptó el filtro de entrada (add filter filtro).\n"
+         "El Router no aceptó el filtro de entrada (set interface atm:1 input_filter filtro).",
+         singleEnd},
+        {Switch::MultiPc,
+         {},
+         "add ip network lan",
+         line("add ip network lan address 172.26.0.1/255.255.255.240 enable yes"),
+         "El Router no aceptó la red local (172.26.0.1/255.255.255.240 enable yes).",
+         multiFirstEnd},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refusedLine);
-        SimulatorSession session(routerFor(c.which));
+        SimulatorOptions router = routerFor(c.which);
+        if (!c.answered.empty()) router.answers = {{c.answered, "Error: no admitido"}};
+        SimulatorSession session(router);
         ASSERT_TRUE(session.start());
         const std::size_t start = ConfigureRouter(session, c.setUp);
 
         EXPECT_EQ(runSwitch(c.which, session), Ending::NotAccepted);
 
-        // The refused line went out; after the save the router was read back
-        // and the command line left, and nothing went out after that.
-        const std::string end = line("save all") + "\r\r" + ReadBackBytes() + line("exit");
-        const std::string received = session.receivedThrough(end).substr(start);
+        // The refused line went out; its batch was answered, the command line
+        // left, and nothing went out after that.
+        const std::string received = session.receivedThrough(c.end).substr(start);
         EXPECT_NE(received.find(c.refusedLine), std::string::npos) << received;
-        EXPECT_TRUE(received.ends_with(end)) << received;
-        std::this_thread::sleep_for(150ms);
-        EXPECT_EQ(session.simulator.received().substr(start), received);
+        EXPECT_TRUE(received.ends_with(c.end)) << received;
+        EXPECT_EQ(session.receivedThrough("never", 150ms).substr(start), received);
         EXPECT_EQ(session.simulator.snapshot().cli, CliState::Password);
 
         ASSERT_EQ(session.frontend.messages.size(), 1u);
         EXPECT_EQ(session.frontend.messages[0].caption, "Error");
         EXPECT_EQ(session.frontend.messages[0].text,
-                  c.message + "\n" + std::string(kSwitchNotDoneText));
+                  c.message + "\n" + std::string(kSwitchNotDoneHalfText));
         EXPECT_EQ(session.frontend.busyDepth, 0);
     }
 }
