@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "operation.h"
+#include "value_checks.h"
 
 namespace cofralin {
 
@@ -115,6 +116,30 @@ std::optional<std::string> HostInSubnet(std::string_view address, std::string_vi
     // Tested before adding: a saturated reading plus the offset would overflow.
     if (network > 255 - offset) return std::nullopt;
     return std::string(address.substr(0, dot)) + "." + std::to_string(network + offset);
+}
+
+std::optional<std::string> CheckListedAddress(std::string_view listing, std::string_view label,
+                                              std::string_view value) {
+    if (ParseIpv4(value)) return std::nullopt;
+    return ListedValueText(listing, label, value);
+}
+
+std::optional<std::string> CheckListedMask(std::string_view listing, std::string_view label,
+                                           std::string_view value) {
+    if (IsContiguousMask(value)) return std::nullopt;
+    return ListedValueText(listing, label, value);
+}
+
+std::optional<std::string> CheckListedSubnet(std::string_view listing, std::string_view label,
+                                             std::string_view value) {
+    const std::size_t slash = value.find('/');
+    const std::string_view prefix =
+        slash == std::string_view::npos ? std::string_view() : value.substr(slash + 1);
+    const bool fit = slash != std::string_view::npos && ParseIpv4(value.substr(0, slash)) &&
+                     !prefix.empty() && prefix.size() <= 2 && allDigits(prefix) &&
+                     LeadingDecimal(prefix) <= 32;
+    if (fit) return std::nullopt;
+    return ListedValueText(listing, label, value);
 }
 
 Ending StopIncomplete(Operation& run, std::string_view why) {

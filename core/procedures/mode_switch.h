@@ -75,6 +75,18 @@ inline std::optional<std::string> VcRemoteAddress(std::string_view dhcpRouter,
     return HostInSubnet(dhcpRouter, dhcpMask, 2);
 }
 
+// The checks a typed value passes, for a value cut from a listing: nothing
+// when it is fit to go into a command line, else the message that names the
+// listing `listing`, the label and the value. An address is four decimal
+// octets of 0 to 255; a mask is such an address with its one bits first; a
+// subnet is an address, "/" and a prefix length of 0 to 32.
+std::optional<std::string> CheckListedAddress(std::string_view listing, std::string_view label,
+                                              std::string_view value);
+std::optional<std::string> CheckListedMask(std::string_view listing, std::string_view label,
+                                           std::string_view value);
+std::optional<std::string> CheckListedSubnet(std::string_view listing, std::string_view label,
+                                             std::string_view value);
+
 // The listing did not give what the configuration needs: leaves the command
 // line without having changed anything and tells why.
 Ending StopIncomplete(Operation& run, std::string_view why);

@@ -80,12 +80,17 @@ bool readDhcpServer(Operation& run, DhcpListing& listing) {
 }
 
 // Fills the values from the listing; the message that says why not otherwise.
-std::optional<std::string> deriveValues(const DhcpListing& listing, MultiPcValues& values) {
+std::optional<std::string> deriveValues(const DhcpListing& listing, std::string_view listingName,
+                                        MultiPcValues& values) {
     for (const auto& [value, label] :
          {std::pair{&listing.router, kDhcpRouterLabel}, std::pair{&listing.mask, kDhcpMaskLabel},
           std::pair{&listing.start, kDhcpStartLabel}}) {
         if (!*value || (*value)->empty()) return MissingLabelText(label);
     }
+    // What a listing gives passes the checks a typed value passes.
+    if (auto why = CheckListedAddress(listingName, kDhcpRouterLabel, *listing.router)) return why;
+    if (auto why = CheckListedMask(listingName, kDhcpMaskLabel, *listing.mask)) return why;
+    if (auto why = CheckListedAddress(listingName, kDhcpStartLabel, *listing.start)) return why;
     const std::optional<std::string> remote = VcRemoteAddress(*listing.router, *listing.mask);
     if (!remote) {
         return UnusableValueText(
@@ -106,7 +111,8 @@ Ending switchToMultiPc(Operation& run, const MultiPcInput& input) {
     run.read().dhcpMask = listing.mask;
     run.read().dhcpStart = listing.start;
     MultiPcValues values;
-    if (const std::optional<std::string> why = deriveValues(listing, values)) {
+    if (const std::optional<std::string> why = deriveValues(
+            listing, Trimmed(run.catalogue()[CatalogueKey::SHOW_DHCP_SERVER_SETTING]), values)) {
         return StopIncomplete(run, *why);
     }
     const auto showEachReply = [&run] { run.ShowReply(); };

@@ -55,10 +55,18 @@ bool readVc(Operation& run, VcListing& listing) {
 }
 
 // Fills the values read from the listing; the message that says why not otherwise.
-std::optional<std::string> deriveValues(const VcListing& listing, SinglePcValues& values) {
+std::optional<std::string> deriveValues(const VcListing& listing, std::string_view listingName,
+                                        SinglePcValues& values) {
     if (!listing.remoteSubnet) return MissingLabelText(kRemoteAddressLabel);
     if (!listing.localAddress || listing.localAddress->empty()) {
         return MissingLabelText(kLocalAddressLabel);
+    }
+    // What a listing gives passes the checks a typed value passes.
+    if (auto why = CheckListedSubnet(listingName, kRemoteAddressLabel, *listing.remoteSubnet)) {
+        return why;
+    }
+    if (auto why = CheckListedAddress(listingName, kLocalAddressLabel, *listing.localAddress)) {
+        return why;
     }
     const std::optional<std::string> remoteFirstHost = RemoteFirstHost(*listing.remoteSubnet);
     if (!remoteFirstHost) {
@@ -91,7 +99,8 @@ Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
     if (!readVc(run, listing)) return run.GaveUp();
     run.read().vcRemoteSubnet = listing.remoteSubnet;
     run.read().vcLocalAddress = listing.localAddress;
-    if (const std::optional<std::string> why = deriveValues(listing, values)) {
+    if (const std::optional<std::string> why = deriveValues(
+            listing, Trimmed(run.catalogue()[CatalogueKey::SHOW_VC_INTERNET]), values)) {
         return StopIncomplete(run, *why);
     }
     run.SendConfiguration(SinglePcLines(run.catalogue(), input, values));

@@ -29,6 +29,24 @@ std::string NotTakenText(std::string_view what, std::string_view value) {
     return "El Router no aceptó " + std::string(what) + " (" + Windows1252ToUtf8(value) + ").";
 }
 
+std::string ListedValueText(std::string_view listing, std::string_view label,
+                            std::string_view value) {
+    std::string shown;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f) {
+            shown += c;
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        }
+    }
+    return "El Router dio en \"" + std::string(listing) + "\" un valor no válido para \"" +
+           std::string(label) + "\": " + shown + std::string(kNothingChanged);
+}
+
 std::string MappingQuestionText(std::string_view verb, std::string_view protocol,
                                 std::string_view portText) {
     return "Se dispone a " + std::string(verb) + " el puerto " + std::string(protocol) +

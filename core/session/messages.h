@@ -46,6 +46,10 @@ std::string MissingLabelText(std::string_view label);
 std::string UnusableValueText(std::string_view what, std::string_view value);
 // "El Router no aceptó <what> (<value>)."
 std::string NotTakenText(std::string_view what, std::string_view value);
+// A value a listing gave that no setting may take: the listing, the label
+// and the value, its bytes that are no printable text shown as \xNN.
+std::string ListedValueText(std::string_view listing, std::string_view label,
+                            std::string_view value);
 
 // The port mappings.
 inline constexpr std::string_view kAddMappingCaption = "Añadir Puertos";

@@ -134,6 +134,46 @@ TEST(SwitchRefusals, ALineTheRouterRefusedIsNamedAndNothingMoreIsSent) {
     }
 }
 
+// A value a listing gives goes into a command line only once it has passed
+// the checks a typed value passes; otherwise the switch stops before its
+// first configuration line and names the listing and the value.
+TEST(SwitchListings, AValueNoSettingMayTakeStopsTheSwitchBeforeAnyConfiguration) {
+    const struct Case {
+        Switch which;
+        std::string label;
+        std::string value;
+        std::string listing;
+    } cases[] = {
+        {Switch::SinglePc, "Local IP Address:", "999.001.001.001", "show vc internet"},
+        {Switch::SinglePc, "Local IP Address:", "\x1b[2J\x15", "show vc internet"},
+        {Switch::SinglePc, "Local IP Address:", "192.000.002", "show vc internet"},
+        {Switch::SinglePc, "Remote IP Address:", "192.0.2.2\t/26", "show vc internet"},
+        {Switch::SinglePc, "Remote IP Address:", "0300.0.2.2/26", "show vc internet"},
+        {Switch::MultiPc, "IP Mask:", "255.000.255.000", "show dhcp server"},
+        {Switch::MultiPc, "Start IP Address:", "192.0.2.\x1b", "show dhcp server"},
+        {Switch::MultiPc, "IP Router:", "192.0.2.256", "show dhcp server"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label + " " + c.value);
+        SimulatorOptions router = routerFor(c.which);
+        router.listedValues = {{c.label, c.value}};
+        SimulatorSession session(router);
+        ASSERT_TRUE(session.start());
+        const RouterState before = session.simulator.snapshot();
+
+        EXPECT_EQ(runSwitch(c.which, session), Ending::ListingIncomplete);
+
+        // Logged in, listed, and left: not one configuration line.
+        const std::string received = session.receivedThrough(line("exit"));
+        EXPECT_TRUE(received.ends_with(line(c.listing) + "\r\r" + line("exit"))) << received;
+        ASSERT_EQ(session.frontend.messages.size(), 1u);
+        EXPECT_EQ(session.frontend.messages[0].text, ListedValueText(c.listing, c.label, c.value));
+        const RouterState after = session.simulator.snapshot();
+        EXPECT_EQ(after.running, before.running);
+        EXPECT_EQ(after.saveCount, 0);
+    }
+}
+
 TEST(SwitchReadBack, ARouterLostHalfWayLeavesTheModeUnknownAndGetsNothingMore) {
     for (const Switch which : {Switch::SinglePc, Switch::MultiPc}) {
         SCOPED_TRACE(which == Switch::SinglePc ? "single-PC" : "multi-PC");
