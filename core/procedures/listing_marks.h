@@ -30,6 +30,5 @@ inline constexpr std::array<std::string_view, 5> kVcListingMarks{
     kRemoteAddressLabel, kLocalAddressLabel, kUdpTableTitle, kTcpTableTitle, kVcMissingText};
 inline constexpr std::array<std::string_view, 5> kDhcpListingMarks{
     kDhcpRouterLabel, kDhcpMaskLabel, kDhcpStartLabel, kDhcpEnabledWord, kDhcpDisabledWord};
-inline constexpr std::array<std::string_view, 1> kSystemListingMarks{kSystemVersionLabel};
 
 }  // namespace cofralin

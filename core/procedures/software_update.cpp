@@ -13,7 +13,10 @@ namespace {
 constexpr ExchangeDisplay kUpdateDisplay{false, false, false};
 
 constexpr std::size_t kVersionOffset = 42;
-constexpr std::size_t kVersionLength = 6;
+// Longer than any version word: a router that prints a whole line there has
+// no version to compare.
+constexpr std::size_t kVersionLimit = 32;
+constexpr std::string_view kWordEnds = " \t\r\n";
 
 std::string_view withoutTrailingBlanks(std::string_view text) {
     const std::size_t end = text.find_last_not_of(' ');
@@ -89,8 +92,11 @@ Ending runUpdate(Operation& run, const ProgramSearch& search) {
     run.SendCatalogueLine(CatalogueKey::SHOW_SYSTEM, LineEnding::BlankCrLf);
     // The whole listing of this run, however the drains cut it.
     std::string listing;
-    if (!run.AwaitListing(AwaitOrder::DrainFirst, kSystemListingMarks,
-                          [&] { listing += run.Reply(); })) {
+    // The listing has come with its label, or with the command's echo when
+    // it lacks the label: its prompt then ends the wait just the same.
+    const std::array<std::string_view, 2> marks{
+        kSystemVersionLabel, Trimmed(run.catalogue()[CatalogueKey::SHOW_SYSTEM])};
+    if (!run.AwaitListing(AwaitOrder::DrainFirst, marks, [&] { listing += run.Reply(); })) {
         return run.GaveUp();
     }
 
@@ -118,10 +124,15 @@ Ending runUpdate(Operation& run, const ProgramSearch& search) {
 
 std::string CutRouterVersion(std::string_view listing) {
     const std::size_t label = listing.find(kSystemVersionLabel);
-    if (label == std::string_view::npos || label + kVersionOffset >= listing.size()) return {};
-    std::string_view field = listing.substr(label + kVersionOffset, kVersionLength);
-    field = field.substr(0, field.find_first_of("\r\n"));
-    return std::string(withoutTrailingBlanks(field));
+    if (label == std::string_view::npos) return {};
+    // The version's column; a line that ends before it has no version.
+    std::string_view rest = listing.substr(std::min(label + kVersionOffset, listing.size()));
+    const std::size_t lineEnd = listing.find_first_of("\r\n", label);
+    if (lineEnd != std::string_view::npos && label + kVersionOffset >= lineEnd) return {};
+    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(" \t")));
+    const std::string_view word = rest.substr(0, rest.find_first_of(kWordEnds));
+    if (word.size() > kVersionLimit) return {};
+    return std::string(word);
 }
 
 int CompareVersions(std::string_view a, std::string_view b) {

@@ -7,7 +7,7 @@
 // only its messages. It logs in, asks for the
 // system listing and collects every drain of it until the bare prompt, so a
 // label and its version split between two drains still give the whole
-// version. The version is the six bytes 42 bytes after the start of "System
+// version. The version is the word 42 bytes after the start of "System
 // Version:". Versions compare part by part, numbers as numbers. The outcome is
 // told in a message box; every path but a started upgrade program leaves the
 // command line with EXIT_CLI, unless the router stopped answering, in which
@@ -23,9 +23,10 @@
 
 namespace cofralin {
 
-// The router's version in a system listing: up to six bytes starting 42 bytes
-// after the start of the first "System Version:", ended early by a line end,
-// trailing blanks dropped. Empty when the label is missing or nothing follows.
+// The router's version in a system listing: the word (up to a blank, a tab
+// or a line end) that starts 42 bytes after the start of the first "System
+// Version:", blanks before it skipped. Empty when the label is missing or
+// nothing follows it on its line.
 std::string CutRouterVersion(std::string_view listing);
 
 // Negative when `a` is older than `b`, zero when equal, positive when newer.

@@ -146,6 +146,39 @@ TEST_F(SoftwareUpdate, ShippedNewerCancelledLeavesTheCommandLineAndStartsNothing
     expectBusyCycle();
 }
 
+// The version is the router's whole word; a listing without it is told at
+// its prompt, not after the wait for the listing's label gives up.
+TEST_F(SoftwareUpdate, TheWholeVersionWordIsComparedAndAListingWithoutItIsToldAtOnce) {
+    const struct {
+        SimulatorOptions router;
+        std::string shipped;
+        std::string told;
+    } cases[] = {
+        {routerWithVersion("01.06.00"), "01.06.00",
+         filled(kSameVersionText, "01.06.00", "01.06.00")},
+        {routerWithVersion("1.6.000000001"), "1.6.0", filled(kRouterNewerText, "1.6.0", "1.6.000000001")},
+        {[] {
+             SimulatorOptions options;
+             options.omittedLabels = {"System Version:"};
+             return options;
+         }(),
+         "1.6.00", std::string(kVersionUnreadText)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
+        view.messages.clear();
+        SimulatorSession session(c.router);
+        ASSERT_TRUE(session.start());
+        session.settings.catalogue[CatalogueKey::VERSION] = c.shipped;
+        const auto start = std::chrono::steady_clock::now();
+        run(session);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].text, c.told);
+        EXPECT_TRUE(session.receivedThrough("exit \r\n").ends_with(kLeave));
+    }
+}
+
 TEST_F(SoftwareUpdate, VersionsCompareAsNumbersNotAsText) {
     // As text "1.5.9" would be the larger and an upgrade would be offered.
     SimulatorSession session(routerWithVersion("1.5.10"));

@@ -14,27 +14,33 @@ std::string versionLine(const std::string& field) {
     return "System Version:" + std::string(27, ' ') + field;
 }
 
-TEST(CutRouterVersion, SixBytesFortyTwoAfterTheLabelsStart) {
-    EXPECT_EQ(CutRouterVersion("Model: Q73\r\n" + versionLine("1.5.01") + "\r\nZarn-DSL>"),
-              "1.5.01");
-    // Only six bytes are taken, whatever follows.
-    EXPECT_EQ(CutRouterVersion(versionLine("1.5.01234")), "1.5.01");
-    // The first label counts.
-    EXPECT_EQ(CutRouterVersion(versionLine("1.5.01") + "\r\n" + versionLine("9.9.99")), "1.5.01");
-}
-
-TEST(CutRouterVersion, ShortVersionsStopAtTheLineEndOrLoseTrailingBlanks) {
-    EXPECT_EQ(CutRouterVersion(versionLine("1.5.9") + "\r\nZarn-DSL>"), "1.5.9");
-    EXPECT_EQ(CutRouterVersion(versionLine("1.6") + "\nX"), "1.6");
-    EXPECT_EQ(CutRouterVersion(versionLine("1.6   ") + "Build 7"), "1.6");
-}
-
-TEST(CutRouterVersion, NothingWithoutTheLabelOrTheField) {
-    EXPECT_EQ(CutRouterVersion("Model: Q73\r\nZarn-DSL>"), "");
-    EXPECT_EQ(CutRouterVersion("System version:" + std::string(27, ' ') + "1.5.01"), "");
-    EXPECT_EQ(CutRouterVersion("System Version:" + std::string(27, ' ')), "");
-    EXPECT_EQ(CutRouterVersion("System Version:" + std::string(10, ' ')), "");
-    EXPECT_EQ(CutRouterVersion(versionLine("\r\n1.5.01")), "");
+TEST(CutRouterVersion, TheWordFortyTwoAfterTheLabelsStart) {
+    const struct {
+        std::string listing;
+        std::string version;
+    } cases[] = {
+        {"Model: Q73\r\n" + versionLine("1.5.01") + "\r\nZarn-DSL>", "1.5.01"},
+        // The whole word, whatever its length.
+        {versionLine("01.06.00") + "\r\n", "01.06.00"},
+        {versionLine("1.5.01234"), "1.5.01234"},
+        {versionLine("1.6") + "\nX", "1.6"},
+        {versionLine("1.6   Build 7"), "1.6"},
+        {versionLine("1.6\tBuild 7"), "1.6"},
+        // Blanks before the word are skipped.
+        {versionLine("  1.6.00"), "1.6.00"},
+        // The first label counts.
+        {versionLine("1.5.01") + "\r\n" + versionLine("9.9.99"), "1.5.01"},
+        // No version: no label, another label, nothing after it, a line that ends
+        // before the version's column, a word too long to be one.
+        {"Model: Q73\r\nZarn-DSL>", ""},
+        {"System version:" + std::string(27, ' ') + "1.5.01", ""},
+        {"System Version:" + std::string(27, ' '), ""},
+        {"System Version:" + std::string(10, ' '), ""},
+        {"System Version: 1.5.01\r\nModel:" + std::string(40, ' ') + "Q73", ""},
+        {versionLine("\r\n1.5.01"), ""},
+        {versionLine(std::string(40, 'x')), ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CutRouterVersion(c.listing), c.version) << c.listing;
 }
 
 TEST(CompareVersions, NumericPartsCompareAsNumbers) {
