@@ -265,6 +265,10 @@ std::optional<std::string> TreatMappingLine(std::string_view line) {
     if (entry.empty()) return std::nullopt;
     if (entry.front() == '\t') entry.front() = ' ';
     if (!startsWithPort(entry)) return std::nullopt;
+    // A row without its private address cannot be told apart from another, and
+    // its delete could name the wrong mapping: it is not offered.
+    const std::vector<std::string_view> fields = entryFields(entry);
+    if (fields.size() < 2 || fields[1].empty()) return std::nullopt;
     return entry;
 }
 

@@ -31,8 +31,14 @@ TEST(MappingLineTest, LeadingBlankRunsBecomeOneBlankAndInnerRunsTabs) {
     EXPECT_EQ(TreatMappingLine("5060   192.168.001.010        5060"),
               "5060\t192.168.001.010\t5060");
     // Tabs from the router are kept as they are; only a leading one becomes a blank.
-    EXPECT_EQ(TreatMappingLine("\t5060\t\t10.0.0.1  80"), " 5060\t\t10.0.0.1\t80");
-    EXPECT_EQ(TreatMappingLine("8080"), "8080");
+    EXPECT_EQ(TreatMappingLine("\t5060\t10.0.0.1  80"), " 5060\t10.0.0.1\t80");
+}
+
+TEST(MappingLineTest, ARowWithoutItsPublicPortOrItsAddressIsNotOffered) {
+    for (const std::string_view line : {"8080", "  8080  ", "\t5060\t\t10.0.0.1  80",
+                                        "      192.168.001.010    80", "0 10.0.0.1 1"}) {
+        EXPECT_EQ(TreatMappingLine(line), std::nullopt) << "line \"" << line << "\"";
+    }
 }
 
 TEST(MappingLineTest, OnlyPortsAddressesAndBlanksStartingWithAPortQualify) {
@@ -110,12 +116,12 @@ TEST(MappingTablesTest, RowsOfBothTablesWithTitlesHeadingsSeparatorsEchoAndPromp
     EXPECT_EQ(tables.tcp, (Entries{" 80\t192.168.001.020\t8080", "443\t192.168.001.021\t443"}));
 }
 
-TEST(MappingTablesTest, LoneNumberIsListedAndHasNoPortText) {
+TEST(MappingTablesTest, ALoneNumberIsNoMappingAndIsNotListed) {
     const MappingTables tables =
         ParseMappingTables(listingHead() + kUdpTitle + kTcpTitle + "8080\r\n" + kPrompt);
     EXPECT_TRUE(tables.udp.empty());
-    ASSERT_EQ(tables.tcp, Entries{"8080"});
-    EXPECT_EQ(MappingPortText(tables.tcp.front()), "");
+    EXPECT_TRUE(tables.tcp.empty());
+    EXPECT_EQ(MappingPortText("8080"), "");
 }
 
 TEST(MappingTablesTest, TcpTitleBeforeUdpTitlePutsEveryRowInTheTcpList) {
@@ -155,8 +161,8 @@ TEST(MappingTablesTest, LastUdpLineRunsToTheNextLineFeedEvenPastTheTcpTitle) {
 }
 
 TEST(MappingTablesTest, TextWithoutAnyLineFeedIsOneLineShortOfItsLastByte) {
-    const MappingTables tables = ParseMappingTables(kTcpTitle + "8080");
-    EXPECT_EQ(tables.tcp, Entries{"808"});
+    const MappingTables tables = ParseMappingTables(kTcpTitle + "8080 10.0.0.2 80");
+    EXPECT_EQ(tables.tcp, Entries{"8080\t10.0.0.2\t8"});
 }
 
 }  // namespace
