@@ -76,10 +76,19 @@ bool AsksForPassword(const Exchange& exchange) {
 }
 
 void RunPasswordPrompt(RouterSession& session, Frontend& frontend) {
-    if (const std::optional<std::string> typed = frontend.askPassword()) {
-        session.UserPassword = Utf8ToWindows1252(*typed) + "\r\n";
-    } else {
-        session.KeepTrying = 0;
+    for (;;) {
+        const std::optional<std::string> typed = frontend.askPassword();
+        if (!typed) {
+            session.KeepTrying = 0;
+            return;
+        }
+        // Sent as "?" it would only be refused: asked again instead.
+        if (const std::optional<std::string> bytes = Utf8ToWindows1252Exactly(*typed)) {
+            session.UserPassword = *bytes + "\r\n";
+            return;
+        }
+        frontend.tell({std::string(kPasswordNotCarriedText), std::string(kErrorCaption),
+                       MessageSeverity::Failure});
     }
 }
 

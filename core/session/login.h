@@ -16,7 +16,8 @@
 namespace cofralin {
 
 // Asks the front end for a password: a given one sets UserPassword to the
-// text (as router bytes) followed by "\r\n"; none sets KeepTrying to 0.
+// text (as router bytes) followed by "\r\n"; none sets KeepTrying to 0. A
+// text the router's code page cannot carry is refused, told, and asked again.
 void RunPasswordPrompt(RouterSession& session, Frontend& frontend);
 
 enum class LoginOutcome {

@@ -25,6 +25,11 @@ std::string LineLostText(std::string_view portName);
 inline constexpr std::string_view kStoppedText =
     "Operación detenida a petición del usuario: no se ha enviado nada más al Router.";
 
+// A typed password with a character the router's code page cannot carry.
+inline constexpr std::string_view kPasswordNotCarriedText =
+    "La password contiene caracteres que el Router no admite; escríbala de nuevo "
+    "con letras, cifras y signos del alfabeto latino.";
+
 // The outcomes of the connection procedure.
 inline constexpr std::string_view kConnectedText = "Conexión establecida.";
 inline constexpr std::string_view kWrongPasswordText = "La password no es correcta.";

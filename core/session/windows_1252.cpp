@@ -104,4 +104,19 @@ std::string Utf8ToWindows1252(std::string_view text) {
     return bytes;
 }
 
+std::optional<std::string> Utf8ToWindows1252Exactly(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const Decoded decoded = decodeUtf8(text, at);
+        // "?" itself is carried; only what becomes "?" for want of a byte is not.
+        if (!decoded.valid || (byteOf(decoded.code) == kUnmapped && decoded.code != '?')) {
+            return std::nullopt;
+        }
+        bytes.push_back(byteOf(decoded.code));
+        at += decoded.length;
+    }
+    return bytes;
+}
+
 }  // namespace cofralin

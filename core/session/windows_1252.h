@@ -8,6 +8,7 @@
 // 0x90, 0x9D) stand for the control characters of the same number, so every
 // byte survives a round trip.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,9 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // Typed UTF-8 text as router bytes; a character the code page lacks, and a
 // malformed UTF-8 sequence, become "?".
 std::string Utf8ToWindows1252(std::string_view text);
+
+// The same, or nothing when a character has no byte in the code page (or the
+// text is not UTF-8): for typed text that must reach the router unchanged.
+std::optional<std::string> Utf8ToWindows1252Exactly(std::string_view text);
 
 }  // namespace cofralin

@@ -371,6 +371,23 @@ TEST(Login, AnEchoingOrSlowRouterThatTookTheBuiltInPasswordAsksForNothingMore) {
     }
 }
 
+// A password the router's code page cannot carry is refused and asked again;
+// nothing of it reaches the router as "?".
+TEST(Login, APasswordTheCodePageCannotCarryIsAskedAgainAndNeverSent) {
+    SimulatorOptions options;
+    options.password = "secreto";
+    Connection c(options);
+    c.session.frontend.passwords = {std::string("пароль"), std::string("secreto")};
+    ASSERT_TRUE(c.session.start());
+    EXPECT_EQ(c.run(), Ending::Done);
+    EXPECT_EQ(c.session.frontend.passwordPrompts, 2);
+    ASSERT_EQ(c.session.frontend.messages.size(), 1u);
+    EXPECT_EQ(c.session.frontend.messages[0].text, kPasswordNotCarriedText);
+    const std::string received = c.session.receivedThrough("exit\r\n");
+    EXPECT_EQ(received.find('?'), std::string::npos) << received;
+    EXPECT_EQ(received.find("\xD0"), std::string::npos);
+}
+
 TEST(EnsureLogin, ASilentRouterIsGivenUpAtTheWaitBound) {
     SimulatorOptions options;
     options.silent = true;

@@ -339,7 +339,12 @@ TEST(CommandLines, RouterBytesAndTypedTextConvertBetweenWindows1252AndUtf8) {
                           Case{"\x81\xff", "\xc2\x81\xc3\xbf"}}) {
         EXPECT_EQ(Windows1252ToUtf8(c.bytes), c.utf8);
         EXPECT_EQ(Utf8ToWindows1252(c.utf8), c.bytes);
+        EXPECT_EQ(Utf8ToWindows1252Exactly(c.utf8), c.bytes);
     }
+    // Text the code page cannot carry is refused whole, not sent as "?".
+    EXPECT_EQ(Utf8ToWindows1252Exactly("a?b"), "a?b");
+    EXPECT_EQ(Utf8ToWindows1252Exactly("\xd0\xbf\xd0\xb0"), std::nullopt);  // "па"
+    EXPECT_EQ(Utf8ToWindows1252Exactly("clave\xff"), std::nullopt);         // not UTF-8
     // Characters the code page lacks and malformed UTF-8 are sent as "?".
     EXPECT_EQ(Utf8ToWindows1252("\xe2\x82\xad"
                                 "1\xf0\x9f\x98\x80"
