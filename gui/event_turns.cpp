@@ -14,7 +14,8 @@ namespace {
 
 // Holds back, for the length of a turn, what could start or end an operation.
 // A timer tick held back comes again at the timer's next period; a close
-// request held back is dropped, as a click during the run would be.
+// request and the user's input are dropped: a click during the run is not run
+// after it.
 class HoldBack final : public QObject {
 public:
     HoldBack() { QCoreApplication::instance()->installEventFilter(this); }
@@ -31,6 +32,23 @@ protected:
             case QEvent::Close:
                 event->ignore();
                 return true;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::NonClientAreaMouseButtonPress:
+            case QEvent::NonClientAreaMouseButtonRelease:
+            case QEvent::NonClientAreaMouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::InputMethod:
+                return true;
             default:
                 return false;
         }
@@ -46,7 +64,8 @@ void TurnEventLoopOnce() {
     turning = true;
     {
         const HoldBack hold;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // User input is taken off the queue and dropped, not left for later.
+        QCoreApplication::processEvents();
     }
     turning = false;
 }

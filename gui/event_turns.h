@@ -3,10 +3,11 @@
 //
 // The procedures block the interface thread until they end. While a read of
 // the line waits, the line's idle callback turns the event loop once: window
-// system events (expose, paint, resize) are delivered, user input stays
-// queued until the procedure has ended, and no timer tick and no close request
-// is delivered during the turn, so nothing can start a second procedure or end
-// a dialog in the middle of one. A turn that would nest inside another is skipped.
+// system events (expose, paint, resize) are delivered, the user's input
+// (clicks, keys) is dropped rather than run once the procedure has ended, and
+// no timer tick and no close request is delivered during the turn, so nothing
+// can start a second procedure or end a dialog in the middle of one. A turn
+// that would nest inside another is skipped.
 
 namespace cofralin {
 

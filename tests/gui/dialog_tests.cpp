@@ -6,9 +6,11 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -447,6 +449,35 @@ TEST(EventTurnTest, ATurnPaintsButHoldsBackTimersAndCloseRequests) {
 
     testing::spinEvents(20);
     EXPECT_GT(ticks, 0);  // held back only for the turn
+}
+
+// A click or a key that comes while a procedure waits is dropped: it is not
+// run during the turn, nor once the procedure has ended.
+TEST(EventTurnTest, ClicksAndKeysDuringATurnAreDroppedNotRunAfterIt) {
+    QPushButton button(QStringLiteral("Ayuda"));
+    button.resize(80, 30);
+    button.show();
+    testing::spinEvents(50);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    const QPointF centre(button.rect().center());
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            &button,
+            new QMouseEvent(type, centre, button.mapToGlobal(centre), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+    }
+    button.setFocus();
+    QCoreApplication::postEvent(&button,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
+    QCoreApplication::postEvent(&button,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
+
+    TurnEventLoopOnce();
+    EXPECT_EQ(clicks, 0);
+    testing::spinEvents(50);
+    EXPECT_EQ(clicks, 0);
 }
 
 }  // namespace

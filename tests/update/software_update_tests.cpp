@@ -156,7 +156,8 @@ TEST_F(SoftwareUpdate, TheWholeVersionWordIsComparedAndAListingWithoutItIsToldAt
     } cases[] = {
         {routerWithVersion("01.06.00"), "01.06.00",
          filled(kSameVersionText, "01.06.00", "01.06.00")},
-        {routerWithVersion("1.6.000000001"), "1.6.0", filled(kRouterNewerText, "1.6.0", "1.6.000000001")},
+        {routerWithVersion("1.6.000000001"), "1.6.0",
+         filled(kRouterNewerText, "1.6.0", "1.6.000000001")},
         {[] {
              SimulatorOptions options;
              options.omittedLabels = {"System Version:"};
