@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace cofralin {
@@ -77,8 +78,45 @@ std::optional<std::string> AppendToRunLog(const std::filesystem::path& path,
     return failure;
 }
 
+bool RunLog::avoidSharedFile(std::string& why) {
+    struct stat found {};
+    struct stat folder {};
+    const std::filesystem::path parent = path_.parent_path().empty() ? "." : path_.parent_path();
+    if (::lstat(path_.c_str(), &found) != 0 || !S_ISREG(found.st_mode) ||
+        ::stat(parent.c_str(), &folder) != 0 || !(folder.st_mode & S_ISVTX)) {
+        return true;
+    }
+    const bool foreign = found.st_uid != ::geteuid();
+    if (!foreign && !(found.st_mode & (S_IRGRP | S_IROTH))) return true;
+    // mkstemps makes the file exclusively, readable by its owner alone.
+    std::string fresh =
+        (parent / (path_.stem().string() + "-XXXXXX" + path_.extension().string())).string();
+    const int fd = ::mkstemps(fresh.data(), static_cast<int>(path_.extension().string().size()));
+    if (fd < 0) {
+        why = describeError(errno);
+        return false;
+    }
+    ::close(fd);
+    if (onFailure) {
+        onFailure("El registro " + path_.string() +
+                  (foreign ? " es de otro usuario" : " lo pueden leer otros usuarios") +
+                  ": las respuestas del router se guardan en " + fresh + ".");
+    }
+    path_ = fresh;
+    return true;
+}
+
 void RunLog::Append(std::string_view bytes) {
     if (!enabled()) return;
+    if (!pathChecked_) {
+        pathChecked_ = true;
+        if (std::string why; !avoidSharedFile(why)) {
+            failureTold_ = true;
+            if (onFailure) onFailure(RunLogFailureMessage(path_, why));
+            path_.clear();
+            return;
+        }
+    }
     const std::optional<std::string> failure = AppendToRunLog(path_, bytes);
     if (!failure || failureTold_) return;
     failureTold_ = true;

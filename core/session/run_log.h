@@ -12,7 +12,11 @@
 // the reply buffer itself is left as the router sent it. Each session has its
 // own log; the first
 // append that fails is told, once, through the log's `onFailure` hook, and
-// the drain goes on either way.
+// the drain goes on either way. In a folder others may write to and only
+// owners may delete from (sticky, as /tmp), a log that is already there and
+// that others may read, or that another user owns, is not appended to: the
+// log goes on in a new file beside it, readable by its owner alone, and the
+// hook says so.
 
 #include <filesystem>
 #include <functional>
@@ -33,6 +37,7 @@ public:
     void setPath(std::filesystem::path path) {
         path_ = std::move(path);
         failureTold_ = false;
+        pathChecked_ = false;
     }
     const std::filesystem::path& path() const { return path_; }
     bool enabled() const { return !path_.empty(); }
@@ -44,8 +49,13 @@ public:
     void Append(std::string_view bytes);
 
 private:
+    // Moves the log beside a shared file it must not go into; false when it
+    // could not, the reason in `why`.
+    bool avoidSharedFile(std::string& why);
+
     std::filesystem::path path_;
     bool failureTold_ = false;
+    bool pathChecked_ = false;
 };
 
 // Appends `bytes` to the file at `path`. Nothing when they were written; else

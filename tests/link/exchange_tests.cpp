@@ -37,17 +37,20 @@ protected:
         auto line = std::make_unique<TermiosSerialLine>();
         ASSERT_TRUE(line->open(pty_.path()).opened);
         state_.RouterPort = std::move(line);
-        logPath_ = fs::temp_directory_path() /
-                   ("cofralin-log-" + std::to_string(::getpid()) + "-" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove(logPath_);
+        // A folder of the test's own: /tmp itself is shared, and shared
+        // folders have rules of their own for the log.
+        std::string folder = (fs::temp_directory_path() / "cofralin-log-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+        folder_ = folder;
+        logPath_ = folder_ / "Router.log";
     }
-    void TearDown() override { fs::remove(logPath_); }
+    void TearDown() override { fs::remove_all(folder_); }
 
     PtyPair pty_;
     Settings settings_;
     RouterSession state_{settings_};
     ScriptedFrontend view_;
+    fs::path folder_;
     fs::path logPath_;
 };
 
@@ -231,6 +234,61 @@ TEST_F(ExchangeOverPty, OnlyARegularFileTakesTheLogAndARefusalIsToldOnce) {
         EXPECT_EQ(device.received(50ms), "");
     }
     fs::remove_all(folder);
+}
+
+// In a shared folder (writable by all, sticky), a log that others may read or
+// that another user owns is left alone: the log goes into a new file beside
+// it that only its owner may read, and the user is told where.
+TEST_F(ExchangeOverPty, AnotherUsersOrAReadableLogInASharedFolderIsLeftForAPrivateOne) {
+    ASSERT_EQ(::chmod(folder_.c_str(), 01777), 0);
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool foreign;
+    };
+    std::vector<Case> cases{{"readable by all", 0644, false}};
+    if (::geteuid() == 0) cases.push_back({"another user's", 0600, true});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder_);
+        fs::create_directory(folder_);
+        ASSERT_EQ(::chmod(folder_.c_str(), 01777), 0);
+        { std::ofstream(logPath_, std::ios::binary) << "ajeno|"; }
+        ASSERT_EQ(::chmod(logPath_.c_str(), c.mode), 0);
+        if (c.foreign) {
+            ASSERT_EQ(::chown(logPath_.c_str(), 65534, 65534), 0);
+        }
+        std::vector<std::string> told;
+        state_.runLog.setPath(logPath_);
+        state_.runLog.onFailure = [&](const std::string& message) { told.push_back(message); };
+        Exchange exchange(state_, view_, {});
+        for (const char* reply : {"uno|", "dos|"}) {
+            pty_.send(reply);
+            exchange.DrainReply();
+        }
+        EXPECT_EQ(readFile(logPath_), "ajeno|");
+        ASSERT_EQ(told.size(), 1u);
+        const fs::path fresh = state_.runLog.path();
+        EXPECT_NE(fresh, logPath_);
+        EXPECT_EQ(fresh.parent_path(), folder_);
+        EXPECT_NE(told[0].find(fresh.string()), std::string::npos) << told[0];
+        EXPECT_EQ(readFile(fresh), "uno|dos|");
+        struct stat info {};
+        ASSERT_EQ(::stat(fresh.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        EXPECT_EQ(info.st_uid, ::geteuid());
+    }
+    // A log of one's own that others may not read is appended to as ever.
+    fs::remove_all(folder_);
+    fs::create_directory(folder_);
+    ASSERT_EQ(::chmod(folder_.c_str(), 01777), 0);
+    { std::ofstream(logPath_, std::ios::binary) << "mio|"; }
+    ASSERT_EQ(::chmod(logPath_.c_str(), 0600), 0);
+    state_.runLog.setPath(logPath_);
+    Exchange exchange(state_, view_, {});
+    pty_.send("tres|");
+    exchange.DrainReply();
+    EXPECT_EQ(readFile(logPath_), "mio|tres|");
 }
 
 TEST_F(ExchangeOverPty, WithLoggingOffNoLogIsCreated) {
