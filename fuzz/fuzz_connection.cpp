@@ -50,6 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case Ending::NoAnswer:
             if (outcome.message != kRouterSilentText) std::abort();
             break;
+        case Ending::NotAccepted:
+            // The router refused a line of the circuit's creation: the
+            // message names what it refused.
+            if (outcome.message.empty() || outcome.message == kRouterSilentText) std::abort();
+            break;
         case Ending::LoginFailed:
             if (outcome.message != kWrongPasswordText || session.KeepTrying != 0) std::abort();
             if (frontend.passwordPrompts <= frontend.passwordsToType) std::abort();

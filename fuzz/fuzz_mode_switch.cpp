@@ -3,7 +3,9 @@
 // and width of a free cut; the rest is split at its first line feed into an
 // address text and a mask text, and the whole rest is also taken as a listing.
 // A cut never holds a value end and never runs past its width; a derived
-// address keeps the given network part and has a last octet that fits.
+// address keeps the given network part and has a last octet that fits. A
+// listed value let into a command line is digits and dots (and one slash for
+// a subnet), never a blank, a line end or anything else the router would read.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +73,55 @@ void checkHostInSubnet(std::string_view address, std::string_view mask, int offs
     checkLastOctet(std::string_view(*host).substr(dot + 1), offset);
 }
 
+// Only octets of at most three digits, dot-separated, fit: nothing else
+// may pass the checks of listed values.
+bool dottedQuad(std::string_view text) {
+    int octets = 0;
+    while (true) {
+        const std::size_t dot = text.find('.');
+        const std::string_view octet = text.substr(0, dot);
+        if (!allDigits(octet) || octet.size() > 3 || LeadingDecimal(octet) > 255) return false;
+        ++octets;
+        if (dot == std::string_view::npos) break;
+        text.remove_prefix(dot + 1);
+    }
+    return octets == 4;
+}
+
+void checkListedValues(std::string_view value) {
+    const bool address = !CheckListedAddress("show", "label", value);
+    if (address != dottedQuad(value)) std::abort();
+    // A mask passes only as an address whose one bits come first.
+    if (!CheckListedMask("show", "label", value)) {
+        if (!address) std::abort();
+        std::uint32_t bits = 0;
+        std::string_view rest = value;
+        for (int i = 0; i < 4; ++i) {
+            const std::size_t dot = rest.find('.');
+            bits = bits << 8 | static_cast<std::uint32_t>(LeadingDecimal(rest.substr(0, dot)));
+            rest.remove_prefix(dot == std::string_view::npos ? rest.size() : dot + 1);
+        }
+        const std::uint32_t hostBits = ~bits;
+        if ((hostBits & (hostBits + 1)) != 0) std::abort();
+    }
+    if (!CheckListedSubnet("show", "label", value)) {
+        const std::size_t slash = value.find('/');
+        if (slash == std::string_view::npos || !dottedQuad(value.substr(0, slash))) std::abort();
+        const std::string_view prefix = value.substr(slash + 1);
+        if (!allDigits(prefix) || prefix.size() > 2 || LeadingDecimal(prefix) > 32) std::abort();
+    }
+    // A refused value is shown with its control bytes written out, so the
+    // message never carries a line end or an escape of the router's.
+    if (const auto told = CheckListedSubnet("show", "label", value)) {
+        const std::string empty = *CheckListedSubnet("show", "label", "");
+        const std::size_t at = empty.find('\n');
+        if (at == std::string::npos || told->size() < empty.size()) std::abort();
+        for (const char c : told->substr(at, told->size() - empty.size())) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -95,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkFirstHost(*subnet);
     }
     checkFirstHost(address);
+    checkListedValues(address);
+    checkListedValues(mask);
 
     if (LeadingDecimal(address) < 0) std::abort();
     if (const std::optional<int> octet = OctetMaskForPrefix(LeadingDecimal(address))) {

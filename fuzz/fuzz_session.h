@@ -112,10 +112,10 @@ inline ReplayLine& LineOf(RouterSession& session) {
 }
 
 // What must hold after a procedure that gave up because the router did not
-// answer: the user was told, and nothing but a nudge went out after the last
-// byte was read.
-inline void CheckGaveUpQuietly(RouterSession& session, const FuzzFrontend& frontend) {
-    if (!frontend.toldRouterSilent()) std::abort();
+// answer: the user was told (through `frontend` when given), and nothing but
+// a nudge went out after the last byte was read.
+inline void CheckGaveUpQuietly(RouterSession& session, const FuzzFrontend* frontend) {
+    if (frontend && !frontend->toldRouterSilent()) std::abort();
     const std::string& sent = LineOf(session).writtenSinceRead();
     if (!sent.empty() && sent != kNudge) {
         std::fprintf(stderr, "sent after the router last spoke: \"%s\"\n", sent.c_str());

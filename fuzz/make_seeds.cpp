@@ -168,6 +168,13 @@ int main(int argc, char** argv) {
     writeSeed("fuzz_version_compare", "two_versions", "1.5.10\n1.5.09");
     writeSeed("fuzz_version_compare", "text_parts", "1.5.b2\n1.5.10a");
 
+    // First byte: a password of seven bytes; bytes below 8 cut the reply.
+    writeSeed("fuzz_echo_mask", "echo_in_pieces",
+              std::string(1, '\x06') + "secreto" + "sec\x01reto\r\n\x02Login incorrect\r\n");
+    writeSeed("fuzz_echo_mask", "echo_after_prompt",
+              std::string(1, '\x06') + "secreto" + "Password: sesecreto\x03\r\n>");
+    writeSeed("fuzz_echo_mask", "asterisks", std::string(1, '\x06') + "secreto" + "*******\r\n");
+
     writeSeed("fuzz_catalogue", "CONFIG.TXT",
               fileText(std::filesystem::path(COFRALIN_SOURCE_DIR) / "CONFIG.TXT"));
     writeSeed("fuzz_catalogue", "records",
