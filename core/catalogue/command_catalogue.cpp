@@ -94,12 +94,20 @@ std::filesystem::path FindCatalogueFile(const std::filesystem::path& directory) 
 
 CatalogueLoadResult LoadCommandCatalogue(CommandCatalogue& catalogue,
                                          const std::filesystem::path& directory) {
-    CatalogueLoadResult result;
+    CatalogueLoadResult result = LoadCommandCatalogueFile(catalogue, FindCatalogueFile(directory));
     std::error_code error;
     result.directory = std::filesystem::absolute(directory, error).lexically_normal();
     // "/home/u/." normalises to "/home/u/"; the message names "/home/u".
     if (!result.directory.has_filename()) result.directory = result.directory.parent_path();
-    result.file = FindCatalogueFile(directory);
+    return result;
+}
+
+CatalogueLoadResult LoadCommandCatalogueFile(CommandCatalogue& catalogue,
+                                             const std::filesystem::path& path) {
+    CatalogueLoadResult result;
+    result.file = path;
+    std::error_code error;
+    result.directory = std::filesystem::absolute(path, error).lexically_normal().parent_path();
     std::unique_ptr<std::FILE, FileCloser> file;
     if (!result.file.empty()) file.reset(std::fopen(result.file.c_str(), "rb"));
     if (!file) {

@@ -109,6 +109,11 @@ std::filesystem::path FindCatalogueFile(const std::filesystem::path& directory);
 CatalogueLoadResult LoadCommandCatalogue(CommandCatalogue& catalogue,
                                          const std::filesystem::path& directory = ".");
 
+// The same from the catalogue file `path`, whatever its name (an empty path
+// is a missing file).
+CatalogueLoadResult LoadCommandCatalogueFile(CommandCatalogue& catalogue,
+                                             const std::filesystem::path& path);
+
 // The Spanish text that tells the user why the file was refused.
 std::string CatalogueFailureMessage(const CatalogueLoadResult& result);
 
