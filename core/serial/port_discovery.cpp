@@ -67,18 +67,23 @@ bool sameDevice(const std::string& a, const std::string& b) {
     return !errorA && !errorB && realA == realB;
 }
 
-// 0..3 for "COM1:".."COM4:", -1 for any other text.
-int portIndex(std::string_view name) {
-    if (name.size() != 5 || name.substr(0, 3) != "COM" || name[4] != ':' || name[3] < '1' ||
-        name[3] > '0' + kPortCount) {
-        return -1;
-    }
-    return name[3] - '1';
-}
-
 std::string portName(int index) { return "COM" + std::to_string(index + 1) + ":"; }
 
 }  // namespace
+
+int PortIndex(std::string_view name, int count) {
+    if (name.size() < 5 || name.size() > 6 || !name.starts_with("COM") || !name.ends_with(':')) {
+        return -1;
+    }
+    const std::string_view digits = name.substr(3, name.size() - 4);
+    if (digits.front() == '0') return -1;
+    int number = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number <= std::clamp(count, 1, kMaxPortCount) ? number - 1 : -1;
+}
 
 std::string DeviceDescription(const SerialDevice& device) {
     std::string text = device.path;
@@ -129,9 +134,11 @@ std::vector<SerialDevice> FindSerialDevices(const SystemPaths& paths) {
     return devices;
 }
 
-std::vector<SerialPort> NamePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep) {
-    std::array<std::optional<SerialDevice>, kPortCount> slots;
-    for (int index = 0; index < kPortCount; ++index) {
+std::vector<SerialPort> NamePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep,
+                                  int count) {
+    count = std::clamp(count, 1, kMaxPortCount);
+    std::vector<std::optional<SerialDevice>> slots(static_cast<std::size_t>(count));
+    for (int index = 0; index < count; ++index) {
         const std::string variable = "COFRALIN_COM" + std::to_string(index + 1);
         if (const char* node = std::getenv(variable.c_str()); node && *node) {
             slots[index] = describeNode(node, paths);
@@ -145,7 +152,7 @@ std::vector<SerialPort> NamePorts(const SystemPaths& paths, const std::optional<
 
     const std::vector<SerialDevice> found = FindSerialDevices(paths);
     if (keep) {
-        const int index = portIndex(keep->name);
+        const int index = PortIndex(keep->name, count);
         const auto still = std::find_if(found.begin(), found.end(), [&](const SerialDevice& d) {
             return d.path == keep->device.path;
         });
@@ -162,16 +169,16 @@ std::vector<SerialPort> NamePorts(const SystemPaths& paths, const std::optional<
     }
 
     std::vector<SerialPort> ports;
-    for (int index = 0; index < kPortCount; ++index) {
+    for (int index = 0; index < count; ++index) {
         if (slots[index]) ports.push_back({portName(index), *slots[index]});
     }
     return ports;
 }
 
 PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep,
-                     const std::string& openDevice) {
+                     const std::string& openDevice, int count) {
     PortProbe probe;
-    for (SerialPort& port : NamePorts(paths, keep)) {
+    for (SerialPort& port : NamePorts(paths, keep, count)) {
         if (!openDevice.empty() && port.device.path == openDevice) {
             probe.offered.push_back(std::move(port));
             continue;
@@ -201,15 +208,15 @@ std::string PortLineText(const PortProbe& probe) {
 }
 
 std::string DevicePathForPort(std::string_view portName, const std::vector<SerialPort>& ports,
-                              const SystemPaths& paths) {
-    if (portIndex(portName) < 0) return {};
+                              const SystemPaths& paths, int count) {
+    if (PortIndex(portName, count) < 0) return {};
     const auto find = [&](const std::vector<SerialPort>& list) -> const SerialPort* {
         const auto port = std::find_if(list.begin(), list.end(),
                                        [&](const SerialPort& p) { return p.name == portName; });
         return port == list.end() ? nullptr : &*port;
     };
     if (const SerialPort* offered = find(ports)) return offered->device.path;
-    const std::vector<SerialPort> now = NamePorts(paths);
+    const std::vector<SerialPort> now = NamePorts(paths, std::nullopt, count);
     const SerialPort* named = find(now);
     return named ? named->device.path : std::string();
 }

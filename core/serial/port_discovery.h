@@ -8,7 +8,9 @@
 // COFRALIN_COMn names "COMn:" itself; the devices found then take the free
 // names, on-board UARTs by number first, then USB adapters by their physical
 // path, so the only adapter of a laptop is "COM1:". A port that does not
-// open is left out, and why is kept for the window to say.
+// open is left out, and why is kept for the window to say. The window names
+// four ports; a front end that drives a bench of routers may ask for more
+// names ("COM5:" on), which the variables and the devices found fill alike.
 //
 //   NamePorts        the named devices, opened or not
 //   ProbePorts       those that open now, and why the others do not
@@ -34,6 +36,8 @@ struct SystemPaths {
 };
 
 inline constexpr int kPortCount = 4;
+// The most names a front end may ask for: "COM1:" to "COM99:".
+inline constexpr int kMaxPortCount = 99;
 
 struct SerialDevice {
     std::string path;     // the node opened
@@ -56,10 +60,12 @@ struct SerialPort {
 // The serial devices sysfs knows, in naming order (the variables aside).
 std::vector<SerialDevice> FindSerialDevices(const SystemPaths& paths);
 
-// At most four named ports in numeric order. `keep`, when its device is still
-// there, keeps its name, so that a re-read does not move the current choice.
+// At most `count` (1 to kMaxPortCount) named ports in numeric order. `keep`,
+// when its device is still there, keeps its name, so that a re-read does not
+// move the current choice.
 std::vector<SerialPort> NamePorts(const SystemPaths& paths,
-                                  const std::optional<SerialPort>& keep = std::nullopt);
+                                  const std::optional<SerialPort>& keep = std::nullopt,
+                                  int count = kPortCount);
 
 struct PortProbe {
     std::vector<SerialPort> offered;   // those that opened, in numeric order
@@ -71,15 +77,18 @@ struct PortProbe {
 // program already, is offered without a test. Nothing stays open, and no
 // hold of another program is changed.
 PortProbe ProbePorts(const SystemPaths& paths, const std::optional<SerialPort>& keep = std::nullopt,
-                     const std::string& openDevice = {});
+                     const std::string& openDevice = {}, int count = kPortCount);
 
 // What the line under the port selector says of a probe: why each port named
 // is not offered, then each stale lock removed; empty when all is well.
 std::string PortLineText(const PortProbe& probe);
 
 // The device behind `portName`: the one in `ports` by that name, else the one
-// named so now; empty for a name that stands for nothing.
+// named so now among `count` names; empty for a name that stands for nothing.
 std::string DevicePathForPort(std::string_view portName, const std::vector<SerialPort>& ports = {},
-                              const SystemPaths& paths = {});
+                              const SystemPaths& paths = {}, int count = kPortCount);
+
+// 0 for "COM1:", 1 for "COM2:"... below `count`; -1 for any other text.
+int PortIndex(std::string_view portName, int count = kPortCount);
 
 }  // namespace cofralin

@@ -99,6 +99,41 @@ TEST(PortDiscovery, VariablesFirstThenUartsByNumberThenUsbAdaptersByPhysicalPath
     }
 }
 
+TEST(PortDiscovery, ABenchAsksForMoreNamesTheWindowKeepsFour) {
+    FakeSerialTree tree;
+    for (const char* usbPort : {"1-1", "1-2", "1-3", "1-4", "1-5"}) {
+        const std::string name = "ttyUSB" + std::string(1, usbPort[2]);
+        tree.addUsb(name, usbPort, "", "");
+    }
+    const PortVariables variables({});
+    ::setenv("COFRALIN_COM7", "/dev/q73sim7", 1);
+    std::vector<std::string> named;
+    for (const SerialPort& port : NamePorts(tree.paths(), std::nullopt, 8)) {
+        named.push_back(port.name + " " + port.device.path);
+    }
+    const std::vector<std::string> window = namedAs(NamePorts(tree.paths()));
+    const std::string atCom7 = DevicePathForPort("COM7:", {}, tree.paths(), 8);
+    ::unsetenv("COFRALIN_COM7");
+
+    const auto usb = [&](char n) { return tree.node("ttyUSB" + std::string(1, n)); };
+    EXPECT_EQ(named, (std::vector<std::string>{"COM1: " + usb('1'), "COM2: " + usb('2'),
+                                               "COM3: " + usb('3'), "COM4: " + usb('4'),
+                                               "COM5: " + usb('5'), "COM7: /dev/q73sim7"}));
+    EXPECT_EQ(atCom7, "/dev/q73sim7");
+    // The window's four names leave the fifth adapter and COM7 out.
+    EXPECT_EQ(window.size(), 4u);
+    EXPECT_EQ(window.back(), "COM4: " + usb('4'));
+
+    const struct {
+        std::string_view name;
+        int count;
+        int index;
+    } indexes[] = {{"COM1:", 4, 0},    {"COM4:", 4, 3},     {"COM5:", 4, -1}, {"COM5:", 8, 4},
+                   {"COM99:", 99, 98}, {"COM100:", 99, -1}, {"COM0:", 8, -1}, {"COM05:", 8, -1},
+                   {"COM1", 4, -1},    {"com1:", 4, -1}};
+    for (const auto& c : indexes) EXPECT_EQ(PortIndex(c.name, c.count), c.index) << c.name;
+}
+
 TEST(PortDiscovery, TheOnlyAdapterOfALaptopIsCom1) {
     const PortVariables variables({});
     FakeSerialTree tree;
