@@ -50,6 +50,8 @@ struct RouterReading {
     std::optional<std::string> dhcpStart;
     std::optional<MappingTables> mappings;
     std::optional<std::string> routerVersion;
+
+    bool operator==(const RouterReading&) const = default;
 };
 
 struct Outcome {

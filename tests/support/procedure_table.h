@@ -16,6 +16,7 @@
 #include "multi_pc.h"
 #include "outcome.h"
 #include "port_mappings.h"
+#include "router_reading.h"
 #include "router_state.h"
 #include "simulator_options.h"
 #include "single_pc.h"
@@ -175,6 +176,18 @@ inline const std::vector<ProcedureRow>& Procedures() {
          {CatalogueKey::SHOW_SYSTEM},
          [](const RouterState&, const Outcome& outcome) {
              return outcome.read.routerVersion.has_value();
+         }},
+        {"RouterState",
+         RouterMode::MultiPc,
+         [](RouterSession& session, Frontend& frontend) {
+             return ReadRouterState(session, frontend).outcome;
+         },
+         {CatalogueKey::SHOW_SYSTEM, CatalogueKey::SHOW_DHCP_SERVER_SETTING},
+         [](const RouterState& router, const Outcome& outcome) {
+             const RouterReading& read = outcome.read;
+             return router.saveCount == 0 && read.mode == RouterMode::MultiPc &&
+                    read.routerVersion == router.version && read.mappings &&
+                    read.mappings->udp == std::vector<std::string>{std::string(kSampleUdpEntry)};
          }},
     };
     return rows;
