@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "listing_marks.h"
 #include "operation.h"
@@ -94,9 +95,10 @@ bool VcMissingIn(std::string_view collected, std::string_view listingCommand) {
 // so that it can see the bare prompt. A bare prompt ends the wait only once
 // the listing (its labels or "not in table") has come. `created` tells
 // whether the circuit was created; a refused creation ends not accepted,
-// `refused` saying what.
+// `refused` saying what. A dry run keeps the creation in `planned` and sends
+// none of it.
 Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& created,
-               std::string& refused) {
+               std::string& refused, ConfigurationLines& planned) {
     RouterSession& session = exchange.session();
     exchange.SendCatalogueLine(CatalogueKey::SET_ADSL_OPEN_ANSI, LineEnding::BlankCrLf);
     exchange.SendCatalogueLine(CatalogueKey::SHOW_VC_INTERNET, LineEnding::BlankCrLf);
@@ -118,8 +120,12 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
         if (!created) collected += exchange.LatestReply();
         if (!created && VcMissingIn(collected, listingCommand)) {
             created = true;
-            exchange.KeepReplies();
-            for (const std::string& line : creation) exchange.SendLine(line);
+            if (session.runOptions.dryRun) {
+                planned = creation;
+            } else {
+                exchange.KeepReplies();
+                for (const std::string& line : creation) exchange.SendLine(line);
+            }
             session.SetRouterMode(RouterMode::SinglePc);
         } else if (created && relogin.wanted(exchange)) {
             // The next pass's nudge ends the password.
@@ -128,7 +134,7 @@ Ending vcPhase(Exchange& exchange, const PasswordChooser& passwords, bool& creat
         }
         exchange.ShowReply();
     } while (!exchange.ReplyIsPrompt() || !watch.listed());
-    if (!created) return Ending::Done;
+    if (!created || !planned.empty()) return Ending::Done;
     for (const std::string& text :
          RefusalTexts(session.catalogue(), RefusalsIn(exchange.TakeReplies(), creation))) {
         refused += (refused.empty() ? "" : "\n") + text;
@@ -150,11 +156,13 @@ Ending detectMode(Exchange& exchange) {
 
 // The outcome in words (`told` when the procedure said more); a failure
 // leaves no mode.
-Outcome finish(Exchange& exchange, Ending ending, const std::string& told = {}) {
+Outcome finish(Exchange& exchange, Ending ending, const std::string& told = {},
+               ConfigurationLines planned = {}) {
     RouterSession& session = exchange.session();
     Outcome outcome;
     outcome.ending = ending;
     outcome.sent = exchange.SentLines();
+    outcome.planned = std::move(planned);
     switch (ending) {
         case Ending::Done:
             outcome.message = kConnectedText;
@@ -214,17 +222,19 @@ Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend) {
     }
     // Cleared for every connection, so that each one detects the mode afresh.
     bool vcCreated = false;
+    ConfigurationLines planned;
 
     PasswordChooser passwords(session.settings().DefaultPassword);
     std::string refused;
     Ending phase = logInPhase(exchange, passwords);
-    if (phase == Ending::Done) phase = vcPhase(exchange, passwords, vcCreated, refused);
+    if (phase == Ending::Done) phase = vcPhase(exchange, passwords, vcCreated, refused, planned);
     if (phase == Ending::Done && !vcCreated) phase = detectMode(exchange);
-    if (phase != Ending::Done) return finish(exchange, phase, refused);
+    if (phase != Ending::Done) return finish(exchange, phase, refused, std::move(planned));
 
     exchange.SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::CrLf);
     // Its write is the last chance to find the device gone.
-    return finish(exchange, exchange.LineLost() ? Ending::LineLost : Ending::Done);
+    return finish(exchange, exchange.LineLost() ? Ending::LineLost : Ending::Done, {},
+                  std::move(planned));
 }
 
 }  // namespace cofralin

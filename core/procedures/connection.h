@@ -32,7 +32,9 @@ void PrepareConnection(RouterSession& session);
 // the outcome in words: connected, no answer, the password refused, the line
 // lost or a command template missing (Done, NoAnswer, LoginFailed, LineLost,
 // Stopped, MissingCommand). The mode found is in the session's flags and in
-// the outcome; a failure leaves no mode.
+// the outcome; a failure leaves no mode. In a dry run (RunOptions) a missing
+// circuit is not created: its creation lines are the outcome's planned lines,
+// and the mode is the single-PC mode the creation would leave.
 Outcome RunConnectionProcedure(RouterSession& session, Frontend& frontend);
 
 // What the connection procedure sends to create the internet circuit in

@@ -115,8 +115,10 @@ Ending switchToMultiPc(Operation& run, const MultiPcInput& input) {
             listing, Trimmed(run.catalogue()[CatalogueKey::SHOW_DHCP_SERVER_SETTING]), values)) {
         return StopIncomplete(run, *why);
     }
+    const std::vector<ConfigurationLines> batches = MultiPcLines(run.catalogue(), input, values);
+    if (run.DryRun()) return run.Plan(batches);
     const auto showEachReply = [&run] { run.ShowReply(); };
-    for (const ConfigurationLines& batch : MultiPcLines(run.catalogue(), input, values)) {
+    for (const ConfigurationLines& batch : batches) {
         run.SendConfiguration(batch);
         if (!run.AwaitPrompt(AwaitOrder::DrainFirst, showEachReply)) return run.GaveUp();
         // A refused line stops the switch before the next batch builds on it.

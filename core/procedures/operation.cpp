@@ -84,6 +84,12 @@ void Operation::SendLines(const std::vector<std::string>& lines) {
 
 void Operation::SendConfiguration(const std::vector<std::string>& lines, bool warnsHalfConfigured) {
     if (lines.empty()) return;
+    // A procedure stops at Plan first; this only makes sure that a dry run
+    // never configures.
+    if (DryRun()) {
+        planned_.insert(planned_.end(), lines.begin(), lines.end());
+        return;
+    }
     configurationSent_ = true;
     warnsHalfConfigured_ = warnsHalfConfigured_ || warnsHalfConfigured;
     exchange_.KeepReplies();
@@ -105,6 +111,14 @@ Ending Operation::StopRefused(const std::vector<std::string>& texts, std::string
     if (!closing.empty()) text += "\n" + std::string(closing);
     ShowError(text);
     return Ending::NotAccepted;
+}
+
+Ending Operation::Plan(std::span<const std::vector<std::string>> batches) {
+    for (const std::vector<std::string>& batch : batches) {
+        planned_.insert(planned_.end(), batch.begin(), batch.end());
+    }
+    SendCatalogueLine(CatalogueKey::EXIT_CLI, LineEnding::BlankCrLf);
+    return Ending::Done;
 }
 
 void Operation::Tell(const Message& message) {
@@ -134,6 +148,7 @@ Outcome Operation::Finish(Ending ending) {
     outcome.message = told_;
     outcome.read = read_;
     outcome.sent = exchange_.SentLines();
+    outcome.planned = planned_;
     return outcome;
 }
 

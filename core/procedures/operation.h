@@ -27,7 +27,10 @@
 //   AwaitListing      the same for a listing: a prompt counts only after the listing
 //   ReadListing       listing commands sent, then AwaitListing, each reply handed over
 //   SendLines         lines built beforehand, back to back
-//   SendConfiguration the same, from which on a give-up is half-configured
+//   SendConfiguration the same, from which on a give-up is half-configured;
+//                     in a dry run only kept as planned
+//   DryRun / Plan     a dry run's stop once its configuration is built: the
+//                     lines kept as planned, none sent, the command line left
 //   Tell / ShowError  a message for the user, kept for the outcome
 //   Finish            the outcome: the ending, what was told, read and sent
 
@@ -108,6 +111,13 @@ public:
     Ending StopRefused(const std::vector<Refusal>& refusals, std::string_view closing) {
         return StopRefused(RefusalTexts(catalogue(), refusals), closing);
     }
+    // The session asks for a dry run: the procedure stops with Plan once its
+    // configuration is built, before any of it is sent.
+    bool DryRun() { return session().runOptions.dryRun; }
+    // Keeps `batches`, in order, as the lines a real run would send, sends
+    // none of them and leaves the command line (EXIT_CLI). Done.
+    Ending Plan(std::span<const std::vector<std::string>> batches);
+    Ending Plan(const std::vector<std::string>& lines) { return Plan(std::span(&lines, 1)); }
     void SendCatalogueLine(
         CatalogueKey key, LineEnding ending,
         std::initializer_list<std::pair<std::string_view, std::string_view>> substitutions = {}) {
@@ -142,6 +152,7 @@ private:
     bool portLost_ = false;
     bool portClosed_ = false;
     RouterReading read_;
+    std::vector<std::string> planned_;
     std::string told_;
 };
 

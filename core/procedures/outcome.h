@@ -62,6 +62,10 @@ struct Outcome {
     RouterReading read;
     // Every line sent, as sent, but the nudges and the passwords.
     std::vector<std::string> sent;
+    // A dry run (RunOptions): the configuration lines it would have sent, as
+    // they would go out, none of them sent; empty when there was nothing to
+    // send or the run was a real one.
+    std::vector<std::string> planned;
 
     bool done() const { return ending == Ending::Done; }
 };

@@ -196,7 +196,9 @@ Ending addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& te
     if (const Ending opened = openCommandLine(run, addCommands(type)); opened != Ending::Done) {
         return opened;
     }
-    run.SendConfiguration(AddMappingLines(run.catalogue(), type, texts), false);
+    const ConfigurationLines lines = AddMappingLines(run.catalogue(), type, texts);
+    if (run.DryRun()) return run.Plan(lines);
+    run.SendConfiguration(lines, false);
     // The command line is left only after the bare prompt was seen: a router
     // that asks for its password after the exit never shows that prompt again.
     if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
@@ -212,6 +214,8 @@ Ending addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& te
 Ending addMapping(Operation& run, TrafficType type, const PortMappingTexts& texts,
                   MappingEvents* events) {
     Ending added = addConfirmed(run, type, texts);
+    // A dry run's refresh would only find the mapping missing.
+    if (run.DryRun()) return added;
     // Without a port or a command, and once it gave up, a refresh would only
     // tell the same again.
     if (added == Ending::NoAnswer || added == Ending::LineLost || added == Ending::Stopped ||
@@ -234,7 +238,9 @@ Ending deleteMapping(Operation& run, TrafficType type, std::string_view portText
     if (const Ending opened = openCommandLine(run, kDeleteCommands); opened != Ending::Done) {
         return opened;
     }
-    run.SendConfiguration(DeleteMappingLines(run.catalogue(), type, portText), false);
+    const ConfigurationLines lines = DeleteMappingLines(run.catalogue(), type, portText);
+    if (run.DryRun()) return run.Plan(lines);
+    run.SendConfiguration(lines, false);
     if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
     const std::vector<Refusal> refused = run.Refusals();
     if (!refused.empty()) {

@@ -103,7 +103,9 @@ Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
             listing, Trimmed(run.catalogue()[CatalogueKey::SHOW_VC_INTERNET]), values)) {
         return StopIncomplete(run, *why);
     }
-    run.SendConfiguration(SinglePcLines(run.catalogue(), input, values));
+    const ConfigurationLines lines = SinglePcLines(run.catalogue(), input, values);
+    if (run.DryRun()) return run.Plan(lines);
+    run.SendConfiguration(lines);
     if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return run.GaveUp();
     if (const std::vector<Refusal> refused = run.Refusals(); !refused.empty()) {
         return run.StopRefused(refused, kSwitchNotDoneHalfText);

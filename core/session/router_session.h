@@ -14,6 +14,7 @@
 #include <string>
 
 #include "run_log.h"
+#include "run_options.h"
 #include "serial_line.h"
 #include "settings.h"
 
@@ -45,6 +46,8 @@ public:
     std::string UserPassword;  // the typed password followed by CR LF
 
     RunLog runLog;
+    // How its procedures run: a dry run sends no configuration line.
+    RunOptions runOptions;
     // Set once the user has been told that the open port's device is gone.
     bool lineLossTold = false;
 
