@@ -4,7 +4,8 @@ set -euo pipefail
 # The fonts are those the window tests fit every window to; weston and
 # qt6-wayland run the program on a Wayland compositor in the package test.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          libgtest-dev libgmock-dev xvfb xauth x11-utils xdotool imagemagick
+          libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev
+          xvfb xauth x11-utils xdotool imagemagick
           dpkg-dev file clang clang-format libclang-rt-14-dev
           lintian appstream desktop-file-utils
           qemu-system-x86 busybox-static xz-utils
