@@ -1,6 +1,7 @@
 # Installation and the Debian packages.
 #
-# cofralin: the program; its catalogue CONFIG.TXT as a configuration file in
+# cofralin: the program and cofralin-cli, its command line; its catalogue
+#   CONFIG.TXT as a configuration file in
 #   /etc/cofralin (a conffile: the operator's edits survive upgrades), where
 #   the desktop entry starts the program, since it reads the catalogue from its
 #   current folder; the help document in /usr/share/cofralin and the stand-in
@@ -39,7 +40,7 @@ file(CONFIGURE OUTPUT "${staged}/CONFIG.TXT" CONTENT "${catalogue}" @ONLY)
 # Changelogs and manual pages are installed compressed, without time stamps.
 find_program(GZIP_PROGRAM gzip REQUIRED)
 set(compressed)
-foreach(source IN ITEMS changelog cofralin.1 q73sim.1)
+foreach(source IN ITEMS changelog cofralin.1 cofralin-cli.1 q73sim.1)
   add_custom_command(
     OUTPUT "${staged}/${source}.gz"
     COMMAND "${GZIP_PROGRAM}" -9nc "${packaging}/${source}" > "${staged}/${source}.gz"
@@ -53,6 +54,7 @@ add_custom_target(cofralin_package_files ALL DEPENDS ${compressed})
 if(TARGET cofralin)
   install(TARGETS cofralin RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT cofralin)
 endif()
+install(TARGETS cofralin-cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT cofralin)
 install(FILES "${staged}/CONFIG.TXT" DESTINATION "${COFRALIN_CONF_DIR}" COMPONENT cofralin)
 install(FILES resources/ayuda.html DESTINATION "${COFRALIN_SHARE_DIR}" COMPONENT cofralin)
 install(PROGRAMS resources/q73upgrade DESTINATION "${COFRALIN_LIBEXEC_DIR}" COMPONENT cofralin)
@@ -67,7 +69,11 @@ foreach(size IN ITEMS 16 32 48 64 128 256)
 endforeach()
 install(FILES resources/images/icon.svg DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps"
         RENAME cofralin.svg COMPONENT cofralin)
-install(FILES "${staged}/cofralin.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT cofralin)
+install(FILES "${staged}/cofralin.1.gz" "${staged}/cofralin-cli.1.gz"
+        DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT cofralin)
+install(FILES packaging/cofralin-cli.bash-completion
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions"
+        RENAME cofralin-cli COMPONENT cofralin)
 
 # The simulator.
 install(TARGETS q73sim RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT q73sim)
@@ -110,6 +116,10 @@ for a small network (Multipuesto) and switches between the two, lists, adds
 and deletes the static TCP and UDP port mappings of the router's address
 translation, and compares the router's software version with the one it
 ships before it hands the line over to the upgrade program.
+
+cofralin-cli does the same from a shell, on many routers at once, with
+JSON Lines output, run logs per port and a dry run that shows the lines a
+change would send.
 
 The router commands it sends come from the catalogue
 /etc/cofralin/CONFIG.TXT, which the operator may adapt.")

@@ -8,14 +8,15 @@
 # receive the lines of each step; the window's title is read back. Last, the
 # program starts on a Wayland compositor (weston, headless) by itself, through
 # the recommended qt6-wayland, and the compositor's protocol log must show
-# its full title on a window of fixed size.
+# its full title on a window of fixed size. The installed cofralin-cli reads
+# another simulated router, and its manual page and completion are there.
 set -euo pipefail
 build=${1:?usage: package-test.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 work=$(mktemp -d)
 cleanup() {
-  kill "${app_pid:-}" "${wayland_app_pid:-}" "${weston_pid:-}" "${sim_pid:-}" "${xvfb_pid:-}" \
-    2>/dev/null || true
+  kill "${app_pid:-}" "${wayland_app_pid:-}" "${weston_pid:-}" "${sim_pid:-}" \
+    "${cli_sim_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,6 +53,24 @@ printf '# nota del operador\r\n# (sin clave)\r\n' >> "$catalogue"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$work"/cofralin_*.deb >/dev/null
 grep -q 'nota del operador' "$catalogue" || { echo "the operator's edit was lost"; exit 1; }
 echo "the operator's catalogue survived a reinstallation"
+
+# The command line: its manual page, its completion (plain bash, no helper
+# package needed), and a reading of a simulated router of its own from a
+# folder without a catalogue, so that the installed one is read.
+test -f /usr/share/man/man1/cofralin-cli.1.gz
+completion=/usr/share/bash-completion/completions/cofralin-cli
+words=$(bash -c "source $completion; COMP_WORDS=(cofralin-cli es); COMP_CWORD=1; _cofralin_cli; echo \"\${COMPREPLY[*]}\"")
+[ "$words" = estado ] || { echo "the completion of 'es' gave '$words'"; exit 1; }
+/usr/bin/q73sim --link "$work/com2" --mode multi > /dev/null &
+cli_sim_pid=$!
+for _ in $(seq 300); do [ -e "$work/com2" ] && break; sleep 0.1; done
+mkdir "$work/no-ttys"
+state=$(cd "$work" && COFRALIN_COM2="$work/com2" COFRALIN_TTY_CLASS="$work/no-ttys" \
+          /usr/bin/cofralin-cli estado -p COM2 --json) || true
+echo "$state" | grep -q '"outcome":"ok".*"mode":"multi_pc"' || { echo "cofralin-cli: $state"; exit 1; }
+kill "$cli_sim_pid"
+wait "$cli_sim_pid" 2>/dev/null || true
+echo "the installed cofralin-cli read a simulated router; its manual page and completion are installed"
 
 /usr/bin/q73sim --record "$work/received" --link "$work/com1" > "$work/sim.out" &
 sim_pid=$!
