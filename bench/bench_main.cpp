@@ -2,22 +2,26 @@
 // 9600 bit/s and the program's start, and prints the figures as Markdown.
 //
 //   cofralin_bench [--runs N] [--start-runs N] [--no-start] [--no-operations]
+//                  [--routers N] [--no-cli]
 //
 // Each operation's row is its run with the median wall time, with the median
 // CPU time of all its runs (default 5 runs); each start figure is the median of
 // 5 starts, the peak memory the largest. The exit status is 1 when an
 // operation did not end as it should; missed targets are listed, not treated
-// as failures.
+// as failures. The command line's row drives one and then N routers (default
+// 8) at once through one cofralin-cli, each set the median of the runs.
 
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli_fleet.h"
 #include "measurement.h"
 #include "operation_runs.h"
 #include "start_probe.h"
@@ -32,12 +36,16 @@ constexpr double kMaxCpuShare = 0.003;
 constexpr double kMaxStartMs = 300.0;
 constexpr double kMaxEventGapMs = 50.0;
 constexpr double kMaxPeakMiB = 60.0;
+// Many routers at once against one.
+constexpr double kMaxFleetRatio = 1.15;
 
 struct Options {
     int runs = 5;
     int startRuns = 5;
     bool start = true;
     bool operations = true;
+    bool cli = true;
+    int routers = 8;
     bool valid = true;
 };
 
@@ -54,11 +62,15 @@ Options parse(int argc, char** argv) {
             options.start = false;
         } else if (argument == "--no-operations") {
             options.operations = false;
+        } else if (argument == "--no-cli") {
+            options.cli = false;
+        } else if (argument == "--routers" && hasValue) {
+            options.routers = std::atoi(argv[++i]);
         } else {
             options.valid = false;
         }
     }
-    if (options.runs < 1 || options.startRuns < 1) options.valid = false;
+    if (options.runs < 1 || options.startRuns < 1 || options.routers < 1) options.valid = false;
     return options;
 }
 
@@ -78,7 +90,7 @@ int main(int argc, char** argv) {
     if (!options.valid) {
         std::fprintf(stderr,
                      "usage: cofralin_bench [--runs N] [--start-runs N] [--no-start] "
-                     "[--no-operations]\n");
+                     "[--no-operations] [--routers N] [--no-cli]\n");
         return 2;
     }
 
@@ -89,8 +101,19 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> missed;
     int status = 0;
+    // The procedures' own CPU for what "estado" runs, to set the command line's beside.
+    std::optional<double> windowStateCpuMs;
     if (options.operations) {
         const OperationReport report = RunOperations(options.runs);
+        double stateCpu = 0;
+        int stateRows = 0;
+        for (const Row& row : report.rows) {
+            if (row.operation == "Connection" || row.operation == "RouterState") {
+                stateCpu += row.sample.cpuMs();
+                ++stateRows;
+            }
+        }
+        if (stateRows == 2) windowStateCpuMs = stateCpu;
         std::printf(
             "Router operations, simulator paced at 9600 bit/s over a pseudo-terminal "
             "(%d runs each: the run with the median wall time, CPU the median of the runs, "
@@ -128,6 +151,40 @@ int main(int argc, char** argv) {
         for (const std::string& failure : report.failures) {
             std::fprintf(stderr, "failed: %s\n", failure.c_str());
             status = 1;
+        }
+    }
+
+    if (options.cli) {
+        const FleetReport fleet = MeasureFleet(COFRALIN_CLI_PATH, options.routers, options.runs);
+        if (!fleet.failure.empty()) {
+            std::fprintf(stderr, "failed: %s\n", fleet.failure.c_str());
+            status = 1;
+        } else {
+            const FleetSample& one = fleet.rows.front();
+            std::printf(
+                "Routers at once through one \"cofralin-cli estado --todos --json\", simulators "
+                "paced at 9600 bit/s (%d runs each: the run with the median wall time, CPU the "
+                "median, of the whole process, user + system):\n\n"
+                "| Routers | Wall (ms) | Wall ÷ one router | CPU (ms) | CPU per router (ms) |\n"
+                "|---:|---:|---:|---:|---:|\n",
+                options.runs);
+            for (const FleetSample& row : fleet.rows) {
+                std::printf("| %d | %.1f | %.3f | %.1f | %.1f |\n", row.routers, row.wallMs,
+                            row.wallMs / one.wallMs, row.cpuMs, row.cpuMs / row.routers);
+            }
+            if (windowStateCpuMs) {
+                std::printf(
+                    "\nThe same procedures in-process (Connection + RouterState rows, the "
+                    "procedure's thread only): %.1f ms CPU a router.\n",
+                    *windowStateCpuMs);
+            }
+            std::printf("\n");
+            const FleetSample& many = fleet.rows.back();
+            if (many.wallMs / one.wallMs > kMaxFleetRatio) {
+                missed.push_back(std::to_string(many.routers) + " routers at once: wall " +
+                                 fixed(many.wallMs / one.wallMs, 3) + " × one router > " +
+                                 fixed(kMaxFleetRatio, 2));
+            }
         }
     }
 
