@@ -70,6 +70,11 @@ inline const std::filesystem::path& NoMachinePorts() {
 inline CliResult RunCofralinCli(const CliCall& call) {
     std::vector<std::string> environment{"PATH=/usr/bin:/bin", "LANG=C.UTF-8",
                                          "COFRALIN_TTY_CLASS=" + NoMachinePorts().string()};
+    // The sanitizers' settings of a sanitizer build reach the program too.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
+    }
     for (const auto& [name, value] : call.environment) environment.push_back(name + "=" + value);
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
