@@ -190,13 +190,19 @@ std::string_view OrderName(Order order) {
             return "version";
         case Order::Update:
             return "actualizar";
+        case Order::Copy:
+            return "copia";
+        case Order::Copies:
+            return "copias";
+        case Order::Restore:
+            return "restaurar";
     }
     return "";
 }
 
 bool ChangesRouter(Order order) {
     return order == Order::SinglePc || order == Order::MultiPc || order == Order::MappingAdd ||
-           order == Order::MappingDelete || order == Order::Update;
+           order == Order::MappingDelete || order == Order::Update || order == Order::Restore;
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
@@ -225,6 +231,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
     app.add_option("--registro", logFolder);
     app.add_option("--catalogo", catalogue);
     app.add_option("--clave-fichero", passwordFile);
+    app.add_flag("--otro-router", request.otherRouter);
 
     std::vector<std::string> values;
     std::string station;
@@ -244,6 +251,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
     mappings->add_option("valores", values);
     CLI::App* versionOrder = order("version");
     CLI::App* update = order("actualizar");
+    CLI::App* copyOrder = order("copia");
+    CLI::App* copies = order("copias");
+    CLI::App* restore = order("restaurar");
+    restore->add_option("valores", values);
     app.require_subcommand(0, 1);
 
     std::vector<const char*> argv{"cofralin-cli"};
@@ -286,6 +297,19 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
             request.order = Order::Version;
         } else if (sub == update) {
             request.order = Order::Update;
+        } else if (sub == copyOrder) {
+            request.order = Order::Copy;
+        } else if (sub == copies) {
+            request.order = Order::Copies;
+        } else if (sub == restore) {
+            request.order = Order::Restore;
+            if (values.size() != 1 || values[0].empty()) {
+                refuse("restaurar COPIA: indique la copia, por su nombre o su ruta.");
+            }
+            request.copyArgument = values[0];
+        }
+        if (request.otherRouter && request.order != Order::Restore) {
+            refuse("--otro-router: solo vale con restaurar.");
         }
         if (!station.empty() && request.order != Order::MultiPc) {
             refuse("--estacion: solo vale con multipuesto.");
@@ -295,6 +319,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
         }
         if (request.order == Order::Update && (request.allPorts || request.ports.size() > 1)) {
             refuse("actualizar: indique un solo puerto, con -p.");
+        }
+        if (request.order == Order::Restore && (request.allPorts || request.ports.size() > 1)) {
+            refuse("restaurar: indique un solo puerto, con -p.");
         }
         for (const auto& [text, into] :
              {std::pair{&logFolder, &request.logFolder}, std::pair{&catalogue, &request.catalogue},
@@ -337,6 +364,15 @@ mismas órdenes que la ventana de Cofralin.
                               distribuida
   actualizar                  entrega la línea al programa de actualización
                               (un solo puerto)
+  copia                       guarda una copia del router y no cambia nada
+  copias                      las copias guardadas: hora, puerto, número de
+                              serie, modo y cambio; no toca ningún router
+  restaurar COPIA             deja el router como dice la copia (su nombre o
+                              su ruta): el modo con sus direcciones y después
+                              las asignaciones de puertos (un solo puerto)
+
+Copias: antes de cada cambio se guarda una copia del router en
+$XDG_DATA_HOME/cofralin/copias (por omisión ~/.local/share/cofralin/copias).
 
 Puertos:
   -p PUERTO                   un puerto: COM1 (con o sin los dos puntos) o la
@@ -355,6 +391,8 @@ Opciones:
   --si                        responde sí a las preguntas antes de un cambio
   --clave-fichero FICHERO     la contraseña del router, en un fichero que
                               solo su dueño puede leer (modo 0600)
+  --otro-router               restaurar: acepta una copia de otro router
+                              (otro número de serie)
   -h, --help                  muestra esta ayuda y termina
   --version                   muestra la versión y termina
 

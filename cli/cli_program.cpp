@@ -23,6 +23,7 @@
 #include "password_source.h"
 #include "port_targets.h"
 #include "report.h"
+#include "router_copies.h"
 #include "settings.h"
 
 namespace cofralin::cli {
@@ -130,6 +131,21 @@ int listPorts(const CliRequest& request, Console& console) {
     return status;
 }
 
+// The "copias" order: every copy in the folder, the refused ones with why.
+int listCopies(const CliRequest& request, Console& console) {
+    const fs::path folder = DefaultCopyFolder();
+    const std::vector<ListedCopy> copies = ListCopies(folder);
+    int status = 0;
+    for (const ListedCopy& copy : copies) {
+        console.write(request.json ? ListedCopyJson(copy) : ListedCopyText(copy));
+        if (!copy.copy) status = ExitStatus(Result::Refused);
+    }
+    if (copies.empty() && !request.json) {
+        console.write("No hay ninguna copia en " + folder.string() + ".\n");
+    }
+    return status;
+}
+
 // Asks every session to stop at the first signal; the second ends the
 // program at once, the terminal put back first.
 class StopOnSignal {
@@ -189,9 +205,23 @@ struct Checked {
 };
 
 // Everything checked before a byte is sent; the exit status when refused.
-std::optional<int> check(const CliRequest& request, Checked& checked) {
+std::optional<int> check(CliRequest& request, Checked& checked) {
     if (const std::string why = loadCatalogue(request, checked.settings); !why.empty()) {
         return refuseUsage(why);
+    }
+    checked.settings.CopyFolder = DefaultCopyFolder();
+    if (request.order == Order::Restore) {
+        // A copy that is not whole and ours is refused before any port is opened.
+        std::variant<RouterCopy, std::string> read =
+            ReadCopyFile(CopyPathFor(request.copyArgument, checked.settings.CopyFolder));
+        if (const std::string* why = std::get_if<std::string>(&read)) {
+            return refuseUsage(*why + " No se ha enviado nada al Router.");
+        }
+        request.copy = std::get<RouterCopy>(std::move(read));
+        if (const std::optional<std::string> why = CheckCopyValues(*request.copy)) {
+            return refuseUsage("La copia " + request.copyArgument + " " + *why +
+                               ": no se ha enviado nada al Router.");
+        }
     }
     // As the window's start says: the orders that need a missing command
     // say so again, with nothing sent.
@@ -283,10 +313,11 @@ int RunCli(int argc, char** argv) {
         case ParsedArguments::Kind::Run:
             break;
     }
-    const CliRequest& request = parsed.request;
-    if (request.order == Order::Ports) {
+    CliRequest request = parsed.request;
+    if (request.order == Order::Ports || request.order == Order::Copies) {
         Console console(0, false);
-        return listPorts(request, console);
+        return request.order == Order::Ports ? listPorts(request, console)
+                                             : listCopies(request, console);
     }
     Checked checked;
     if (const std::optional<int> refused = check(request, checked)) return *refused;

@@ -11,6 +11,7 @@
 
 #include "multi_pc.h"
 #include "port_mappings.h"
+#include "router_copy.h"
 #include "single_pc.h"
 
 namespace cofralin::cli {
@@ -25,6 +26,9 @@ enum class Order {
     MappingDelete,  // mapeos baja tcp|udp PUBLICO
     Version,        // version
     Update,         // actualizar
+    Copy,           // copia
+    Copies,         // copias
+    Restore,        // restaurar COPIA
 };
 
 // The order as the output names it: "estado", "mapeos alta"...
@@ -42,6 +46,9 @@ struct CliRequest {
     std::optional<std::filesystem::path> logFolder;     // --registro
     std::optional<std::filesystem::path> catalogue;     // --catalogo
     std::optional<std::filesystem::path> passwordFile;  // --clave-fichero
+    bool otherRouter = false;                           // --otro-router
+    std::string copyArgument;                           // restaurar COPIA, as given
+    std::optional<RouterCopy> copy;                     // that copy, once read and checked
 
     SinglePcInput singlePc;
     MultiPcInput multiPc;

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "multi_pc.h"
 #include "port_mappings.h"
+#include "router_copies.h"
 #include "router_port.h"
 #include "router_reading.h"
 #include "serial_line.h"
@@ -49,6 +50,7 @@ std::string openRefusal(const PortTarget& target, const CliFrontend& frontend) {
 // says what happened.
 void take(PortResult& result, const Outcome& outcome) {
     result.result = ResultOf(outcome.ending);
+    if (!outcome.copy.empty()) result.copy = outcome.copy.string();
     if (!outcome.message.empty()) {
         result.message = outcome.message;
     } else if (outcome.ending == Ending::LoginFailed) {
@@ -243,6 +245,76 @@ void runVersion(PortResult& result, const CliRequest& request, RouterSession& se
     }
 }
 
+void runCopy(PortResult& result, const CliRequest& request, RouterSession& session,
+             CliFrontend& frontend) {
+    frontend.beginStep("copia del Router");
+    const Outcome outcome = KeepRouterCopy(session, frontend, "copia");
+    result.read = outcome.read;
+    result.shippedVersion = session.catalogue()[CatalogueKey::VERSION];
+    take(result, outcome);
+    if (!outcome.done()) return;
+    if (request.dryRun) {
+        result.lines.emplace();
+        result.message = "Comprobación: se guardaría una copia del Router; no se ha guardado.";
+        return;
+    }
+    result.message = "Copia guardada en " + outcome.copy.string() + ".";
+}
+
+std::string serialWords(const std::string& serial) {
+    return serial.empty() ? "desconocido" : "«" + serial + "»";
+}
+
+void runRestore(PortResult& result, const CliRequest& request, RouterSession& session,
+                CliFrontend& frontend) {
+    const RouterCopy& copy = *request.copy;
+    const std::string name =
+        CopyPathFor(request.copyArgument, session.settings().CopyFolder).filename().string();
+    if (copy.serial != session.PortSerial && !request.otherRouter) {
+        result.result = Result::Invalid;
+        result.message = "La copia " + name + " es del Router con número de serie " +
+                         serialWords(copy.serial) + ", y el del puerto tiene " +
+                         serialWords(session.PortSerial) +
+                         ": no se ha enviado nada. Para restaurarla en otro Router, añada "
+                         "--otro-router.";
+        return;
+    }
+    if (!frontend.confirm(
+            {"Se dispone a restaurar el Router desde la copia " + name + "\n¿Está seguro?",
+             "Restaurar", MessageSeverity::Notice},
+            Answers::YesNo)) {
+        result.result = Result::Stopped;
+        result.message = kNotConfirmedText;
+        return;
+    }
+    frontend.beginStep("restauración");
+    const RestoreOutcome restore = RestoreRouterCopy(session, frontend, copy, "restaurar " + name);
+    const Outcome& outcome = restore.outcome;
+    take(result, outcome);
+    result.read = outcome.read;
+    result.shippedVersion = session.catalogue()[CatalogueKey::VERSION];
+    std::string steps;
+    for (const std::string& step : restore.steps) steps += "\n  " + step;
+    if (!outcome.done()) {
+        if (!steps.empty()) result.message += "\nHecho antes de parar:" + steps;
+        return;
+    }
+    if (restore.steps.empty()) {
+        result.result = Result::Unchanged;
+        result.message =
+            "El Router ya coincide con la copia " + name + ": no hay nada que cambiar.";
+        if (request.dryRun) result.lines.emplace();
+        return;
+    }
+    if (request.dryRun) {
+        takePlan(result, outcome);
+        result.message = "Pasos:" + steps + "\n" + result.message;
+        return;
+    }
+    result.message = "El Router coincide ahora con la copia " + name +
+                     ", comprobado en sus listados. Pasos:" + steps;
+}
+
 void runOrder(PortResult& result, const CliRequest& request, RouterSession& session,
               CliFrontend& frontend, const Outcome& connection) {
     switch (request.order) {
@@ -272,7 +344,12 @@ void runOrder(PortResult& result, const CliRequest& request, RouterSession& sess
         case Order::Version:
         case Order::Update:
             return runVersion(result, request, session, frontend);
+        case Order::Copy:
+            return runCopy(result, request, session, frontend);
+        case Order::Restore:
+            return runRestore(result, request, session, frontend);
         case Order::Ports:
+        case Order::Copies:
             return;
     }
 }
@@ -338,6 +415,7 @@ Result ResultOf(Ending ending) {
             return Result::Stopped;
         case Ending::InvalidValue:
         case Ending::MissingCommand:
+        case Ending::CopyNotKept:
             return Result::Invalid;
         case Ending::PortClosed:
             return Result::PortRefused;
@@ -382,6 +460,8 @@ PortResult RunOnPort(const PortTarget& target, const CliRequest& request, Router
     }
     // Messages name the port as the command line was given it, whole.
     session.PortName = target.name;
+    session.PortProduct = target.product;
+    session.PortSerial = target.serial;
 
     frontend.beginStep("conexión");
     const Outcome connection = RunConnectionProcedure(session, frontend);

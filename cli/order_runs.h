@@ -57,6 +57,7 @@ struct PortResult {
     std::optional<std::string> shippedVersion;
     // A dry run: the lines a real run would send (empty: nothing to change).
     std::optional<std::vector<std::string>> lines;
+    std::optional<std::string> copy;  // the copy of the router kept before a change
     std::chrono::milliseconds elapsed{0};
 };
 

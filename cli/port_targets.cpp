@@ -19,24 +19,35 @@ std::string realPath(const std::string& path) {
 PortTarget byDevice(const std::string& device, const std::vector<SerialPort>& named) {
     const std::string real = realPath(device);
     for (const SerialPort& port : named) {
-        if (realPath(port.device.path) == real) return {port.name, device, std::nullopt};
+        if (realPath(port.device.path) == real) {
+            return {port.name, device, std::nullopt, port.device.product, port.device.serial};
+        }
     }
-    return {device, device, std::nullopt};
+    return {device, device, std::nullopt, {}, {}};
 }
 
 PortTarget byName(const std::string& name, const SystemPaths& paths) {
-    const std::string device = DevicePathForPort(name, {}, paths, kMaxPortCount);
+    const std::vector<SerialPort> named = NamePorts(paths, std::nullopt, kMaxPortCount);
+    const std::string device = DevicePathForPort(name, named, paths, kMaxPortCount);
     if (device.empty()) {
-        return {name, "", "El puerto " + name + " no corresponde a ningún dispositivo serie."};
+        return {
+            name, "", "El puerto " + name + " no corresponde a ningún dispositivo serie.", {}, {}};
     }
-    return {name, device, std::nullopt};
+    PortTarget target{name, device, std::nullopt, {}, {}};
+    for (const SerialPort& port : named) {
+        if (port.name != name) continue;
+        target.product = port.device.product;
+        target.serial = port.device.serial;
+    }
+    return target;
 }
 
 PortSelection everyPort(const SystemPaths& paths) {
     PortSelection selection;
     const PortProbe probe = ProbePorts(paths, std::nullopt, {}, kMaxPortCount);
     for (const SerialPort& port : probe.offered) {
-        selection.targets.push_back({port.name, port.device.path, std::nullopt});
+        selection.targets.push_back(
+            {port.name, port.device.path, std::nullopt, port.device.product, port.device.serial});
     }
     for (const PortRefusal& refusal : probe.refused) {
         selection.notes.push_back(RefusalText(refusal));

@@ -23,6 +23,8 @@ struct PortTarget {
     std::string name;                    // "COM1:", or the device path when no name stands for it
     std::string device;                  // empty when the name stands for no device
     std::optional<std::string> refusal;  // set when it cannot be driven: why
+    std::string product;                 // the device's, where the discovery knows them
+    std::string serial;
 };
 
 struct PortSelection {

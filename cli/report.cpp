@@ -202,6 +202,9 @@ std::string ResultText(const PortResult& result, bool dryRun,
                        outcomeWords(result, dryRun) + " (" +
                        std::string(ResultName(result.result)) + ")\n";
     if (!result.message.empty()) text += prefixed(port, Masked(result.message, secrets));
+    if (result.copy && result.order != Order::Copy) {
+        text += prefixed(port, "copia antes del cambio: " + *result.copy);
+    }
     for (const std::string& line : readingText(result)) text += prefixed(port, line);
     if (result.lines && !result.lines->empty()) {
         text += prefixed(port, "líneas que se enviarían:");
@@ -251,6 +254,7 @@ std::string ResultJson(const PortResult& result, const std::vector<std::string>&
         }
         json["lines"] = lines;
     }
+    if (result.copy) json["copy"] = *result.copy;
     json["elapsed_ms"] = result.elapsed.count();
     return dump(json);
 }
@@ -270,6 +274,39 @@ std::string ListedPortJson(const ListedPort& port) {
     json["message"] = port.refusal.value_or("");
     json["product"] = port.device.product;
     json["serial"] = port.device.serial;
+    return dump(json);
+}
+
+std::string ListedCopyText(const ListedCopy& listed) {
+    const std::string name = listed.path.filename().string();
+    if (!listed.copy) return name + ": no se puede usar: " + listed.error + "\n";
+    const RouterCopy& copy = *listed.copy;
+    const RouterMode mode = copy.reading.mode;
+    return name + ": " + copy.time + ", " + copy.port + ", serie " +
+           (copy.serial.empty() ? "desconocida" : Windows1252ToUtf8(copy.serial)) + ", " +
+           (mode == RouterMode::Unknown ? "modo desconocido" : modeName(mode)) + ", antes de «" +
+           copy.change + "»\n";
+}
+
+std::string ListedCopyJson(const ListedCopy& listed) {
+    Json json;
+    json["copy"] = listed.path.filename().string();
+    json["path"] = listed.path.string();
+    json["order"] = "copias";
+    json["outcome"] = listed.copy ? "ok" : "refused";
+    json["message"] = listed.error;
+    if (listed.copy) {
+        const RouterCopy& copy = *listed.copy;
+        json["time"] = copy.time;
+        json["port"] = copy.port;
+        json["device"] = copy.device;
+        json["product"] = Windows1252ToUtf8(copy.product);
+        json["serial"] = Windows1252ToUtf8(copy.serial);
+        if (copy.reading.mode != RouterMode::Unknown) {
+            json["mode"] = copy.reading.mode == RouterMode::SinglePc ? "single_pc" : "multi_pc";
+        }
+        json["change"] = copy.change;
+    }
     return dump(json);
 }
 

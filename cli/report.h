@@ -14,6 +14,7 @@
 
 #include "order_runs.h"
 #include "port_discovery.h"
+#include "router_copy.h"
 
 namespace cofralin::cli {
 
@@ -40,6 +41,10 @@ struct ListedPort {
 };
 std::string ListedPortText(const ListedPort& port);
 std::string ListedPortJson(const ListedPort& port);
+
+// The "copias" order: one copy, or why it is refused.
+std::string ListedCopyText(const ListedCopy& copy);
+std::string ListedCopyJson(const ListedCopy& copy);
 
 // The notes the program writes beside the results (a port not offered, a
 // stale lock removed), as text lines or as JSON objects without a port.

@@ -11,6 +11,7 @@
 
 #include "dialog_look.h"
 #include "main_dlg.h"
+#include "router_copy.h"
 
 namespace cofralin {
 
@@ -38,6 +39,8 @@ CConfigApp::CConfigApp(int& argc, char** argv)
     : loggingEnabled_(ArgumentsAskForRunLog({argv, static_cast<std::size_t>(argc)}) ? 1 : 0),
       qt_(argc, argv) {
     settings_.LoggingEnabled = loggingEnabled_;
+    // Every change keeps a copy of the router first, as the command line does.
+    settings_.CopyFolder = DefaultCopyFolder();
     if (settings_.LoggingEnabled == 1) {
         const QString start = QDir::currentPath();
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

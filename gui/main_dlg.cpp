@@ -251,6 +251,12 @@ void CMainDlg::onPortSelected(int index) {
     const std::string device = DevicePathForPort(port, offeredPorts_, portSystem_);
     // A port that cannot be opened has shown its message; the amber lamp stays.
     if (!OpenRouterPort(session_, port, device, *frontend_)) return;
+    // A copy of the router names the adapter it was taken through.
+    for (const SerialPort& offered : offeredPorts_) {
+        if (offered.device.path != device) continue;
+        session_.PortProduct = offered.device.product;
+        session_.PortSerial = offered.device.serial;
+    }
     // The windows repaint while the procedures wait for the router.
     TurnEventLoopWhileWaiting(*session_.RouterPort);
     applyConnectionResult(runConnectDialog());

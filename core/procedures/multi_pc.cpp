@@ -6,6 +6,7 @@
 
 #include "operation.h"
 #include "read_back.h"
+#include "router_copies.h"
 
 namespace cofralin {
 
@@ -117,6 +118,9 @@ Ending switchToMultiPc(Operation& run, const MultiPcInput& input) {
     }
     const std::vector<ConfigurationLines> batches = MultiPcLines(run.catalogue(), input, values);
     if (run.DryRun()) return run.Plan(batches);
+    std::string change = "multipuesto " + input.lanAddress + "/" + input.lanMask;
+    if (input.defaultStation != kNoDefaultStation) change += " --estacion " + input.defaultStation;
+    if (const auto stop = KeepCopy(run, change)) return *stop;
     const auto showEachReply = [&run] { run.ShowReply(); };
     for (const ConfigurationLines& batch : batches) {
         run.SendConfiguration(batch);

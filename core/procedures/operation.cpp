@@ -73,9 +73,31 @@ bool Operation::AwaitListing(AwaitOrder order, std::span<const std::string_view>
 bool Operation::ReadListing(std::initializer_list<CatalogueKey> keys,
                             std::span<const std::string_view> marks,
                             const std::function<void(const std::string& reply)>& take) {
-    for (const CatalogueKey key : keys) SendCatalogueLine(key, LineEnding::BlankCrLf);
-    return AwaitListing(AwaitOrder::DrainFirst, marks,
-                        [&] { take(exchange_.session().ReplyBuffer); });
+    std::string* heard = nullptr;
+    std::string_view command;
+    for (const CatalogueKey key : keys) {
+        SendCatalogueLine(key, LineEnding::BlankCrLf);
+        std::string* listing = key == CatalogueKey::SHOW_SYSTEM                ? &heard_.system
+                               : key == CatalogueKey::SHOW_VC_INTERNET         ? &heard_.vc
+                               : key == CatalogueKey::SHOW_DHCP_SERVER_SETTING ? &heard_.dhcpServer
+                                                                               : nullptr;
+        if (listing && !configurationSent_) {
+            heard = listing;
+            command = Trimmed(catalogue()[key]);
+        }
+    }
+    std::string replies;
+    const bool listed = AwaitListing(AwaitOrder::DrainFirst, marks, [&] {
+        const std::string& reply = exchange_.session().ReplyBuffer;
+        if (heard) replies += reply;
+        take(reply);
+    });
+    // What a command sent before the listing's own answered is not the listing.
+    if (heard && listed) {
+        const std::size_t echo = command.empty() ? std::string::npos : replies.find(command);
+        *heard = echo == std::string::npos ? replies : replies.substr(echo);
+    }
+    return listed;
 }
 
 void Operation::SendLines(const std::vector<std::string>& lines) {
@@ -149,6 +171,7 @@ Outcome Operation::Finish(Ending ending) {
     outcome.read = read_;
     outcome.sent = exchange_.SentLines();
     outcome.planned = planned_;
+    outcome.copy = copy_;
     return outcome;
 }
 

@@ -34,6 +34,7 @@
 //   Tell / ShowError  a message for the user, kept for the outcome
 //   Finish            the outcome: the ending, what was told, read and sent
 
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -90,9 +91,16 @@ public:
                       const std::function<void()>& check = {});
     // Sends each of `keys` with " \r\n", back to back, then waits drain-first
     // for the listing; `take` sees every fresh reply. False when it gave up.
+    // Before any configuration line, the replies of a system, circuit or
+    // DHCP server listing are kept, from the echo of its command on, for a
+    // copy of the router (heardListings).
     bool ReadListing(std::initializer_list<CatalogueKey> keys,
                      std::span<const std::string_view> marks,
                      const std::function<void(const std::string& reply)>& take);
+
+    // The listings this run read before its first configuration line, as
+    // far as it read them: empty for one not read.
+    const RouterListings& heardListings() const { return heard_; }
 
     void SendLine(std::string_view text) { exchange_.SendLine(text); }
     void SendLines(const std::vector<std::string>& lines);
@@ -127,6 +135,9 @@ public:
     bool ReplyContains(std::string_view text) const { return exchange_.ReplyContains(text); }
     std::string Reply() const { return exchange_.LatestReply(); }
 
+    // The copy kept before the change, for the outcome.
+    void KeptCopy(std::filesystem::path path) { copy_ = std::move(path); }
+
     // A message for the user, kept for the outcome.
     void Tell(const Message& message);
     // A failure captioned "Error".
@@ -152,7 +163,9 @@ private:
     bool portLost_ = false;
     bool portClosed_ = false;
     RouterReading read_;
+    RouterListings heard_;
     std::vector<std::string> planned_;
+    std::filesystem::path copy_;
     std::string told_;
 };
 

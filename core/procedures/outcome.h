@@ -3,6 +3,7 @@
 // it told its user and the lines it sent. The front ends turn it into their
 // own controls and texts; nothing in it names a window.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ enum class Ending {
     NoAnswer,           // a wait gave up before any configuration line
     LineLost,           // the port's device went away before any configuration line
     Stopped,            // asked to stop before any configuration line
+    CopyNotKept,        // the copy before the change could not be written: nothing configured
     ListingIncomplete,  // a listing lacked a value or held an unusable one: nothing configured
     NotAccepted,        // the router refused a change, or does not show it afterwards
     HalfConfigured,     // gave up, lost the line or was stopped after configuration lines
@@ -54,6 +56,16 @@ struct RouterReading {
     bool operator==(const RouterReading&) const = default;
 };
 
+// Every reply of each listing's wait, in order, as the router sent it (zero
+// bytes aside, which no drain keeps). Empty for a listing not read.
+struct RouterListings {
+    std::string system;      // SHOW_SYSTEM
+    std::string vc;          // SHOW_VC_INTERNET
+    std::string dhcpServer;  // SHOW_DHCP_SERVER_SETTING
+
+    bool operator==(const RouterListings&) const = default;
+};
+
 struct Outcome {
     Ending ending = Ending::Done;
     // What the user was told, one message a line, in order; for the
@@ -66,6 +78,8 @@ struct Outcome {
     // they would go out, none of them sent; empty when there was nothing to
     // send or the run was a real one.
     std::vector<std::string> planned;
+    // The copy of the router kept before the change, when one was.
+    std::filesystem::path copy;
 
     bool done() const { return ending == Ending::Done; }
 };

@@ -7,6 +7,7 @@
 
 #include "login.h"
 #include "operation.h"
+#include "router_copies.h"
 #include "value_checks.h"
 
 namespace cofralin {
@@ -96,6 +97,7 @@ bool awaitPromptAfterCommands(Operation& run) {
 }
 
 std::string_view protocolName(TrafficType type) { return type == TrafficType::Tcp ? "TCP" : "UDP"; }
+std::string protocolWord(TrafficType type) { return type == TrafficType::Tcp ? "tcp" : "udp"; }
 
 bool confirmed(Frontend& frontend, std::string_view verb, TrafficType type,
                std::string_view portText, std::string_view caption) {
@@ -198,6 +200,13 @@ Ending addConfirmed(Operation& run, TrafficType type, const PortMappingTexts& te
     }
     const ConfigurationLines lines = AddMappingLines(run.catalogue(), type, texts);
     if (run.DryRun()) return run.Plan(lines);
+    const std::string privatePort =
+        texts.PrivatePortText.empty() ? texts.PublicPortText : texts.PrivatePortText;
+    if (const auto stop =
+            KeepCopy(run, "mapeos alta " + protocolWord(type) + " " + texts.PublicPortText + " " +
+                              texts.PrivateAddressText + " " + privatePort)) {
+        return *stop;
+    }
     run.SendConfiguration(lines, false);
     // The command line is left only after the bare prompt was seen: a router
     // that asks for its password after the exit never shows that prompt again.
@@ -220,7 +229,7 @@ Ending addMapping(Operation& run, TrafficType type, const PortMappingTexts& text
     // tell the same again.
     if (added == Ending::NoAnswer || added == Ending::LineLost || added == Ending::Stopped ||
         added == Ending::HalfConfigured || added == Ending::PortClosed ||
-        added == Ending::MissingCommand) {
+        added == Ending::MissingCommand || added == Ending::CopyNotKept) {
         return added;
     }
     const Ending refreshed = refresh(run, events);
@@ -240,6 +249,10 @@ Ending deleteMapping(Operation& run, TrafficType type, std::string_view portText
     }
     const ConfigurationLines lines = DeleteMappingLines(run.catalogue(), type, portText);
     if (run.DryRun()) return run.Plan(lines);
+    if (const auto stop = KeepCopy(run, "mapeos baja " + protocolWord(type) + " " +
+                                            std::string(withoutLeadingBlank(portText)))) {
+        return *stop;
+    }
     run.SendConfiguration(lines, false);
     if (!awaitPromptAfterCommands(run)) return Ending::HalfConfigured;
     const std::vector<Refusal> refused = run.Refusals();

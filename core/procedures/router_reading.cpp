@@ -16,13 +16,13 @@ namespace {
 // A progress bar, nothing shown: the listings are the result, not the status.
 constexpr ExchangeDisplay kReadingDisplay{true, false, false};
 
-constexpr std::array kReadingCommands{CatalogueKey::SHOW_SYSTEM, CatalogueKey::SHOW_VC_INTERNET,
-                                      CatalogueKey::SHOW_DHCP_SERVER_SETTING,
-                                      CatalogueKey::EXIT_CLI};
+}  // namespace
 
-// Lists the three in turn, each wait's replies kept whole. False when a wait
-// gave up (the user told).
-bool readListings(Operation& run, RouterListings& listings) {
+const std::array<CatalogueKey, 4> kReadingCommands{
+    CatalogueKey::SHOW_SYSTEM, CatalogueKey::SHOW_VC_INTERNET,
+    CatalogueKey::SHOW_DHCP_SERVER_SETTING, CatalogueKey::EXIT_CLI};
+
+bool ReadListings(Operation& run, RouterListings& listings) {
     // A system listing without its label has come once its command's echo
     // has, as the software update reads it.
     const std::array<std::string_view, 2> systemMarks{
@@ -38,6 +38,7 @@ bool readListings(Operation& run, RouterListings& listings) {
     };
     for (const auto& step : steps) {
         std::string* into = step.into;
+        if (!into->empty()) continue;
         if (!run.ReadListing({step.command}, step.marks,
                              [into](const std::string& reply) { *into += reply; })) {
             return false;
@@ -46,11 +47,15 @@ bool readListings(Operation& run, RouterListings& listings) {
     return true;
 }
 
+namespace {
+
 Ending readState(Operation& run, RouterListings& listings) {
     if (!run.RequirePort()) return run.GaveUp();
     if (!run.RequireTemplates(kReadingCommands)) return Ending::MissingCommand;
     if (const auto stop = LoginEnding(run.LogIn(false))) return *stop;
-    const bool listed = readListings(run, listings);
+    const bool listed = ReadListings(run, listings);
+    // From the echo of each command on, as a copy taken before a change keeps them.
+    listings = run.heardListings();
     run.read() = ReadingOfListings(listings);
     if (!listed) return run.GaveUp();
     // Its answer stays on the line for the next drain.

@@ -5,16 +5,18 @@
 //
 // How it works: the procedure tests the port, logs in (EnsureLogin), and
 // asks for each listing in turn, each with its own drain-first wait that ends
-// at a bare prompt once the listing has come; every reply of the wait, up to
-// and including that prompt, is kept. Then it leaves the command line. It
-// sends no configuration line, not even "set adsl open ansi". What the
-// listings say is derived from the kept bytes by a pure function, so a copy
-// of the router taken before a change holds exactly what was read.
+// at a bare prompt once the listing has come; every reply of the wait, from
+// the echo of its command up to and including that prompt, is kept. Then it
+// leaves the command line. It sends no configuration line, not even "set
+// adsl open ansi". What the listings say is derived from the kept bytes by a
+// pure function, so a copy of the router taken before a change holds exactly
+// what was read.
 //
 //   ReadingOfListings   the mode, circuit, DHCP server, mapping tables and
 //                       version the listings show (pure)
 //   ReadRouterState     logs in, lists, leaves
 
+#include <array>
 #include <string>
 
 #include "frontend.h"
@@ -22,15 +24,15 @@
 
 namespace cofralin {
 
-// Every reply of each listing's wait, in order, as the router sent it (zero
-// bytes aside, which no drain keeps). Empty for a listing not read.
-struct RouterListings {
-    std::string system;      // SHOW_SYSTEM
-    std::string vc;          // SHOW_VC_INTERNET
-    std::string dhcpServer;  // SHOW_DHCP_SERVER_SETTING
+class Operation;
 
-    bool operator==(const RouterListings&) const = default;
-};
+// The templates a reading sends: the three listings and the exit.
+extern const std::array<CatalogueKey, 4> kReadingCommands;
+
+// Lists the system, the circuit and the DHCP server in turn, those of
+// `listings` still empty, each with its own drain-first wait, every reply of
+// each kept whole. False when a wait gave up (the user told).
+bool ReadListings(Operation& run, RouterListings& listings);
 
 // What the listings show. The mode is the DHCP server's ("DISABLED" is
 // multi-PC and wins over "ENABLED", single-PC); a value whose label is

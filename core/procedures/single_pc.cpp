@@ -6,6 +6,7 @@
 
 #include "operation.h"
 #include "read_back.h"
+#include "router_copies.h"
 
 namespace cofralin {
 
@@ -105,6 +106,9 @@ Ending switchToSinglePc(Operation& run, const SinglePcInput& input) {
     }
     const ConfigurationLines lines = SinglePcLines(run.catalogue(), input, values);
     if (run.DryRun()) return run.Plan(lines);
+    if (const auto stop = KeepCopy(run, "monopuesto " + input.mgmtAddress + "/" + input.mgmtMask)) {
+        return *stop;
+    }
     run.SendConfiguration(lines);
     if (!run.AwaitPrompt(AwaitOrder::DrainFirst)) return run.GaveUp();
     if (const std::vector<Refusal> refused = run.Refusals(); !refused.empty()) {

@@ -26,12 +26,17 @@ bool OpenRouterPort(RouterSession& session, std::string_view portName, const std
     }
     session.RouterPort = std::move(line);
     session.PortDevice = device;
+    // Its opener names the product and serial number when it knows them.
+    session.PortProduct.clear();
+    session.PortSerial.clear();
     return true;
 }
 
 void CloseRouterPort(RouterSession& session) {
     session.RouterPort.reset();
     session.PortDevice.clear();
+    session.PortProduct.clear();
+    session.PortSerial.clear();
     session.lineLossTold = false;
 }
 

@@ -34,8 +34,10 @@ public:
 
     // The serial line; a closed line is the "no port open" state.
     std::unique_ptr<SerialLine> RouterPort;
-    std::string PortName;    // "COM%d:"
-    std::string PortDevice;  // the device behind PortName while it is open
+    std::string PortName;     // "COM%d:"
+    std::string PortDevice;   // the device behind PortName while it is open
+    std::string PortProduct;  // the device's product and serial number, where known
+    std::string PortSerial;
 
     std::string ReplyBuffer;  // never holds a zero byte
     int SentLineCount = 0;

@@ -12,6 +12,9 @@ namespace cofralin {
 
 struct RunOptions {
     bool dryRun = false;
+    // A change first keeps a copy of the router, where the settings say. A
+    // restore that took its own copy turns it off for its steps.
+    bool keepCopies = true;
 };
 
 }  // namespace cofralin

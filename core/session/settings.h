@@ -1,7 +1,7 @@
 #pragma once
 // What the process reads once and every router session only reads: the
 // command catalogue, the built-in password, the bounds of the waits and where
-// run logs go. One object is made at start and shared, read-only, by all
+// run logs and copies go. One object is made at start and shared, read-only, by all
 // sessions and threads; tests build their own, with shorter bounds.
 
 #include <chrono>
@@ -31,6 +31,8 @@ struct Settings {
     // Whether the sessions keep a run log, and the folder it goes to.
     int LoggingEnabled = 0;
     std::filesystem::path RunLogFolder = ".";
+    // Where a copy of the router is kept before each change; empty: none is.
+    std::filesystem::path CopyFolder;
 };
 
 }  // namespace cofralin

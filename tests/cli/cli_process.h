@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -76,6 +77,13 @@ inline CliResult RunCofralinCli(const CliCall& call) {
             environment.push_back(std::string(name) + "=" + value);
     }
     for (const auto& [name, value] : call.environment) environment.push_back(name + "=" + value);
+    // Copies before a change go to a folder of the tests', unless the test names its own.
+    if (std::none_of(call.environment.begin(), call.environment.end(),
+                     [](const auto& variable) { return variable.first == "XDG_DATA_HOME"; })) {
+        environment.push_back(
+            "XDG_DATA_HOME=" +
+            (std::filesystem::temp_directory_path() / "cofralin-cli-tests-data").string());
+    }
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);

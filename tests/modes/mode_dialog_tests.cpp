@@ -28,8 +28,10 @@
 #include "messages.h"
 #include "modal_script.h"
 #include "multi_pc_dlg.h"
+#include "router_copy.h"
 #include "simulator_session.h"
 #include "single_pc_dlg.h"
+#include "temp_folder.h"
 
 namespace cofralin {
 namespace {
@@ -128,6 +130,26 @@ TEST_F(ModeWindows, SinglePcDialogSendsTheValuesTypedLast) {
     EXPECT_NE(received.find("remote_ip_address 192.168.5.65/255.255.255.240 \r\n"),
               std::string::npos);
     EXPECT_NE(received.find("local_ip_address 192.168.5.77 \r\n"), std::string::npos);
+}
+
+// With copies on, the dialog opens, asks and closes as before, and the
+// switch leaves one copy naming the change typed.
+TEST_F(ModeWindows, SinglePcDialogKeepsACopyBeforeItsSwitchWithoutAnyNewQuestion) {
+    testing::TempFolder folder;
+    SimulatorSession session(routerIn(StartMode::MultiPc));
+    ASSERT_TRUE(session.start());
+    session.settings.CopyFolder = folder.path();
+    CSinglePcDlg dialog(session.routerSession);
+    ModalScript script;
+    script.then(ModalScript::canPress(kSingleDlg, 1), [](QWidget* w) { ModalScript::press(w, 1); });
+    script.run([&] { dialog.exec(); });
+    EXPECT_EQ(dialog.switchResult(), Ending::Done);
+    const std::vector<ListedCopy> copies = ListCopies(folder.path());
+    ASSERT_EQ(copies.size(), 1u);
+    ASSERT_TRUE(copies[0].copy) << copies[0].error;
+    EXPECT_EQ(copies[0].copy->change, "monopuesto " + std::string(kDefaultMgmtAddress) + "/" +
+                                          std::string(kDefaultMgmtMask));
+    EXPECT_EQ(copies[0].copy->reading.mode, RouterMode::MultiPc);
 }
 
 // A bad mask typed into a switch dialog is refused in place: a message naming
