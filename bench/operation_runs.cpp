@@ -11,6 +11,7 @@
 #include "q73_simulator.h"
 #include "scripted_frontend.h"
 #include "simulator_session.h"
+#include "temp_folder.h"
 
 #if COFRALIN_BENCH_GUI
 #include <QApplication>
@@ -40,6 +41,8 @@ public:
     std::string start() {
         if (!simulator_.start()) return "simulator: " + simulator_.error();
         if (!testing::LoadShippedCatalogue(settings_)) return "CONFIG.TXT was not loaded";
+        // Every change keeps its copy of the router first, as in use.
+        settings_.CopyFolder = copies_.path() / "copias";
         auto device = std::make_unique<TermiosSerialLine>();
         if (!device->open(simulator_.slavePath()).opened) {
             return "cannot open " + simulator_.slavePath();
@@ -67,6 +70,7 @@ public:
     const CountingSerialLine& line() const { return *line_; }
 
 private:
+    testing::TempFolder copies_;
     Settings settings_;
 
 public:

@@ -22,6 +22,7 @@
 #include "fuzz_session.h"
 #include "procedure_table.h"
 #include "q73_router.h"
+#include "router_copy.h"
 
 using namespace cofralin;
 using namespace cofralin::fuzzing;
@@ -163,6 +164,19 @@ int main(int argc, char** argv) {
               std::string(1, static_cast<char>(0x80 | 19)) + listingOf(multi, "show dhcp server"));
     writeSeed("fuzz_mode_switch", "typed",
               std::string(1, '\x53') + "192.168.1.194/26\n255.255.255.192");
+
+    // A copy of the multi-PC router with a mapping, as a change keeps it.
+    RouterCopy copy;
+    copy.time = "2026-12-10T06:40:00Z";
+    copy.port = "COM1:";
+    copy.device = "/dev/ttyUSB0";
+    copy.serial = "A10K3XYZ";
+    copy.change = "mapeos baja udp 5060";
+    copy.listings = {listingOf(withMappings(multi), "show system"),
+                     listingOf(withMappings(multi), "show vc internet"),
+                     listingOf(withMappings(multi), "show dhcp server")};
+    copy.reading = ReadingOfListings(copy.listings);
+    writeSeed("fuzz_copy", "multi_pc_copy", CopyText(copy));
 
     writeSeed("fuzz_version_compare", "system_listing", listingOf(single, "show system"));
     writeSeed("fuzz_version_compare", "two_versions", "1.5.10\n1.5.09");

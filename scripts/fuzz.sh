@@ -15,7 +15,7 @@ seconds="${FUZZ_SECONDS:-30}"
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(fuzz_catalogue fuzz_mapping_tables fuzz_mode_switch fuzz_version_compare
-           fuzz_echo_mask fuzz_connection fuzz_operations)
+           fuzz_echo_mask fuzz_copy fuzz_connection fuzz_operations)
 fi
 
 if ! command -v clang++-14 >/dev/null; then bash scripts/install-deps.sh; fi

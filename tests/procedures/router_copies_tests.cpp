@@ -219,6 +219,7 @@ TEST(CopyBeforeChange, EachChangeKeepsOneCopyOfTheRouterAsItWasBeforeIt) {
         session.routerSession.runOptions.dryRun = false;
         ASSERT_FALSE(dry.planned.empty());
         session.settings.CopyFolder = folder.path();
+        session.routerSession.runLog.setPath(folder / "Router.log");
 
         const Outcome outcome = row(name).run(session.routerSession, session.frontend);
         EXPECT_EQ(outcome.ending, Ending::Done) << outcome.message;
@@ -243,6 +244,9 @@ TEST(CopyBeforeChange, EachChangeKeepsOneCopyOfTheRouterAsItWasBeforeIt) {
         EXPECT_EQ(copy.listings, before.listings);
         EXPECT_EQ(copy.port, "COM1:");
         EXPECT_FALSE(copy.change.empty());
+        EXPECT_NE(
+            fileText(folder / "Router.log").find("Copia guardada en " + copies.front().string()),
+            std::string::npos);
         const auto& statuses = session.frontend.statusTexts;
         EXPECT_NE(std::find(statuses.begin(), statuses.end(),
                             "Copia guardada en " + copies.front().filename().string()),
