@@ -11,8 +11,9 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <random>
+
+#include "port_refusal.h"
 
 namespace cofralin {
 
@@ -112,7 +113,8 @@ std::optional<std::string_view> takeLine(std::string_view bytes, std::size_t& at
     return line;
 }
 
-std::string systemError(int error) { return std::strerror(error); }
+// The reason in the program's language.
+std::string systemError(int error) { return ErrorInWords(error); }
 
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);

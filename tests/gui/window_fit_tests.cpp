@@ -317,6 +317,9 @@ std::unique_ptr<Dialog> make(RouterSession& session) {
     return std::make_unique<Dialog>(session);
 }
 
+// The longest name a copy of the window's ports gets.
+constexpr const char* kCopyKeptStatus = "Copia guardada en 20261210-064000-COM4-99.copia";
+
 std::unique_ptr<QWidget> connection(RouterSession& session, const std::string& status) {
     auto window = make<CConnectDlg>(session);
     setStatus(*window, 1007, status);
@@ -375,6 +378,13 @@ const std::vector<WindowCase>& windowCases() {
         {"SinglePc", [](Settings&, RouterSession& session) { return singlePc(session, false); }},
         {"SinglePcFailed",
          [](Settings&, RouterSession& session) { return singlePc(session, true); }},
+        // The status names the copy kept before the change, for a moment.
+        {"SinglePcCopyKept",
+         [](Settings&, RouterSession& session) -> std::unique_ptr<QWidget> {
+             auto window = singlePc(session, false);
+             setStatus(*window, 1016, kCopyKeptStatus);
+             return window;
+         }},
         {"MultiPc",
          [](Settings&, RouterSession& session) -> std::unique_ptr<QWidget> {
              auto window = make<CMultiPcDlg>(session);
@@ -393,6 +403,12 @@ const std::vector<WindowCase>& windowCases() {
              list->addItem(QStringLiteral(" 65535\t192.168.100.200\t65535"));
              list->setVisible(true);
              setStatus(*window, 1023, "\r\nZarn-DSL>");
+             return window;
+         }},
+        {"PortsCopyKept",
+         [](Settings&, RouterSession& session) -> std::unique_ptr<QWidget> {
+             auto window = make<CPortsDlg>(session);
+             setStatus(*window, 1023, kCopyKeptStatus);
              return window;
          }},
     };

@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
                               setControl(window, 1, false, false);
                               setControl(window, 2, true, true);
                           });
+    picture<CSinglePcDlg>(QStringLiteral("single-pc-copy"), 1016,
+                          "Copia guardada en 20261210-064000-COM1.copia");
     picture<CMultiPcDlg>(QStringLiteral("multi-pc"), 1012, kMultiPcPromptText);
     picture<CPortsDlg>(QStringLiteral("ports"));
     // A type chosen, with a mapping listed.
