@@ -201,6 +201,157 @@ struct Steps {
     }
 };
 
+// One restore: the router read, a copy kept before its first step, the
+// steps, and the router read again.
+class Restore {
+public:
+    Restore(RouterSession& session, Frontend& frontend, const RouterCopy& copy,
+            std::string_view change)
+        : session_(session),
+          frontend_(frontend),
+          confirmed_(frontend),
+          target_(copy.reading),
+          copy_(copy),
+          change_(change),
+          keepCopies_(session.runOptions.keepCopies) {}
+    // Each step would otherwise keep a copy of its own.
+    ~Restore() { session_.runOptions.keepCopies = keepCopies_; }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+    RestoreOutcome run() {
+        if (const std::optional<std::string> why = CheckCopyValues(copy_)) {
+            return fail("La copia " + *why + ": no se ha enviado nada al Router.",
+                        Ending::InvalidValue);
+        }
+        // The router as it is, kept as a copy before the first step (a dry
+        // run and a router that already matches keep none).
+        state_ = ReadRouterState(session_, frontend_);
+        if (!steps_.take(state_.outcome)) return steps_.finish(Ending::Done);
+        copied_ = session_.runOptions.dryRun || session_.settings().CopyFolder.empty();
+        session_.runOptions.keepCopies = false;
+        const RouterReading& now = state_.outcome.read;
+        // A table that cannot be read back into lines stops the restore
+        // before anything is sent.
+        present_ = now.mappings ? entriesOf(*now.mappings) : std::nullopt;
+        if (target_.mode == RouterMode::MultiPc && !present_) {
+            return fail(
+                "El Router tiene una asignación de puertos que no se entiende: no se ha enviado "
+                "nada.",
+                Ending::ListingIncomplete);
+        }
+        if (!restoreMode() || !restoreMappings()) return steps_.finish(Ending::Done);
+        if (steps_.restore.steps.empty() || session_.runOptions.dryRun) {
+            steps_.restore.outcome.read = now;
+            return steps_.finish(Ending::Done);
+        }
+        return checkAfter();
+    }
+
+private:
+    RestoreOutcome fail(const std::string& text, Ending ending) {
+        frontend_.tell({text, std::string(kErrorCaption), MessageSeverity::Failure});
+        steps_.told += (steps_.told.empty() ? "" : "\n") + text;
+        return steps_.finish(ending);
+    }
+
+    bool copyFirst() {
+        if (copied_) return true;
+        copied_ = true;
+        const CopyWrite written = writeCopy(session_, frontend_, state_.listings, change_);
+        if (written.error.empty()) {
+            steps_.restore.outcome.copy = written.path;
+            return true;
+        }
+        steps_.restore.outcome.ending = Ending::CopyNotKept;
+        fail(written.error + "\n" + std::string(kNothingSentText), Ending::CopyNotKept);
+        return false;
+    }
+
+    // The switch to the copy's mode with its addresses, when they differ.
+    bool restoreMode() {
+        const RouterReading& now = state_.outcome.read;
+        if (target_.mode == RouterMode::SinglePc &&
+            (now.mode != RouterMode::SinglePc || now.vcLocalAddress != target_.vcLocalAddress ||
+             now.vcRemoteSubnet != target_.vcRemoteSubnet)) {
+            const SinglePcInput input{*plain(target_.vcLocalAddress),
+                                      subnetParts(target_.vcRemoteSubnet)->second};
+            return copyFirst() &&
+                   steps_.take(RunSinglePcSwitch(session_, confirmed_, input),
+                               "monopuesto " + input.mgmtAddress + "/" + input.mgmtMask);
+        }
+        if (target_.mode == RouterMode::MultiPc &&
+            (now.mode != RouterMode::MultiPc || now.dhcpMask != target_.dhcpMask)) {
+            const MultiPcInput input{*plain(target_.dhcpRouter), *plain(target_.dhcpMask),
+                                     std::string(kNoDefaultStation)};
+            return copyFirst() &&
+                   steps_.take(RunMultiPcSwitch(session_, confirmed_, input),
+                               "multipuesto " + input.lanAddress + "/" + input.lanMask);
+        }
+        return true;
+    }
+
+    bool add(const MappingEntry& entry) {
+        return copyFirst() && steps_.take(AddMapping(session_, confirmed_, entry.type, entry.texts),
+                                          "mapeos alta " + entryText(entry));
+    }
+
+    bool remove(const MappingEntry& entry) {
+        return copyFirst() &&
+               steps_.take(
+                   DeleteMapping(session_, confirmed_, entry.type, entry.portText),
+                   "mapeos baja " + protocolWord(entry.type) + " " + entry.texts.PublicPortText);
+    }
+
+    // The mapping tables, in multi-PC mode only: adds first, so that what
+    // the copy holds is never missing for longer than it must; a public
+    // port that maps elsewhere now is deleted before it is added again.
+    bool restoreMappings() {
+        if (target_.mode != RouterMode::MultiPc) return true;
+        const std::vector<MappingEntry> wanted = *entriesOf(*target_.mappings);
+        const std::vector<MappingEntry>& present = *present_;
+        std::vector<MappingEntry> later;
+        for (const MappingEntry& entry : wanted) {
+            if (anyOf(present, entry, sameMapping)) continue;
+            if (anyOf(present, entry, samePublicPort)) {
+                later.push_back(entry);
+            } else if (!add(entry)) {
+                return false;
+            }
+        }
+        for (const MappingEntry& entry : present) {
+            if (!anyOf(wanted, entry, sameMapping) && !remove(entry)) return false;
+        }
+        for (const MappingEntry& entry : later) {
+            if (!add(entry)) return false;
+        }
+        return true;
+    }
+
+    // What the router shows now, against the copy.
+    RestoreOutcome checkAfter() {
+        const RouterStateReading after = ReadRouterState(session_, frontend_);
+        if (!steps_.take(after.outcome)) return steps_.finish(Ending::Done);
+        steps_.restore.outcome.read = after.outcome.read;
+        const std::vector<std::string> differ = differences(after.outcome.read, target_);
+        if (differ.empty()) return steps_.finish(Ending::Done);
+        return fail("Tras restaurar, el Router no coincide con la copia en " + joined(differ) + ".",
+                    Ending::NotAccepted);
+    }
+
+    RouterSession& session_;
+    Frontend& frontend_;
+    ConfirmedFrontend confirmed_;
+    const RouterReading& target_;
+    const RouterCopy& copy_;
+    std::string change_;
+    bool keepCopies_;
+    Steps steps_;
+    RouterStateReading state_;
+    std::optional<std::vector<MappingEntry>> present_;
+    bool copied_ = false;
+};
+
 }  // namespace
 
 std::optional<Ending> KeepCopy(Operation& run, std::string_view change) {
@@ -270,131 +421,8 @@ std::optional<std::string> CheckCopyValues(const RouterCopy& copy) {
 
 RestoreOutcome RestoreRouterCopy(RouterSession& session, Frontend& frontend, const RouterCopy& copy,
                                  std::string_view change) {
-    Steps steps;
-    if (const std::optional<std::string> why = CheckCopyValues(copy)) {
-        const std::string text = "La copia " + why.value() + ": no se ha enviado nada al Router.";
-        frontend.tell({text, std::string(kErrorCaption), MessageSeverity::Failure});
-        steps.told = text;
-        steps.restore.outcome.ending = Ending::InvalidValue;
-        return steps.finish(Ending::InvalidValue);
-    }
-    const RouterReading& target = copy.reading;
-
-    // The router as it is, kept as a copy before the first step (a dry run
-    // and a router that already matches keep none).
-    const RouterStateReading state = ReadRouterState(session, frontend);
-    if (!steps.take(state.outcome)) return steps.finish(Ending::Done);
-    const RouterReading now = state.outcome.read;
-    bool copied = session.runOptions.dryRun || session.settings().CopyFolder.empty();
-    const auto copyFirst = [&] {
-        if (copied) return true;
-        copied = true;
-        const CopyWrite written = writeCopy(session, frontend, state.listings, change);
-        if (written.error.empty()) {
-            steps.restore.outcome.copy = written.path;
-            return true;
-        }
-        const std::string text = written.error + "\n" + std::string(kNothingSentText);
-        frontend.tell({text, std::string(kErrorCaption), MessageSeverity::Failure});
-        steps.told += (steps.told.empty() ? "" : "\n") + text;
-        steps.restore.outcome.ending = Ending::CopyNotKept;
-        return false;
-    };
-
-    // Each step would otherwise keep a copy of its own.
-    const bool keepCopies = session.runOptions.keepCopies;
-    session.runOptions.keepCopies = false;
-    struct Restore {
-        RouterSession& session;
-        bool keepCopies;
-        ~Restore() { session.runOptions.keepCopies = keepCopies; }
-    } restoreOptions{session, keepCopies};
-    ConfirmedFrontend confirmed(frontend);
-
-    // A table that cannot be read back into lines stops the restore before
-    // anything is sent.
-    std::optional<std::vector<MappingEntry>> present =
-        now.mappings ? entriesOf(*now.mappings) : std::nullopt;
-    if (target.mode == RouterMode::MultiPc && !present) {
-        const std::string text =
-            "El Router tiene una asignación de puertos que no se entiende: no se ha enviado nada.";
-        frontend.tell({text, std::string(kErrorCaption), MessageSeverity::Failure});
-        steps.told += (steps.told.empty() ? "" : "\n") + text;
-        return steps.finish(Ending::ListingIncomplete);
-    }
-
-    // The mode and its addresses.
-    if (target.mode == RouterMode::SinglePc &&
-        (now.mode != RouterMode::SinglePc || now.vcLocalAddress != target.vcLocalAddress ||
-         now.vcRemoteSubnet != target.vcRemoteSubnet)) {
-        const auto remote = subnetParts(target.vcRemoteSubnet);
-        const SinglePcInput input{*plain(target.vcLocalAddress), remote->second};
-        if (!copyFirst() || !steps.take(RunSinglePcSwitch(session, confirmed, input),
-                                        "monopuesto " + input.mgmtAddress + "/" + input.mgmtMask)) {
-            return steps.finish(Ending::Done);
-        }
-    } else if (target.mode == RouterMode::MultiPc &&
-               (now.mode != RouterMode::MultiPc || now.dhcpMask != target.dhcpMask)) {
-        const MultiPcInput input{*plain(target.dhcpRouter), *plain(target.dhcpMask),
-                                 std::string(kNoDefaultStation)};
-        if (!copyFirst() || !steps.take(RunMultiPcSwitch(session, confirmed, input),
-                                        "multipuesto " + input.lanAddress + "/" + input.lanMask)) {
-            return steps.finish(Ending::Done);
-        }
-    }
-
-    // The mapping tables, in multi-PC mode only: adds first, so that what
-    // the copy holds is never missing for longer than it must; a public port
-    // that maps elsewhere now is deleted before it is added again.
-    if (target.mode == RouterMode::MultiPc) {
-        const std::vector<MappingEntry> wanted = *entriesOf(*target.mappings);
-        const auto add = [&](const MappingEntry& entry) {
-            return copyFirst() &&
-                   steps.take(AddMapping(session, confirmed, entry.type, entry.texts),
-                              "mapeos alta " + entryText(entry));
-        };
-        const auto remove = [&](const MappingEntry& entry) {
-            return copyFirst() &&
-                   steps.take(DeleteMapping(session, confirmed, entry.type, entry.portText),
-                              "mapeos baja " + protocolWord(entry.type) + " " +
-                                  entry.texts.PublicPortText);
-        };
-        std::vector<MappingEntry> later;
-        for (const MappingEntry& entry : wanted) {
-            if (anyOf(*present, entry, sameMapping)) continue;
-            if (anyOf(*present, entry, samePublicPort)) {
-                later.push_back(entry);
-            } else if (!add(entry)) {
-                return steps.finish(Ending::Done);
-            }
-        }
-        for (const MappingEntry& entry : *present) {
-            if (!anyOf(wanted, entry, sameMapping) && !remove(entry)) {
-                return steps.finish(Ending::Done);
-            }
-        }
-        for (const MappingEntry& entry : later) {
-            if (!add(entry)) return steps.finish(Ending::Done);
-        }
-    }
-    if (steps.restore.steps.empty() || session.runOptions.dryRun) {
-        steps.restore.outcome.read = now;
-        return steps.finish(Ending::Done);
-    }
-
-    // What the router shows now, against the copy.
-    const RouterStateReading after = ReadRouterState(session, frontend);
-    if (!steps.take(after.outcome)) return steps.finish(Ending::Done);
-    steps.restore.outcome.read = after.outcome.read;
-    if (const std::vector<std::string> differ = differences(after.outcome.read, target);
-        !differ.empty()) {
-        const std::string text =
-            "Tras restaurar, el Router no coincide con la copia en " + joined(differ) + ".";
-        frontend.tell({text, std::string(kErrorCaption), MessageSeverity::Failure});
-        steps.told += (steps.told.empty() ? "" : "\n") + text;
-        return steps.finish(Ending::NotAccepted);
-    }
-    return steps.finish(Ending::Done);
+    Restore restore(session, frontend, copy, change);
+    return restore.run();
 }
 
 }  // namespace cofralin

@@ -325,6 +325,15 @@ TEST(Restore, BringsTheRouterBackToTheCopyAfterMappingChangesAndASwitch) {
     EXPECT_EQ(session.simulator.snapshot().saveCount, changed.saveCount);
     EXPECT_EQ(copiesIn(folder.path()).size(), copiesBefore);
 
+    // A copy that cannot be kept first stops the restore before its first step.
+    writeFile(folder / "fichero", "x");
+    session.settings.CopyFolder = folder / "fichero/copias";
+    const RestoreOutcome stopped = RestoreRouterCopy(routerSession, session.frontend, copy, "x");
+    session.settings.CopyFolder = folder.path();
+    EXPECT_EQ(stopped.outcome.ending, Ending::CopyNotKept);
+    EXPECT_TRUE(stopped.steps.empty());
+    EXPECT_EQ(session.simulator.snapshot().running, changed.running);
+
     const RestoreOutcome restored = RestoreRouterCopy(routerSession, session.frontend, copy, "x");
     EXPECT_EQ(restored.outcome.ending, Ending::Done) << restored.outcome.message;
     EXPECT_EQ(restored.steps, planned.steps);
