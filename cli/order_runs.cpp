@@ -100,6 +100,9 @@ void runSwitch(PortResult& result, const CliRequest& request, RouterSession& ses
         takePlan(result, outcome);
         return;
     }
+    // The addresses the switch read before its lines no longer hold: only
+    // the mode it checked is reported.
+    result.read = RouterReading{};
     result.read.mode = toSinglePc ? RouterMode::SinglePc : RouterMode::MultiPc;
     result.message = "El Router está ahora en modo " + mode + ", comprobado en sus listados.";
 }

@@ -115,18 +115,10 @@ bool anyOf(const std::vector<MappingEntry>& entries, const MappingEntry& entry, 
 }
 
 // Answers yes to the questions of the steps: the restore was asked for once.
-class ConfirmedFrontend : public Frontend {
+class ConfirmedFrontend final : public ForwardingFrontend {
 public:
-    explicit ConfirmedFrontend(Frontend& inner) : inner_(inner) {}
-    void status(const std::string& text) override { inner_.status(text); }
-    void progress(int linesSent) override { inner_.progress(linesSent); }
-    void busy(bool working) override { inner_.busy(working); }
-    void tell(const Message& message) override { inner_.tell(message); }
+    using ForwardingFrontend::ForwardingFrontend;
     bool confirm(const Message&, Answers) override { return true; }
-    std::optional<std::string> askPassword() override { return inner_.askPassword(); }
-
-private:
-    Frontend& inner_;
 };
 
 // What differs between the router's reading and the copy's, in words.

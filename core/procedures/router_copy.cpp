@@ -14,6 +14,7 @@
 #include <random>
 
 #include "port_refusal.h"
+#include "whole_write.h"
 
 namespace cofralin {
 
@@ -154,14 +155,72 @@ std::optional<std::string> makeFolder(const fs::path& folder) {
     return std::nullopt;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+// Reads the header lines from `at` into `copy`; what is wrong otherwise.
+std::optional<std::string> parseHeader(std::string_view body, std::size_t& at, RouterCopy& copy) {
+    for (const HeaderField& field : kHeaderFields) {
+        const std::optional<std::string_view> line = takeLine(body, at);
+        if (!line || !line->starts_with(field.label)) {
+            return "le falta la línea «" +
+                   std::string(field.label.substr(0, field.label.size() - 1)) + "»";
+        }
+        copy.*field.value = std::string(line->substr(field.label.size()));
     }
-    return true;
+    return std::nullopt;
+}
+
+// Reads each listing, by the length its head line gives, after `at`; what
+// is wrong otherwise.
+std::optional<std::string> parseListings(std::string_view body, std::size_t at,
+                                         RouterListings& listings) {
+    for (const ListingField& field : kListingFields) {
+        const std::string head = "\nlistado " + std::string(field.key) + " ";
+        const std::size_t start = body.find(head, at - 1);
+        if (start == std::string_view::npos) {
+            return "le falta el listado " + std::string(field.key);
+        }
+        at = start + head.size();
+        const std::string lengthText(takeLine(body, at).value_or(""));
+        char* end = nullptr;
+        const unsigned long long size = std::strtoull(lengthText.c_str(), &end, 10);
+        if (lengthText.empty() || *end != '\0' || size > body.size() - at ||
+            body.substr(at + size, 1) != "\n") {
+            return "el listado " + std::string(field.key) + " no tiene la longitud que dice";
+        }
+        listings.*field.bytes = std::string(body.substr(at, size));
+        at += size;
+    }
+    return std::nullopt;
+}
+
+// Writes `text` to a new draft in the folder `dir`, for its owner alone and
+// synced: the draft's name, or the errno of the failure.
+std::variant<std::string, int> writeDraft(int dir, const std::string& text) {
+    std::random_device random;
+    const std::string draft = ".borrador-" + std::to_string(random()) + std::to_string(::getpid());
+    const int fd =
+        ::openat(dir, draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    const bool written = ::fchmod(fd, 0600) == 0 && WriteWhole(fd, text) && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (written) return draft;
+    ::unlinkat(dir, draft.c_str(), 0);
+    return error;
+}
+
+// Renames the draft to `stem` and the extension, never over another copy:
+// a name already taken gets a number. The name, or the errno of the failure.
+std::variant<std::string, int> placeDraft(int dir, const std::string& draft,
+                                          const std::string& stem) {
+    for (int n = 1; n < 100; ++n) {
+        const std::string name =
+            stem + (n == 1 ? "" : "-" + std::to_string(n)) + std::string(kCopyExtension);
+        if (::renameat2(dir, draft.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0) return name;
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    ::unlinkat(dir, draft.c_str(), 0);
+    return error;
 }
 
 }  // namespace
@@ -196,36 +255,11 @@ std::variant<RouterCopy, std::string> ParseCopy(std::string_view bytes) {
     if (sum != checksum(body)) {
         return std::string("fue modificada o está incompleta: su suma de comprobación no coincide");
     }
-
     RouterCopy copy;
     std::size_t at = kHeader.size();
-    for (const HeaderField& field : kHeaderFields) {
-        const std::optional<std::string_view> line = takeLine(body, at);
-        if (!line || !line->starts_with(field.label)) {
-            return "le falta la línea «" +
-                   std::string(field.label.substr(0, field.label.size() - 1)) + "»";
-        }
-        copy.*field.value = std::string(line->substr(field.label.size()));
-    }
+    if (std::optional<std::string> why = parseHeader(body, at, copy)) return *why;
     // The reading's lines are checked below, by writing them again.
-    for (const ListingField& field : kListingFields) {
-        const std::string head = "\nlistado " + std::string(field.key) + " ";
-        const std::size_t start = body.find(head, at - 1);
-        if (start == std::string_view::npos) {
-            return "le falta el listado " + std::string(field.key);
-        }
-        at = start + head.size();
-        const std::optional<std::string_view> length = takeLine(body, at);
-        char* end = nullptr;
-        const std::string lengthText(length.value_or(""));
-        const unsigned long long size = std::strtoull(lengthText.c_str(), &end, 10);
-        if (lengthText.empty() || *end != '\0' || size > body.size() - at ||
-            body.substr(at + size, 1) != "\n") {
-            return "el listado " + std::string(field.key) + " no tiene la longitud que dice";
-        }
-        copy.listings.*field.bytes = std::string(body.substr(at, size));
-        at += size;
-    }
+    if (std::optional<std::string> why = parseListings(body, at, copy.listings)) return *why;
     copy.reading = ReadingOfListings(copy.listings);
     if (CopyText(copy) != bytes) {
         return std::string("fue modificada: lo que dice no corresponde a sus listados");
@@ -260,41 +294,15 @@ CopyWrite WriteCopy(const fs::path& folder, const RouterCopy& given) {
     RouterCopy copy = given;
     if (copy.time.empty()) copy.time = utcNow();
     copy.reading = ReadingOfListings(copy.listings);
-    const std::string text = CopyText(copy);
-
-    std::random_device random;
-    const std::string draft = ".borrador-" + std::to_string(random()) + std::to_string(::getpid());
-    const int fd =
-        ::openat(dir, draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const int error = errno;
-        ::close(dir);
-        return fail(systemError(error));
-    }
-    const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlinkat(dir, draft.c_str(), 0);
-        ::close(dir);
-        return fail(systemError(writeError));
-    }
-    // A copy never replaces another: a name already taken gets a number.
-    const std::string stem = fileStem(copy);
-    for (int n = 1; n < 100; ++n) {
-        const std::string name =
-            stem + (n == 1 ? "" : "-" + std::to_string(n)) + std::string(kCopyExtension);
-        if (::renameat2(dir, draft.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0) {
-            ::close(dir);
-            result.path = folder / name;
-            return result;
-        }
-        if (errno != EEXIST) break;
-    }
-    const int renameError = errno;
-    ::unlinkat(dir, draft.c_str(), 0);
+    const std::variant<std::string, int> draft = writeDraft(dir, CopyText(copy));
+    const std::variant<std::string, int> placed =
+        std::holds_alternative<std::string>(draft)
+            ? placeDraft(dir, std::get<std::string>(draft), fileStem(copy))
+            : draft;
     ::close(dir);
-    return fail(systemError(renameError));
+    if (const int* error = std::get_if<int>(&placed)) return fail(systemError(*error));
+    result.path = folder / std::get<std::string>(placed);
+    return result;
 }
 
 std::variant<RouterCopy, std::string> ReadCopyFile(const fs::path& path) {

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "whole_write.h"
+
 namespace cofralin {
 
 namespace {
@@ -191,16 +193,6 @@ int createDraft(const fs::path& directory, fs::path& draft) {
     return -1;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 fs::path LockFilePath(const std::string& device, const fs::path& directory) {
@@ -297,7 +289,7 @@ LockCheck UucpLock::acquire(const std::string& device, const fs::path& directory
     std::snprintf(content, sizeof content, "%10ld cofralin %s\n", static_cast<long>(::getpid()),
                   userName().c_str());
     // Readable by the other tools whatever the umask.
-    const bool written = ::fchmod(fd, 0644) == 0 && writeAll(fd, content);
+    const bool written = ::fchmod(fd, 0644) == 0 && WriteWhole(fd, content);
     if (::close(fd) != 0 || !written) {
         ::unlink(draft.c_str());
         return result;

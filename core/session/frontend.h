@@ -48,4 +48,22 @@ public:
     virtual std::optional<std::string> askPassword() = 0;
 };
 
+// A front end that passes everything on to another: a wrapper overrides only
+// what it answers differently.
+class ForwardingFrontend : public Frontend {
+public:
+    explicit ForwardingFrontend(Frontend& inner) : inner_(inner) {}
+    void status(const std::string& text) override { inner_.status(text); }
+    void progress(int linesSent) override { inner_.progress(linesSent); }
+    void busy(bool working) override { inner_.busy(working); }
+    void tell(const Message& message) override { inner_.tell(message); }
+    bool confirm(const Message& question, Answers answers) override {
+        return inner_.confirm(question, answers);
+    }
+    std::optional<std::string> askPassword() override { return inner_.askPassword(); }
+
+private:
+    Frontend& inner_;
+};
+
 }  // namespace cofralin

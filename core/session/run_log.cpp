@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "whole_write.h"
+
 namespace cofralin {
 
 namespace {
@@ -64,16 +66,7 @@ std::optional<std::string> AppendToRunLog(const std::filesystem::path& path,
         return describeKind(opened.st_mode);
     }
     std::optional<std::string> failure;
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failure = describeError(n < 0 ? errno : ENOSPC);
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
+    if (!WriteWhole(fd, bytes)) failure = describeError(errno);
     if (::close(fd) != 0 && !failure && errno != EINTR) failure = describeError(errno);
     return failure;
 }

@@ -67,6 +67,8 @@ const OrderCase kOrders[] = {
          EXPECT_EQ(j["mode"], "single_pc");
          EXPECT_EQ(router.saved.dhcp.mode, DhcpMode::Server);
          EXPECT_EQ(Plain(router.saved.vc->localAddress), "10.1.1.1");
+         // Nothing read before the switch is reported as the router's now.
+         EXPECT_FALSE(j.contains("circuit")) << j.dump();
      }},
     {"multipuesto",
      {"multipuesto", "172.26.0.1/255.255.255.240", "--si"},

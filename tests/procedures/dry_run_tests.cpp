@@ -18,11 +18,7 @@ namespace {
 using testing::ProcedureRow;
 using testing::SimulatorSession;
 
-const ProcedureRow& row(std::string_view name) {
-    const auto& rows = testing::Procedures();
-    return *std::find_if(rows.begin(), rows.end(),
-                         [&](const ProcedureRow& r) { return r.name == name; });
-}
+const ProcedureRow& row(std::string_view name) { return testing::ProcedureNamed(name); }
 
 // True when `part` stands in `whole` as one unbroken run.
 bool holdsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part) {

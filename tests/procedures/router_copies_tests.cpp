@@ -26,11 +26,7 @@ using testing::ProcedureRow;
 using testing::SimulatorSession;
 using testing::TempFolder;
 
-const ProcedureRow& row(std::string_view name) {
-    const auto& rows = testing::Procedures();
-    return *std::find_if(rows.begin(), rows.end(),
-                         [&](const ProcedureRow& r) { return r.name == name; });
-}
+const ProcedureRow& row(std::string_view name) { return testing::ProcedureNamed(name); }
 
 std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -51,20 +51,12 @@ struct ProcedureRow {
 
 // Forwards to a front end, but declines the upgrade the update offers: the
 // hand-over has tests of its own, and a started program would outlive the run.
-class DecliningUpgrades final : public Frontend {
+class DecliningUpgrades final : public ForwardingFrontend {
 public:
-    explicit DecliningUpgrades(Frontend& inner) : inner_(inner) {}
-    void status(const std::string& text) override { inner_.status(text); }
-    void progress(int linesSent) override { inner_.progress(linesSent); }
-    void busy(bool working) override { inner_.busy(working); }
-    void tell(const Message& message) override { inner_.tell(message); }
+    using ForwardingFrontend::ForwardingFrontend;
     bool confirm(const Message& question, Answers answers) override {
-        return inner_.confirm(question, answers) && answers != Answers::OkCancel;
+        return ForwardingFrontend::confirm(question, answers) && answers != Answers::OkCancel;
     }
-    std::optional<std::string> askPassword() override { return inner_.askPassword(); }
-
-private:
-    Frontend& inner_;
 };
 
 // The log-in alone, as every operation runs it first: a step, not a procedure.
@@ -191,6 +183,13 @@ inline const std::vector<ProcedureRow>& Procedures() {
          }},
     };
     return rows;
+}
+
+// The row of the procedure named `name`.
+inline const ProcedureRow& ProcedureNamed(std::string_view name) {
+    const auto& rows = Procedures();
+    return *std::find_if(rows.begin(), rows.end(),
+                         [&](const ProcedureRow& r) { return r.name == name; });
 }
 
 }  // namespace cofralin::testing

@@ -13,26 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "temp_folder.h"
+
 namespace cofralin::testing {
 
-class TempDir {
-public:
-    TempDir() {
-        namespace fs = std::filesystem;
-        std::string pattern = (fs::temp_directory_path() / "cofralin-update-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+// A private folder, removed at the end.
+using TempDir = TempFolder;
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& text, bool executable) {
     std::ofstream(path) << text;
