@@ -42,7 +42,8 @@ mount -t proc proc /newroot/proc
 mount -t sysfs sysfs /newroot/sys
 mount -t tmpfs -o mode=755 tmpfs /newroot/run
 mkdir -m 1777 /newroot/run/lock
-mount -t tmpfs -o mode=1777 tmpfs /newroot/tmp
+# /tmp stays the host's, written through the overlay: a build made under
+# /tmp (a fresh clone there) must stay visible to the machine.
 shared=/run/cofralin-vm
 mkdir "/newroot$shared"
 mount -t 9p -o trans=virtio,version=9p2000.L shared "/newroot$shared" || fail "no shared folder"
