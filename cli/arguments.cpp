@@ -19,11 +19,6 @@ struct Refusal {
 
 std::string inQuotes(std::string_view text) { return "«" + std::string(text) + "»"; }
 
-std::string dotted(std::uint32_t value) {
-    return std::to_string(value >> 24) + "." + std::to_string((value >> 16) & 0xFF) + "." +
-           std::to_string((value >> 8) & 0xFF) + "." + std::to_string(value & 0xFF);
-}
-
 bool allDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -40,10 +35,7 @@ std::string address(std::string_view text, std::string_view argument) {
 std::string mask(std::string_view text, std::string_view argument) {
     if (allDigits(text) && text.size() <= 2) {
         const int prefix = std::stoi(std::string(text));
-        if (prefix <= 32) {
-            const std::uint32_t bits = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
-            return dotted(bits);
-        }
+        if (prefix <= 32) return MaskOfPrefix(prefix);
     }
     if (const std::optional<std::string> plain = PlainAddress(text)) return *plain;
     refuse(std::string(argument) + ": " + inQuotes(text) +
@@ -163,12 +155,6 @@ void refuseExtras(const std::vector<std::string>& extras, bool hasOrder) {
 }
 
 }  // namespace
-
-std::optional<std::string> PlainAddress(std::string_view text) {
-    const std::optional<std::uint32_t> value = ParseIpv4(text);
-    if (!value) return std::nullopt;
-    return dotted(*value);
-}
 
 std::string_view OrderName(Order order) {
     switch (order) {

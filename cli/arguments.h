@@ -32,8 +32,4 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments);
 std::string HelpText();
 std::string VersionText();
 
-// "a.b.c.d" with its octets as plain numbers; nothing when it is not four
-// decimal fields of 0 to 255.
-std::optional<std::string> PlainAddress(std::string_view dotted);
-
 }  // namespace cofralin::cli

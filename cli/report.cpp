@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "arguments.h"
+#include "port_mappings.h"
+#include "value_checks.h"
 #include "windows_1252.h"
 
 namespace cofralin::cli {
@@ -33,18 +35,10 @@ struct Mapping {
 };
 
 // An entry of a table: " 5060\t192.168.001.010\t5060".
-Mapping mappingOf(std::string entry) {
-    if (entry.starts_with(' ')) entry.erase(0, 1);
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (std::size_t tab = entry.find('\t'); tab != std::string::npos;
-         tab = entry.find('\t', start)) {
-        fields.push_back(entry.substr(start, tab - start));
-        start = tab + 1;
-    }
-    fields.push_back(entry.substr(start));
+Mapping mappingOf(const std::string& entry) {
+    std::vector<std::string_view> fields = MappingEntryFields(entry);
     fields.resize(3);
-    return {fields[0], address(fields[1]), fields[2]};
+    return {std::string(fields[0]), address(std::string(fields[1])), std::string(fields[2])};
 }
 
 Json portNumber(const std::string& text) {

@@ -119,19 +119,6 @@ std::optional<unsigned long> portValue(std::string_view text) {
     return port;
 }
 
-// The fields of a list entry: public port, private address, private port.
-std::vector<std::string_view> entryFields(std::string_view entry) {
-    if (entry.starts_with(' ')) entry.remove_prefix(1);
-    std::vector<std::string_view> fields;
-    for (std::size_t tab = entry.find('\t'); tab != std::string_view::npos;
-         tab = entry.find('\t')) {
-        fields.push_back(entry.substr(0, tab));
-        entry.remove_prefix(tab + 1);
-    }
-    fields.push_back(entry);
-    return fields;
-}
-
 bool samePort(std::string_view a, std::string_view b) {
     const std::optional<unsigned long> x = portValue(a);
     return x && x == portValue(b);
@@ -271,6 +258,18 @@ Ending deleteMapping(Operation& run, TrafficType type, std::string_view portText
 
 }  // namespace
 
+std::vector<std::string_view> MappingEntryFields(std::string_view entry) {
+    if (entry.starts_with(' ')) entry.remove_prefix(1);
+    std::vector<std::string_view> fields;
+    for (std::size_t tab = entry.find('\t'); tab != std::string_view::npos;
+         tab = entry.find('\t')) {
+        fields.push_back(entry.substr(0, tab));
+        entry.remove_prefix(tab + 1);
+    }
+    fields.push_back(entry);
+    return fields;
+}
+
 std::optional<std::string> TreatMappingLine(std::string_view line) {
     for (const char c : line) {
         if (!isRowByte(static_cast<unsigned char>(c))) return std::nullopt;
@@ -286,7 +285,7 @@ std::optional<std::string> TreatMappingLine(std::string_view line) {
     if (!startsWithPort(entry)) return std::nullopt;
     // A row without its private address cannot be told apart from another, and
     // its delete could name the wrong mapping: it is not offered.
-    const std::vector<std::string_view> fields = entryFields(entry);
+    const std::vector<std::string_view> fields = MappingEntryFields(entry);
     if (fields.size() < 2 || fields[1].empty()) return std::nullopt;
     return entry;
 }
@@ -311,7 +310,7 @@ bool ListsMapping(const std::vector<std::string>& entries, const PortMappingText
     const std::string& privatePort =
         added.PrivatePortText.empty() ? added.PublicPortText : added.PrivatePortText;
     return std::any_of(entries.begin(), entries.end(), [&](const std::string& entry) {
-        const std::vector<std::string_view> fields = entryFields(entry);
+        const std::vector<std::string_view> fields = MappingEntryFields(entry);
         return fields.size() == 3 && samePort(fields[0], added.PublicPortText) &&
                SameAddress(fields[1], added.PrivateAddressText) && samePort(fields[2], privatePort);
     });
@@ -319,7 +318,7 @@ bool ListsMapping(const std::vector<std::string>& entries, const PortMappingText
 
 bool ListsPublicPort(const std::vector<std::string>& entries, std::string_view portText) {
     return std::any_of(entries.begin(), entries.end(), [&](const std::string& entry) {
-        return samePort(entryFields(entry).front(), withoutLeadingBlank(portText));
+        return samePort(MappingEntryFields(entry).front(), withoutLeadingBlank(portText));
     });
 }
 

@@ -67,6 +67,10 @@ MappingTables ParseMappingTables(std::string_view collected);
 // The entry up to its first tab at position 1 or later; empty when it has none.
 std::string MappingPortText(std::string_view entry);
 
+// The fields of a list entry, its leading blank left out: public port,
+// private address, private port.
+std::vector<std::string_view> MappingEntryFields(std::string_view entry);
+
 // True when one of `entries` maps the public port of `added` to its private
 // address and port (an empty private port stands for the public one),
 // compared as numbers.

@@ -1,6 +1,5 @@
 #include "router_copies.h"
 
-#include <cstdint>
 #include <functional>
 
 #include "messages.h"
@@ -17,17 +16,9 @@ namespace {
 // What keeping a copy shows: a progress bar, nothing else.
 constexpr ExchangeDisplay kCopyDisplay{true, false, false};
 
-std::string dotted(std::uint32_t value) {
-    return std::to_string(value >> 24) + "." + std::to_string((value >> 16) & 0xFF) + "." +
-           std::to_string((value >> 8) & 0xFF) + "." + std::to_string(value & 0xFF);
-}
-
-// "192.168.001.010" as "192.168.1.10"; nothing when it is no address.
+// A listed address as plain numbers; nothing when unlisted or no address.
 std::optional<std::string> plain(const std::optional<std::string>& address) {
-    if (!address) return std::nullopt;
-    const std::optional<std::uint32_t> value = ParseIpv4(*address);
-    if (!value) return std::nullopt;
-    return dotted(*value);
+    return address ? PlainAddress(*address) : std::nullopt;
 }
 
 // The circuit's "a.b.c.d/p" as the address and the dotted mask of p.
@@ -44,8 +35,7 @@ std::optional<std::pair<std::string, std::string>> subnetParts(
     }
     const int prefix = std::stoi(prefixText);
     if (prefix > 32) return std::nullopt;
-    const std::uint32_t bits = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
-    return std::pair{*address, dotted(bits)};
+    return std::pair{*address, MaskOfPrefix(prefix)};
 }
 
 // A table entry's fields: public port, private address, private port.
@@ -61,16 +51,9 @@ std::string withoutZeros(std::string_view digits) {
 }
 
 std::optional<MappingEntry> entryOf(TrafficType type, const std::string& entry) {
-    std::string_view rest(entry);
-    if (rest.starts_with(' ')) rest.remove_prefix(1);
-    std::vector<std::string> fields;
-    for (std::size_t tab = rest.find('\t'); tab != std::string_view::npos; tab = rest.find('\t')) {
-        fields.emplace_back(rest.substr(0, tab));
-        rest.remove_prefix(tab + 1);
-    }
-    fields.emplace_back(rest);
+    const std::vector<std::string_view> fields = MappingEntryFields(entry);
     if (fields.size() != 3) return std::nullopt;
-    const std::optional<std::string> address = plain(fields[1]);
+    const std::optional<std::string> address = PlainAddress(fields[1]);
     if (!address) return std::nullopt;
     return MappingEntry{
         type, MappingPortText(entry), {withoutZeros(fields[0]), withoutZeros(fields[2]), *address}};

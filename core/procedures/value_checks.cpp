@@ -50,6 +50,25 @@ std::optional<std::uint32_t> ParseIpv4(std::string_view dotted) {
     return address;
 }
 
+namespace {
+
+std::string dotted(std::uint32_t value) {
+    return std::to_string(value >> 24) + "." + std::to_string((value >> 16) & 0xFF) + "." +
+           std::to_string((value >> 8) & 0xFF) + "." + std::to_string(value & 0xFF);
+}
+
+}  // namespace
+
+std::optional<std::string> PlainAddress(std::string_view text) {
+    const std::optional<std::uint32_t> value = ParseIpv4(text);
+    if (!value) return std::nullopt;
+    return dotted(*value);
+}
+
+std::string MaskOfPrefix(int prefixLength) {
+    return dotted(prefixLength <= 0 ? 0 : ~std::uint32_t{0} << (32 - prefixLength));
+}
+
 bool SameAddress(std::string_view a, std::string_view b) {
     const std::optional<std::uint32_t> x = ParseIpv4(a);
     return x && x == ParseIpv4(b);

@@ -22,6 +22,13 @@ namespace cofralin {
 // Four decimal fields of one to three digits, each at most 255, between dots.
 std::optional<std::uint32_t> ParseIpv4(std::string_view dotted);
 
+// "a.b.c.d" with its octets as plain numbers ("192.000.002.010" is
+// "192.0.2.10"); nothing when it is not four decimal fields of 0 to 255.
+std::optional<std::string> PlainAddress(std::string_view dotted);
+
+// The dotted mask of a prefix length from 0 to 32 (24 is "255.255.255.0").
+std::string MaskOfPrefix(int prefixLength);
+
 // Both are addresses and the same one, whatever zeros pad their octets:
 // "192.000.002.010" is "192.0.2.10".
 bool SameAddress(std::string_view a, std::string_view b);
